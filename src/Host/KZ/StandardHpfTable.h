@@ -1,0 +1,77 @@
+#pragma once
+// The high-performance table: a QTableView over an IBaseHpfTableModel, with a
+// statistics row, per-column sorting and filtering, and deferred redraws.
+
+#include <QString>
+#include <QVector>
+#include <memory>
+
+#include "KZ/BaseWidget.h"
+
+class QTableView;
+class QAbstractItemModel;
+
+namespace KZ {
+
+class IBaseHpfTableModel;
+class CBaseTableColumnDelegate;
+class CHpfTableQtModel;
+
+class CStandardHpfTable : public CBaseWidget {
+    Q_OBJECT
+public:
+    // Table flags (setFlag); menu flags are accepted and kept.
+    enum ETableFlag {
+        TF_NONE = 0,
+        TF_EDITABLE = 0x8,          // delegates may open editors
+        TF_STAT_ROW = 0x40,         // show the statistics (totals) row
+        TF_HEADER_SORT = 0x200,     // clicking a header sorts its column
+    };
+
+    CStandardHpfTable(int id, QWidget* parent, int menuFlags);
+    ~CStandardHpfTable() override;
+
+    int id() const { return id_; }
+    int flag() const { return flags_; }
+    void setFlag(int flags);
+    void setColumnWidth(int column, int width);
+
+    // Takes ownership of the model (replacing any earlier one).
+    void setDataModel(IBaseHpfTableModel* model);
+    IBaseHpfTableModel* dataModel() const;
+    // Takes ownership of the delegate through Qt parentage.
+    void setColumnDelegate(int column, CBaseTableColumnDelegate* delegate);
+    CBaseTableColumnDelegate* columnDelegate(int column) const;
+
+    void setColumnFilterable(int column, bool on);
+    void setColumnSortable(int column, bool on);
+    void setColumnFilter(int column, const QString& text);   // rows whose cell text contains text
+    void sortByColumn(int column, Qt::SortOrder order);
+    void clear();         // closes editors, drops selection, marks dirty
+    void clearFilter();
+    void clearSort();
+
+    // Marks the view dirty; it syncs with the model once, when control returns to the event loop.
+    void updateTable();
+    void syncNow();                     // syncs at once if dirty
+    int syncCount() const { return syncCount_; }
+
+    QString saveConfigStr() const;      // column widths, order, sort
+    bool loadConfigStr(const QString& config);
+
+    QTableView* view() const { return view_; }
+    QAbstractItemModel* qtModel() const;
+
+private:
+    void sync();
+
+    int id_;
+    int flags_ = 0;
+    int menuFlags_;
+    QTableView* view_ = nullptr;        // owned by Qt parent
+    CHpfTableQtModel* qtModel_ = nullptr;  // owned by Qt parent
+    bool syncQueued_ = false;
+    int syncCount_ = 0;
+};
+
+} // namespace KZ

@@ -1,0 +1,125 @@
+#pragma once
+// The stand-in host's one store of records, behind every service singleton.
+// Tests and the desk seed it through the API below; the panel only sees the services.
+//
+// Semantics:
+//  - records are kept per bond code and record type, in the order they were put;
+//  - an update (CTradeClient) replaces the bond's rows of that type with the list sent;
+//    a clearing record (see isClearingRecord) drops them instead;
+//  - every change is handed to the persistence hook (if any) before the call returns,
+//    then win-bid details (30097) are announced to CAccountData subscribers.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <boost/shared_ptr.hpp>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ttservice/BondTenderRecords.h"
+
+namespace ttservice {
+
+// One call the panel made to the host's update services, as the store received it.
+struct SHostCall {
+    enum EKind { BondTenderDatas, TenderCmds, CommandStatus };
+    EKind kind = BondTenderDatas;
+    std::string bondCode;               // BondTenderDatas, CommandStatus
+    int typeId = 0;                     // BondTenderDatas
+    int operation = 0;                  // TenderCmds
+    int commandStatus = 0;              // CommandStatus
+    std::vector<int> commandIds;        // TenderCmds
+    IDataList records;
+};
+
+// Makes store changes durable (the desk's SQLite file). Called with the store locked,
+// before the update call returns; one call per update = one transaction.
+class IHostStorePersistence {
+public:
+    virtual ~IHostStorePersistence() = default;
+    // The bonds' rows of these types are now exactly these (an empty list: none).
+    struct SReplacement { std::string bondCode; int typeId; IDataList rows; };
+    virtual void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) = 0;
+};
+
+class CHostStore {
+public:
+    static CHostStore& instance();
+
+    // Empties everything: records, calls, products, settings (back to defaults), handlers.
+    void reset();
+
+    // --- records ---
+    void putRecords(const std::string& bondCode, int typeId, const IDataList& rows);  // replaces
+    void addRecord(const std::string& bondCode, int typeId, const IDataPtr& row);      // appends
+    IDataList records(const std::string& bondCode, int typeId) const;
+    IDataList recordsOfType(int typeId) const;            // all bonds, bond order then row order
+    std::vector<std::string> bondCodes() const;
+    IDataPtr recordByKey(int typeId, const std::string& key) const;
+    template <class T> std::vector<boost::shared_ptr<T>> typedRecords(const std::string& bondCode, int typeId) const {
+        std::vector<boost::shared_ptr<T>> out;
+        for (const IDataPtr& r : records(bondCode, typeId)) out.push_back(boost::dynamic_pointer_cast<T>(r));
+        return out;
+    }
+
+    // Tender commands (535) are kept over all bonds, in the order added.
+    void addTenderCommand(const boost::shared_ptr<CTenderCommandInfo>& cmd);
+    IDataList tenderCommands() const;
+
+    void setTenderBondInfo(const CTenderBondInfoDetail& detail);
+    boost::shared_ptr<CTenderBondInfoDetail> tenderBondInfo(const std::string& bondCode) const;
+
+    // --- update calls made by the panel (through CTradeClient / CInstrumentsHelper) ---
+    void applyBondTenderDatas(const std::string& bondCode, int typeId, const IDataList& rows);
+    void applyTenderCmds(int operation, const std::vector<int>& commandIds,
+                         const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows);
+    void applyCommandStatus(int status, const std::string& bondCode);
+    std::vector<SHostCall> calls() const;
+    void clearCalls();
+
+    // --- user configuration ---
+    void setProducts(const std::vector<boost::shared_ptr<CProduct>>& products);
+    std::vector<boost::shared_ptr<CProduct>> products() const;
+    void setHintSettings(bool hintBeforeOrder, bool globalOrderHint);
+    bool hintBeforeOrder() const;
+    bool globalOrderHint() const;
+    void setSegmentedFormat(bool on);
+    bool segmentedFormat() const;
+
+    // --- time: a fixed "now" for tests; invalid = the system clock ---
+    void setNow(const QDateTime& now);
+    QDateTime now() const;
+
+    // --- persistence ---
+    void setPersistence(IHostStorePersistence* persistence);   // not owned; null to detach
+
+    // Observers of changed win-bid details; used by CAccountData to feed subscriptions.
+    using ChangeListener = std::function<void(const IDataList& changed)>;
+    void setChangeListener(ChangeListener listener);
+
+    // True for the record that tells the host to drop a bond's stored rows of its type.
+    static bool isClearingRecord(const IData& record);
+
+private:
+    CHostStore();
+    void replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
+                       std::vector<IHostStorePersistence::SReplacement>* log);
+
+    mutable std::recursive_mutex mutex_;
+    std::map<std::string, std::map<int, IDataList>> records_;  // bond -> type -> rows
+    IDataList tenderCommands_;
+    std::map<std::string, boost::shared_ptr<CTenderBondInfoDetail>> bondInfos_;
+    std::vector<SHostCall> calls_;
+    std::vector<boost::shared_ptr<CProduct>> products_;
+    bool hintBeforeOrder_ = true;
+    bool globalOrderHint_ = true;
+    bool segmented_ = false;
+    QDateTime now_;
+    IHostStorePersistence* persistence_ = nullptr;  // not owned
+    ChangeListener listener_;
+};
+
+} // namespace ttservice

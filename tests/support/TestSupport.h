@@ -1,0 +1,38 @@
+#pragma once
+// Helpers shared by the test programs.
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "KZ/MessageBox.h"
+
+namespace testsupport {
+
+// Intercepts every message box for its lifetime. A test states the boxes it expects
+// with expect(); a box it did not expect fails the test.
+class MessageBoxRecorder {
+public:
+    struct SBox { KZ::CMessageBox::EKind kind; QString title; QString text; };
+
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    // Allows the next boxes; question boxes are answered with answer.
+    void expect(int count = 1) { allowed_ += count; }
+    void setQuestionAnswer(int answer) { answer_ = answer; }
+    const std::vector<SBox>& boxes() const { return boxes_; }
+    QStringList texts() const;
+
+private:
+    std::vector<SBox> boxes_;
+    int allowed_ = 0;
+    int answer_ = KZ::CMessageBox::Ok;
+};
+
+// Puts the host stand-in back to a fresh state (records, calls, settings, products).
+void resetHost();
+
+} // namespace testsupport
