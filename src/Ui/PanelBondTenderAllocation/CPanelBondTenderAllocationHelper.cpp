@@ -1,0 +1,245 @@
+#include "CPanelBondTenderAllocationHelper.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+
+#include "KZ/Format.h"
+#include "services/HostServices.h"
+#include "ttservice/BondTenderRecords.h"
+
+namespace TC {
+
+namespace {
+
+const char* const kDutchText = "荷兰式";
+const char* const kAmericanText = "美国式";
+const char* const kMixedText = "混合式";
+const char* const kSseText = "上交所";
+const char* const kSzseText = "深交所";
+const char* const kInterbankText = "银行间";
+const char* const kPrimaryText = "一级分销";
+const char* const kSecondaryText = "二级上市";
+const char* const kInvalidNumberText = "非法值";
+
+constexpr int kFractionDigits = 4;
+constexpr long long kFixedScale = 10000;    // units of 0.0001
+
+// strtod in the "C" locale whatever the process locale is: the number a C-locale
+// atof would read from the start of the text (0 when nothing is read).
+double leadingNumberInCLocale(const std::string& text)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return strtod_l(text.c_str(), nullptr, cLocale);
+}
+
+// Truncates toward zero; NaN counts as 0, values outside int are clamped.
+long long truncateToIntRange(double value)
+{
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<long long>(std::trunc(value));
+}
+
+// The first four characters after the first '.', as digits. A non-digit ends the
+// fraction: it and whatever follows count as 0, like the padding of a short fraction.
+int fractionInFixedUnits(const std::string& text)
+{
+    const std::string::size_type point = text.find('.');
+    int fraction = 0;
+    bool ended = (point == std::string::npos);
+    for (int i = 0; i < kFractionDigits; ++i) {
+        const std::string::size_type pos = ended ? std::string::npos : point + 1 + i;
+        int digit = 0;
+        if (!ended && pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+            digit = text[pos] - '0';
+        else
+            ended = true;
+        fraction = fraction * 10 + digit;
+    }
+    return fraction;
+}
+
+int clampToInt(long long value)
+{
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+std::string CPanelBondTenderAllocationHelper::getStrTenderingType(ttservice::ETenderingType type)
+{
+    switch (type) {
+    case ttservice::TT_DUTCH: return kDutchText;
+    case ttservice::TT_AMERICAN: return kAmericanText;
+    case ttservice::TT_MIXED: return kMixedText;
+    default: return "-";
+    }
+}
+
+ttservice::ETenderingType CPanelBondTenderAllocationHelper::getETenderingType(std::string text)
+{
+    if (text == kDutchText) return ttservice::TT_DUTCH;
+    if (text == kAmericanText) return ttservice::TT_AMERICAN;
+    if (text == kMixedText) return ttservice::TT_MIXED;
+    return ttservice::TT_NONE;
+}
+
+std::string CPanelBondTenderAllocationHelper::getStrTenderTarget(ttservice::ETenderMarket market)
+{
+    switch (market) {
+    case ttservice::TM_SSE: return kSseText;
+    case ttservice::TM_SZSE: return kSzseText;
+    case ttservice::TM_INTERBANK: return kInterbankText;
+    default: return std::string();
+    }
+}
+
+ttservice::ETenderMarket CPanelBondTenderAllocationHelper::getETenderMarket(std::string text)
+{
+    if (text == kSseText) return ttservice::TM_SSE;
+    if (text == kSzseText) return ttservice::TM_SZSE;
+    if (text == kInterbankText) return ttservice::TM_INTERBANK;
+    return ttservice::TM_NONE;
+}
+
+std::string CPanelBondTenderAllocationHelper::getStrPurchaseType(ttservice::ETenderPurchaseType type)
+{
+    switch (type) {
+    case ttservice::TPT_PRIMARY: return kPrimaryText;
+    case ttservice::TPT_SECONDARY: return kSecondaryText;
+    default: return std::string();
+    }
+}
+
+ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getEPurchaseType(std::string text)
+{
+    if (text == kPrimaryText) return ttservice::TPT_PRIMARY;
+    if (text == kSecondaryText) return ttservice::TPT_SECONDARY;
+    return ttservice::TPT_NONE;
+}
+
+QString CPanelBondTenderAllocationHelper::getTenderQStr(double value, utils::EFormatNumberFlag flag)
+{
+    if (value == ttservice::kInvalidDouble) return QStringLiteral("-");
+    return format4(value, flag);
+}
+
+// Fixed point of 0.0001: the whole part is what a C-locale atof reads from the start of
+// the text (so "1e2.5" has the whole part 100), the fraction the first four characters
+// after the first '.'. The result is clamped to the int range: texts above 214748.3647
+// give INT_MAX. Negative texts are not typed by users and get no special care.
+int CPanelBondTenderAllocationHelper::str2Int(std::string text)
+{
+    if (text.empty() || text.find(' ') != std::string::npos) return 0;
+    const long long whole = truncateToIntRange(leadingNumberInCLocale(text));
+    return clampToInt(whole * kFixedScale + fractionInFixedUnits(text));
+}
+
+bool CPanelBondTenderAllocationHelper::isValidData(std::string bondCodeA, double marginal,
+                                                   ttservice::ETenderTarget target, std::string bondCodeB,
+                                                   double bid)
+{
+    if (bondCodeA != bondCodeB) return false;
+    switch (target) {
+    case ttservice::TTG_PRICE: return isGreaterOrEqual(bid, marginal);
+    case ttservice::TTG_RATE: return isLessOrEqual(bid, marginal);
+    default: return false;
+    }
+}
+
+double CPanelBondTenderAllocationHelper::getWinBidPrice(ttservice::ETenderingType type,
+                                                        ttservice::ETenderTarget target, double bid,
+                                                        double marginal, double weightedMean)
+{
+    switch (type) {
+    case ttservice::TT_DUTCH: return marginal;
+    case ttservice::TT_AMERICAN: return bid;
+    case ttservice::TT_MIXED:
+        if (target == ttservice::TTG_PRICE) return isGreaterOrEqual(bid, weightedMean) ? weightedMean : bid;
+        if (target == ttservice::TTG_RATE) return isLessOrEqual(bid, weightedMean) ? weightedMean : bid;
+        return 0.0;
+    default: return 0.0;
+    }
+}
+
+ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
+    std::string bondCode, int productId, double bidPrice)
+{
+    ttservice::TraderCenter* center = ttservice::TraderCenter::instance();
+    ttservice::CDataCenter* dataCenter = center ? center->getDataCenter() : nullptr;
+    if (!dataCenter) return ttservice::TPT_NONE;
+    const boost::shared_ptr<ttservice::CAccountData> accountData = dataCenter->getAccountData(std::string());
+    if (!accountData) return ttservice::TPT_NONE;
+
+    // Copy under the host's lock, examine after: the lock guards the host's lists only.
+    ttservice::IDataList commands;
+    {
+        ttservice::CAccountData::Lock lock(*accountData);
+        commands = accountData->getDatas(ttservice::RT_TENDER_COMMAND);
+    }
+
+    for (const ttservice::IDataPtr& record : commands) {
+        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
+        if (!command) continue;
+        const boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
+        if (!param) continue;
+        if (param->bondCode == bondCode && isEqual(param->tenderPrice, bidPrice) && command->productId == productId)
+            return static_cast<ttservice::ETenderPurchaseType>(param->purchaseType);
+    }
+    return ttservice::TPT_NONE;
+}
+
+bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)
+{
+    return std::fabs(a - b) <= kTolerance;
+}
+
+bool CPanelBondTenderAllocationHelper::isGreaterOrEqual(double a, double b)
+{
+    return a - b >= -kTolerance;
+}
+
+bool CPanelBondTenderAllocationHelper::isLessOrEqual(double a, double b)
+{
+    return a - b <= kTolerance;
+}
+
+bool CPanelBondTenderAllocationHelper::isGreater(double a, double b)
+{
+    return a - b > kTolerance;
+}
+
+std::string CPanelBondTenderAllocationHelper::printF(double value)
+{
+    return KZ::printFixed6(value);
+}
+
+double CPanelBondTenderAllocationHelper::roundTo4(double value)
+{
+    if (value == ttservice::kInvalidDouble) return value;
+    const QString text = format4(value, utils::FNF_NONE);
+    bool ok = false;
+    const double rounded = KZ::parseDouble(KZ::qsToS(text), &ok);
+    return ok ? rounded : value;   // NaN and infinities cannot be formatted: left as they are
+}
+
+QString CPanelBondTenderAllocationHelper::format4(double value, int flag)
+{
+    return KZ::formatDoubleNumber(value, kFractionDigits, flag, false, QString::fromUtf8(kInvalidNumberText));
+}
+
+double CPanelBondTenderAllocationHelper::cutToWholeUnits(const std::string& typedText, double basicTenderUnit)
+{
+    const long long typed = str2Int(typedText);
+    const long long unit = str2Int(printF(basicTenderUnit));
+    if (unit == 0) return 0.0;
+    return static_cast<double>(unit * (typed / unit)) / static_cast<double>(kFixedScale);
+}
+
+} // namespace TC
