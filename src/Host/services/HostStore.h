@@ -49,7 +49,8 @@ class CHostStore {
 public:
     static CHostStore& instance();
 
-    // Empties everything: records, calls, products, settings (back to defaults), handlers.
+    // Empties everything: records, calls, products, settings (back to defaults), persistence
+    // and change listener. The subscription feed stays, so live subscriptions keep working.
     void reset();
 
     // --- records ---
@@ -96,17 +97,22 @@ public:
     // --- persistence ---
     void setPersistence(IHostStorePersistence* persistence);   // not owned; null to detach
 
-    // Observers of changed win-bid details; used by CAccountData to feed subscriptions.
+    // Observer of changed win-bid details (the new rows and the rows that went away), called
+    // after the persistence hook, outside the store lock. Seeding (put/add) announces nothing.
     using ChangeListener = std::function<void(const IDataList& changed)>;
     void setChangeListener(ChangeListener listener);
+    // The account data's subscription feed: like the listener, but kept across reset().
+    void setSubscriptionFeed(ChangeListener feed);
 
     // True for the record that tells the host to drop a bond's stored rows of its type.
     static bool isClearingRecord(const IData& record);
 
 private:
     CHostStore();
-    void replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
-                       std::vector<IHostStorePersistence::SReplacement>* log);
+    // Returns the win-bid details that changed (new rows, and old rows whose key is gone).
+    IDataList replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
+                            std::vector<IHostStorePersistence::SReplacement>* log);
+    void announce(const IDataList& changed);
 
     mutable std::recursive_mutex mutex_;
     std::map<std::string, std::map<int, IDataList>> records_;  // bond -> type -> rows
@@ -120,6 +126,7 @@ private:
     QDateTime now_;
     IHostStorePersistence* persistence_ = nullptr;  // not owned
     ChangeListener listener_;
+    ChangeListener subscriptionFeed_;
 };
 
 } // namespace ttservice

@@ -63,6 +63,7 @@ public:
 
 private:
     friend class BSONObjBuilder;
+    static BSONElement makeElement(const void* iterator);  // iterator: a bson_iter_t on an element
     std::shared_ptr<const std::vector<uint8_t>> bytes_;
 };
 

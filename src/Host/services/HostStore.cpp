@@ -1,0 +1,355 @@
+#include "services/HostStore.h"
+
+#include <set>
+
+namespace ttservice {
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+IDataList withoutNulls(const IDataList& rows)
+{
+    IDataList out;
+    out.reserve(rows.size());
+    for (const IDataPtr& row : rows)
+        if (row)
+            out.push_back(row);
+    return out;
+}
+
+bool holdsClearingRecord(const IDataList& rows)
+{
+    for (const IDataPtr& row : rows)
+        if (row && CHostStore::isClearingRecord(*row))
+            return true;
+    return false;
+}
+
+} // namespace
+
+CHostStore& CHostStore::instance()
+{
+    static CHostStore store;
+    return store;
+}
+
+CHostStore::CHostStore() = default;
+
+void CHostStore::reset()
+{
+    Lock lock(mutex_);
+    records_.clear();
+    tenderCommands_.clear();
+    bondInfos_.clear();
+    calls_.clear();
+    products_.clear();
+    hintBeforeOrder_ = true;
+    globalOrderHint_ = true;
+    segmented_ = false;
+    now_ = QDateTime();
+    persistence_ = nullptr;
+    listener_ = nullptr;
+}
+
+bool CHostStore::isClearingRecord(const IData& record)
+{
+    if (const auto* p = dynamic_cast<const CIBondTenderAllocParams*>(&record))
+        return p->bondName.empty() && p->marginalPrice == 0 && p->weightedMeanPrice == 0 && p->issuePrice == 0
+            && p->couponRate == 0;
+    if (const auto* u = dynamic_cast<const CIBondTenderAllocUnderWriterInfo*>(&record))
+        return u->underWriterName.empty();
+    if (const auto* p = dynamic_cast<const CIBondTenderAllocProductInfo*>(&record))
+        return p->productId == kInvalidInt && p->productName.empty();
+    if (const auto* d = dynamic_cast<const CWinBidInfoDetail*>(&record))
+        return d->productId == kInvalidInt && d->productName.empty();
+    return false;
+}
+
+// ---------------------------------------------------------------- records
+
+IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
+                                    std::vector<IHostStorePersistence::SReplacement>* log)
+{
+    const IDataList newRows = holdsClearingRecord(rows) ? IDataList() : withoutNulls(rows);
+    IDataList& stored = records_[bondCode][typeId];
+
+    IDataList changed;
+    if (typeId == RT_WIN_BID_DETAIL) {
+        std::set<std::string> newKeys;
+        for (const IDataPtr& row : newRows)
+            newKeys.insert(row->getKey());
+        for (const IDataPtr& old : stored)
+            if (!newKeys.count(old->getKey()))
+                changed.push_back(old);
+        changed.insert(changed.end(), newRows.begin(), newRows.end());
+    }
+
+    stored = newRows;
+    if (stored.empty()) {
+        records_[bondCode].erase(typeId);
+        if (records_[bondCode].empty())
+            records_.erase(bondCode);
+    }
+    if (log)
+        log->push_back({bondCode, typeId, newRows});
+    return changed;
+}
+
+void CHostStore::putRecords(const std::string& bondCode, int typeId, const IDataList& rows)
+{
+    Lock lock(mutex_);
+    replaceLocked(bondCode, typeId, rows, nullptr);
+}
+
+void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataPtr& row)
+{
+    if (!row)
+        return;
+    Lock lock(mutex_);
+    records_[bondCode][typeId].push_back(row);
+}
+
+IDataList CHostStore::records(const std::string& bondCode, int typeId) const
+{
+    Lock lock(mutex_);
+    const auto bond = records_.find(bondCode);
+    if (bond == records_.end())
+        return {};
+    const auto rows = bond->second.find(typeId);
+    return rows == bond->second.end() ? IDataList() : rows->second;
+}
+
+IDataList CHostStore::recordsOfType(int typeId) const
+{
+    Lock lock(mutex_);
+    if (typeId == RT_TENDER_COMMAND)
+        return tenderCommands_;
+    IDataList out;
+    for (const auto& bond : records_) {
+        const auto rows = bond.second.find(typeId);
+        if (rows != bond.second.end())
+            out.insert(out.end(), rows->second.begin(), rows->second.end());
+    }
+    return out;
+}
+
+std::vector<std::string> CHostStore::bondCodes() const
+{
+    Lock lock(mutex_);
+    std::set<std::string> codes;
+    for (const auto& bond : records_)
+        codes.insert(bond.first);
+    for (const auto& info : bondInfos_)
+        codes.insert(info.first);
+    return std::vector<std::string>(codes.begin(), codes.end());
+}
+
+IDataPtr CHostStore::recordByKey(int typeId, const std::string& key) const
+{
+    Lock lock(mutex_);
+    for (const IDataPtr& row : recordsOfType(typeId))
+        if (row->getKey() == key)
+            return row;
+    return {};
+}
+
+void CHostStore::addTenderCommand(const boost::shared_ptr<CTenderCommandInfo>& cmd)
+{
+    if (!cmd)
+        return;
+    Lock lock(mutex_);
+    tenderCommands_.push_back(cmd);
+}
+
+IDataList CHostStore::tenderCommands() const
+{
+    Lock lock(mutex_);
+    return tenderCommands_;
+}
+
+void CHostStore::setTenderBondInfo(const CTenderBondInfoDetail& detail)
+{
+    Lock lock(mutex_);
+    bondInfos_[detail.bondCode] = boost::shared_ptr<CTenderBondInfoDetail>(new CTenderBondInfoDetail(detail));
+}
+
+boost::shared_ptr<CTenderBondInfoDetail> CHostStore::tenderBondInfo(const std::string& bondCode) const
+{
+    Lock lock(mutex_);
+    const auto info = bondInfos_.find(bondCode);
+    return info == bondInfos_.end() ? boost::shared_ptr<CTenderBondInfoDetail>() : info->second;
+}
+
+// ---------------------------------------------------------------- update calls
+
+void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, const IDataList& rows)
+{
+    IDataList changed;
+    {
+        Lock lock(mutex_);
+        SHostCall call;
+        call.kind = SHostCall::BondTenderDatas;
+        call.bondCode = bondCode;
+        call.typeId = typeId;
+        call.records = rows;
+        calls_.push_back(call);
+
+        std::vector<IHostStorePersistence::SReplacement> log;
+        changed = replaceLocked(bondCode, typeId, rows, &log);
+        if (persistence_)
+            persistence_->commit(log, {});
+    }
+    announce(changed);
+}
+
+void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandIds,
+                                 const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
+{
+    IDataList changed;
+    {
+        Lock lock(mutex_);
+        SHostCall call;
+        call.kind = SHostCall::TenderCmds;
+        call.operation = operation;
+        call.commandIds = commandIds;
+        call.records.assign(rows.begin(), rows.end());
+        calls_.push_back(call);
+
+        // Bonds in the order they first appear; each bond's details keep their order.
+        std::vector<std::string> bonds;
+        std::map<std::string, IDataList> rowsOfBond;
+        for (const auto& row : rows) {
+            if (!row)
+                continue;
+            if (!rowsOfBond.count(row->bondCode))
+                bonds.push_back(row->bondCode);
+            rowsOfBond[row->bondCode].push_back(row);
+        }
+
+        std::vector<IHostStorePersistence::SReplacement> log;
+        for (const std::string& bond : bonds) {
+            const IDataList bondChanges = replaceLocked(bond, RT_WIN_BID_DETAIL, rowsOfBond[bond], &log);
+            changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
+        }
+        if (persistence_)
+            persistence_->commit(log, commandIds);
+    }
+    announce(changed);
+}
+
+void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
+{
+    Lock lock(mutex_);
+    SHostCall call;
+    call.kind = SHostCall::CommandStatus;
+    call.bondCode = bondCode;
+    call.commandStatus = status;
+    calls_.push_back(call);
+}
+
+std::vector<SHostCall> CHostStore::calls() const
+{
+    Lock lock(mutex_);
+    return calls_;
+}
+
+void CHostStore::clearCalls()
+{
+    Lock lock(mutex_);
+    calls_.clear();
+}
+
+void CHostStore::announce(const IDataList& changed)
+{
+    if (changed.empty())
+        return;
+    ChangeListener listener;
+    ChangeListener feed;
+    {
+        Lock lock(mutex_);
+        listener = listener_;
+        feed = subscriptionFeed_;
+    }
+    if (listener)
+        listener(changed);
+    if (feed)
+        feed(changed);
+}
+
+void CHostStore::setChangeListener(ChangeListener listener)
+{
+    Lock lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+void CHostStore::setSubscriptionFeed(ChangeListener feed)
+{
+    Lock lock(mutex_);
+    subscriptionFeed_ = std::move(feed);
+}
+
+// ---------------------------------------------------------------- user configuration and time
+
+void CHostStore::setProducts(const std::vector<boost::shared_ptr<CProduct>>& products)
+{
+    Lock lock(mutex_);
+    products_ = products;
+}
+
+std::vector<boost::shared_ptr<CProduct>> CHostStore::products() const
+{
+    Lock lock(mutex_);
+    return products_;
+}
+
+void CHostStore::setHintSettings(bool hintBeforeOrder, bool globalOrderHint)
+{
+    Lock lock(mutex_);
+    hintBeforeOrder_ = hintBeforeOrder;
+    globalOrderHint_ = globalOrderHint;
+}
+
+bool CHostStore::hintBeforeOrder() const
+{
+    Lock lock(mutex_);
+    return hintBeforeOrder_;
+}
+
+bool CHostStore::globalOrderHint() const
+{
+    Lock lock(mutex_);
+    return globalOrderHint_;
+}
+
+void CHostStore::setSegmentedFormat(bool on)
+{
+    Lock lock(mutex_);
+    segmented_ = on;
+}
+
+bool CHostStore::segmentedFormat() const
+{
+    Lock lock(mutex_);
+    return segmented_;
+}
+
+void CHostStore::setNow(const QDateTime& now)
+{
+    Lock lock(mutex_);
+    now_ = now;
+}
+
+QDateTime CHostStore::now() const
+{
+    Lock lock(mutex_);
+    return now_.isValid() ? now_ : QDateTime::currentDateTime();
+}
+
+void CHostStore::setPersistence(IHostStorePersistence* persistence)
+{
+    Lock lock(mutex_);
+    persistence_ = persistence;
+}
+
+} // namespace ttservice

@@ -1,0 +1,245 @@
+#include "ttservice/BondTenderRecords.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace ttservice {
+
+namespace {
+
+// Fixed six decimals, independent of the process locale (keys must not change with it).
+std::string fixed6(double value)
+{
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string();
+}
+
+std::string intText(long long value)
+{
+    char buffer[24];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof(buffer), value).ptr);
+}
+
+std::string joinKey(std::initializer_list<std::string> parts)
+{
+    std::string out;
+    bool first = true;
+    for (const std::string& part : parts) {
+        if (!first)
+            out += '|';
+        out += part;
+        first = false;
+    }
+    return out;
+}
+
+// Fills fields from a document: a field absent or of the wrong BSON type keeps its value.
+class FieldReader {
+public:
+    explicit FieldReader(const BSONObj& obj) : obj_(obj) {}
+
+    void operator()(const char* name, std::string& field) const
+    {
+        const BSONElement e = obj_.getField(name);
+        if (e.type() == BSON_STRING)
+            field = e.str();
+    }
+    void operator()(const char* name, int& field) const
+    {
+        const BSONElement e = obj_.getField(name);
+        if (e.isNumber())
+            field = e.numberInt();
+    }
+    void operator()(const char* name, double& field) const
+    {
+        const BSONElement e = obj_.getField(name);
+        if (e.isNumber())
+            field = e.numberDouble();
+    }
+    void operator()(const char* name, BSONObj& field) const
+    {
+        const BSONElement e = obj_.getField(name);
+        if (e.type() == BSON_OBJECT)
+            field = e.embeddedObject();
+    }
+    // price text -> volume; entries that are not numbers are skipped
+    void operator()(const char* name, std::map<std::string, double>& field) const
+    {
+        const BSONElement e = obj_.getField(name);
+        if (e.type() != BSON_OBJECT)
+            return;
+        field.clear();
+        for (const BSONElement& entry : e.embeddedObject().elements())
+            if (entry.isNumber())
+                field[entry.fieldName()] = entry.numberDouble();
+    }
+
+private:
+    const BSONObj& obj_;
+};
+
+class FieldWriter {
+public:
+    template <class T>
+    void operator()(const char* name, const T& field) { builder_.append(name, field); }
+
+    void operator()(const char* name, const std::map<std::string, double>& field)
+    {
+        BSONObjBuilder details;
+        for (const auto& entry : field)
+            details.append(entry.first, entry.second);
+        builder_.append(name, details.obj());
+    }
+
+    BSONObj obj() const { return builder_.obj(); }
+
+private:
+    BSONObjBuilder builder_;
+};
+
+// One field list per record serves both directions (R is the record, const or not).
+template <class R, class V> void fields(R& r, V&& v, CIBondTenderAllocParams*)
+{
+    v("bondCode", r.bondCode); v("bondName", r.bondName);
+    v("marginalPrice", r.marginalPrice); v("weightedMeanPrice", r.weightedMeanPrice);
+    v("issuePrice", r.issuePrice); v("couponRate", r.couponRate);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CIBondTenderAllocUnderWriterInfo*)
+{
+    v("bondCode", r.bondCode); v("bondName", r.bondName); v("tenderingType", r.tenderingType);
+    v("underWriterName", r.underWriterName); v("tenderPrice", r.tenderPrice); v("bidAmount", r.bidAmount);
+    v("winBidPrice", r.winBidPrice); v("winAmount", r.winAmount);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CIBondTenderExecExternalReportInfo*)
+{
+    v("bondCode", r.bondCode); v("bondName", r.bondName); v("underWriterName", r.underWriterName);
+    v("tenderPrice", r.tenderPrice); v("bidAmount", r.bidAmount);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CIBondTenderAllocProductInfo*)
+{
+    v("bondCode", r.bondCode); v("bondName", r.bondName); v("portfolioId", r.portfolioId);
+    v("productId", r.productId); v("productName", r.productName); v("tenderPrice", r.tenderPrice);
+    v("bidAmount", r.bidAmount); v("winAmount", r.winAmount); v("purchaseType", r.purchaseType);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CIBondTenderExecInternalReportInfo*)
+{
+    v("bondCode", r.bondCode); v("bondName", r.bondName); v("tenderTarget", r.tenderTarget);
+    v("productId", r.productId); v("bidDetails", r.bidDetails);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CWinBidInfoDetail*)
+{
+    v("tradingDay", r.tradingDay); v("remark", r.remark); v("portfolioId", r.portfolioId);
+    v("productId", r.productId); v("productName", r.productName); v("bondCode", r.bondCode);
+    v("bondName", r.bondName); v("tenderTarget", r.tenderTarget); v("winBidPrice", r.winBidPrice);
+    v("account", r.account); v("accountTypeText", r.accountTypeText); v("underWriter", r.underWriter);
+    v("winBidAmount", r.winBidAmount); v("rowKey", r.rowKey); v("purchaseType", r.purchaseType);
+    v("tenderMarket", r.tenderMarket); v("bidAmount", r.bidAmount); v("bidPrice", r.bidPrice);
+    v("fixedRowIndex", r.fixedRowIndex);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CBondTendersParam*)
+{
+    v("bondCode", r.bondCode); v("tenderPrice", r.tenderPrice); v("purchaseType", r.purchaseType);
+    v("tenderTarget", r.tenderTarget); v("tenderingType", r.tenderingType);
+}
+
+template <class R, class V> void fields(R& r, V&& v, CTenderCommandInfo*)
+{
+    v("commandId", r.commandId); v("productId", r.productId); v("extension", r.extension);
+}
+
+template <class R>
+bool readFields(R& record, const BSONObj& obj)
+{
+    if (obj.isEmpty())
+        return false;
+    fields(record, FieldReader(obj), static_cast<R*>(nullptr));
+    return true;
+}
+
+template <class R>
+BSONObj writeFields(const R& record)
+{
+    FieldWriter writer;
+    fields(record, writer, static_cast<R*>(nullptr));
+    return writer.obj();
+}
+
+} // namespace
+
+#define BTA_RECORD_BSON(Record)                                                                   \
+    bool Record::bsonValueFromObj(const BSONObj& obj, bool, const IData*) { return readFields(*this, obj); } \
+    BSONObj Record::bsonValueToObj() const { return writeFields(*this); }
+
+BTA_RECORD_BSON(CIBondTenderAllocParams)
+BTA_RECORD_BSON(CIBondTenderAllocUnderWriterInfo)
+BTA_RECORD_BSON(CIBondTenderExecExternalReportInfo)
+BTA_RECORD_BSON(CIBondTenderAllocProductInfo)
+BTA_RECORD_BSON(CIBondTenderExecInternalReportInfo)
+BTA_RECORD_BSON(CWinBidInfoDetail)
+BTA_RECORD_BSON(CBondTendersParam)
+BTA_RECORD_BSON(CTenderCommandInfo)
+
+#undef BTA_RECORD_BSON
+
+std::string CIBondTenderAllocParams::getKey() const { return bondCode; }
+
+std::string CIBondTenderAllocUnderWriterInfo::getKey() const
+{
+    return joinKey({bondCode, underWriterName, fixed6(tenderPrice)});
+}
+
+std::string CIBondTenderExecExternalReportInfo::getKey() const
+{
+    return joinKey({bondCode, underWriterName, fixed6(tenderPrice)});
+}
+
+std::string CIBondTenderAllocProductInfo::getKey() const
+{
+    return joinKey({bondCode, intText(productId), fixed6(tenderPrice)});
+}
+
+std::string CIBondTenderExecInternalReportInfo::getKey() const
+{
+    return joinKey({bondCode, intText(productId)});
+}
+
+std::string CWinBidInfoDetail::getKey() const { return joinKey({bondCode, rowKey}); }
+
+std::string CBondTendersParam::getKey() const { return bondCode; }
+
+std::string CTenderCommandInfo::getKey() const { return intText(commandId); }
+
+boost::shared_ptr<CBondTendersParam> CTenderCommandInfo::tenderParam() const
+{
+    const BSONElement element = extension.getField("btdparam");
+    if (element.type() != BSON_OBJECT)
+        return {};
+    auto param = boost::shared_ptr<CBondTendersParam>(new CBondTendersParam());
+    param->bsonValueFromObj(element.embeddedObject(), true, nullptr);
+    return param;
+}
+
+std::string CAccountInfo::getKey() const { return joinKey({intText(accountType), accountId}); }
+
+IDataPtr createRecord(int dataType)
+{
+    switch (dataType) {
+    case RT_TENDER_COMMAND: return IDataPtr(new CTenderCommandInfo());
+    case RT_WIN_BID_DETAIL: return IDataPtr(new CWinBidInfoDetail());
+    case RT_ALLOC_PARAMS: return IDataPtr(new CIBondTenderAllocParams());
+    case RT_ALLOC_PRODUCT: return IDataPtr(new CIBondTenderAllocProductInfo());
+    case RT_EXEC_EXTERNAL_REPORT: return IDataPtr(new CIBondTenderExecExternalReportInfo());
+    case RT_EXEC_INTERNAL_REPORT: return IDataPtr(new CIBondTenderExecInternalReportInfo());
+    case RT_ALLOC_UNDERWRITER: return IDataPtr(new CIBondTenderAllocUnderWriterInfo());
+    default: return IDataPtr();
+    }
+}
+
+} // namespace ttservice

@@ -1,0 +1,323 @@
+#include "ttservice/Bson.h"
+
+#include <bson/bson.h>
+
+#include <cmath>
+#include <climits>
+#include <cstring>
+#include <limits>
+
+namespace ttservice {
+
+namespace {
+
+const uint8_t kEmptyDocument[5] = {5, 0, 0, 0, 0};
+
+// Reads the document's own length prefix (little endian).
+uint32_t declaredLength(const uint8_t* data)
+{
+    return uint32_t(data[0]) | (uint32_t(data[1]) << 8) | (uint32_t(data[2]) << 16) | (uint32_t(data[3]) << 24);
+}
+
+template <class Int>
+Int clampToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double truncated = std::trunc(value);
+    if (truncated <= static_cast<double>(std::numeric_limits<Int>::min()))
+        return std::numeric_limits<Int>::min();
+    if (truncated >= static_cast<double>(std::numeric_limits<Int>::max()))
+        return std::numeric_limits<Int>::max();
+    return static_cast<Int>(truncated);
+}
+
+// A read-only bson_t over the bytes of a document that was validated when it was made.
+bool viewOf(const uint8_t* data, size_t size, bson_t* view)
+{
+    return bson_init_static(view, data, size);
+}
+} // namespace
+
+// ---------------------------------------------------------------- BSONElement
+
+bool BSONElement::isNumber() const
+{
+    return type_ == BSON_DOUBLE || type_ == BSON_INT32 || type_ == BSON_INT64;
+}
+
+double BSONElement::numberDouble() const
+{
+    if (type_ == BSON_DOUBLE)
+        return d_;
+    if (type_ == BSON_INT32 || type_ == BSON_INT64)
+        return static_cast<double>(i_);
+    return 0;
+}
+
+int BSONElement::numberInt() const
+{
+    if (type_ == BSON_DOUBLE)
+        return clampToInt<int>(d_);
+    if (type_ == BSON_INT32 || type_ == BSON_INT64) {
+        if (i_ < INT_MIN)
+            return INT_MIN;
+        if (i_ > INT_MAX)
+            return INT_MAX;
+        return static_cast<int>(i_);
+    }
+    return 0;
+}
+
+long long BSONElement::numberLong() const
+{
+    if (type_ == BSON_DOUBLE)
+        return clampToInt<long long>(d_);
+    if (type_ == BSON_INT32 || type_ == BSON_INT64)
+        return i_;
+    return 0;
+}
+
+std::string BSONElement::str() const
+{
+    return type_ == BSON_STRING ? s_ : std::string();
+}
+
+bool BSONElement::boolean() const
+{
+    if (type_ == BSON_BOOL || type_ == BSON_INT32 || type_ == BSON_INT64)
+        return i_ != 0;
+    if (type_ == BSON_DOUBLE)
+        return d_ != 0;
+    return false;
+}
+
+BSONObj BSONElement::embeddedObject() const
+{
+    BSONObj out;
+    if (type_ == BSON_OBJECT || type_ == BSON_ARRAY)
+        BSONObj::fromBytes(raw_.data(), raw_.size(), &out);
+    return out;
+}
+
+// ---------------------------------------------------------------- BSONObj
+
+BSONObj::BSONObj() = default;
+
+bool BSONObj::fromBytes(const uint8_t* data, size_t size, BSONObj* out)
+{
+    if (out)
+        *out = BSONObj();
+    if (!data || size < 5 || size > INT32_MAX || declaredLength(data) != size || data[size - 1] != 0)
+        return false;
+    auto bytes = std::make_shared<std::vector<uint8_t>>(data, data + size);
+    bson_t view;
+    if (!viewOf(bytes->data(), bytes->size(), &view))
+        return false;
+    size_t errorOffset = 0;
+    if (!bson_validate(&view, BSON_VALIDATE_UTF8, &errorOffset))
+        return false;
+    if (out)
+        out->bytes_ = std::move(bytes);
+    return true;
+}
+
+BSONObj BSONObj::fromJson(const std::string& json, bool* ok)
+{
+    bson_error_t error;
+    bson_t* parsed = bson_new_from_json(reinterpret_cast<const uint8_t*>(json.data()),
+                                        static_cast<ssize_t>(json.size()), &error);
+    BSONObj out;
+    const bool parsedOk = parsed && BSONObj::fromBytes(bson_get_data(parsed), parsed->len, &out);
+    if (parsed)
+        bson_destroy(parsed);
+    if (ok)
+        *ok = parsedOk;
+    return out;
+}
+
+bool BSONObj::isEmpty() const
+{
+    return objsize() <= 5;
+}
+
+const uint8_t* BSONObj::objdata() const
+{
+    return bytes_ ? bytes_->data() : kEmptyDocument;
+}
+
+size_t BSONObj::objsize() const
+{
+    return bytes_ ? bytes_->size() : sizeof(kEmptyDocument);
+}
+
+BSONElement BSONObj::getField(const std::string& name) const
+{
+    bson_t view;
+    bson_iter_t iterator;
+    if (!viewOf(objdata(), objsize(), &view) || !bson_iter_init(&iterator, &view))
+        return BSONElement();
+    // Exact, length-aware name match (bson_iter_find stops at an embedded NUL).
+    while (bson_iter_next(&iterator)) {
+        if (bson_iter_key_len(&iterator) == name.size()
+            && std::memcmp(bson_iter_key(&iterator), name.data(), name.size()) == 0)
+            return makeElement(&iterator);
+    }
+    return BSONElement();
+}
+
+std::vector<BSONElement> BSONObj::elements() const
+{
+    std::vector<BSONElement> out;
+    bson_t view;
+    bson_iter_t iterator;
+    if (!viewOf(objdata(), objsize(), &view) || !bson_iter_init(&iterator, &view))
+        return out;
+    while (bson_iter_next(&iterator))
+        out.push_back(makeElement(&iterator));
+    return out;
+}
+
+std::string BSONObj::jsonString() const
+{
+    bson_t view;
+    if (!viewOf(objdata(), objsize(), &view))
+        return "{}";
+    size_t length = 0;
+    char* text = bson_as_relaxed_extended_json(&view, &length);
+    if (!text)
+        return "{}";
+    std::string out(text, length);
+    bson_free(text);
+    return out;
+}
+
+BSONElement BSONObj::makeElement(const void* at)
+{
+    const bson_iter_t* iterator = static_cast<const bson_iter_t*>(at);
+    BSONElement element;
+    element.name_.assign(bson_iter_key(iterator), bson_iter_key_len(iterator));
+    switch (bson_iter_type(iterator)) {
+    case BSON_TYPE_DOUBLE:
+        element.type_ = BSON_DOUBLE;
+        element.d_ = bson_iter_double(iterator);
+        break;
+    case BSON_TYPE_INT32:
+        element.type_ = BSON_INT32;
+        element.i_ = bson_iter_int32(iterator);
+        break;
+    case BSON_TYPE_INT64:
+        element.type_ = BSON_INT64;
+        element.i_ = bson_iter_int64(iterator);
+        break;
+    case BSON_TYPE_BOOL:
+        element.type_ = BSON_BOOL;
+        element.i_ = bson_iter_bool(iterator) ? 1 : 0;
+        break;
+    case BSON_TYPE_DATE_TIME:
+        element.type_ = BSON_DATE;
+        element.i_ = bson_iter_date_time(iterator);
+        break;
+    case BSON_TYPE_NULL:
+        element.type_ = BSON_NULL;
+        break;
+    case BSON_TYPE_UTF8: {
+        uint32_t length = 0;
+        const char* text = bson_iter_utf8(iterator, &length);
+        element.type_ = BSON_STRING;
+        element.s_.assign(text, length);
+        break;
+    }
+    case BSON_TYPE_DOCUMENT:
+    case BSON_TYPE_ARRAY: {
+        uint32_t length = 0;
+        const uint8_t* data = nullptr;
+        if (bson_iter_type(iterator) == BSON_TYPE_DOCUMENT) {
+            element.type_ = BSON_OBJECT;
+            bson_iter_document(iterator, &length, &data);
+        } else {
+            element.type_ = BSON_ARRAY;
+            bson_iter_array(iterator, &length, &data);
+        }
+        if (data)
+            element.raw_.assign(data, data + length);
+        break;
+    }
+    case BSON_TYPE_BINARY: {
+        uint32_t length = 0;
+        const uint8_t* data = nullptr;
+        bson_subtype_t subtype;
+        bson_iter_binary(iterator, &subtype, &length, &data);
+        element.type_ = BSON_BINARY;
+        if (data)
+            element.raw_.assign(data, data + length);
+        break;
+    }
+    default:
+        // Types the host never uses keep their id and no value.
+        element.type_ = static_cast<int>(bson_iter_type(iterator));
+        break;
+    }
+    return element;
+}
+
+// ---------------------------------------------------------------- BSONObjBuilder
+
+BSONObjBuilder::BSONObjBuilder() : doc_(bson_new()) {}
+
+BSONObjBuilder::~BSONObjBuilder()
+{
+    bson_destroy(doc_);
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const std::string& value)
+{
+    bson_append_utf8(doc_, name.data(), static_cast<int>(name.size()), value.data(), static_cast<int>(value.size()));
+    return *this;
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const char* value)
+{
+    return append(name, std::string(value ? value : ""));
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, double value)
+{
+    bson_append_double(doc_, name.data(), static_cast<int>(name.size()), value);
+    return *this;
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, int value)
+{
+    bson_append_int32(doc_, name.data(), static_cast<int>(name.size()), value);
+    return *this;
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, long long value)
+{
+    bson_append_int64(doc_, name.data(), static_cast<int>(name.size()), value);
+    return *this;
+}
+
+BSONObjBuilder& BSONObjBuilder::appendBool(const std::string& name, bool value)
+{
+    bson_append_bool(doc_, name.data(), static_cast<int>(name.size()), value);
+    return *this;
+}
+
+BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const BSONObj& document)
+{
+    bson_t view;
+    if (viewOf(document.objdata(), document.objsize(), &view))
+        bson_append_document(doc_, name.data(), static_cast<int>(name.size()), &view);
+    return *this;
+}
+
+BSONObj BSONObjBuilder::obj() const
+{
+    BSONObj out;
+    out.bytes_ = std::make_shared<std::vector<uint8_t>>(bson_get_data(doc_), bson_get_data(doc_) + doc_->len);
+    return out;
+}
+
+} // namespace ttservice
