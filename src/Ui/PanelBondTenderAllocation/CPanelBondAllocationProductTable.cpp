@@ -1,0 +1,662 @@
+#include "CPanelBondAllocationProductTable.h"
+
+#include <QVector>
+#include <boost/format.hpp>
+#include <boost/make_shared.hpp>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <log4cxx/logger.h>
+#include <numeric>
+#include <utility>
+
+#include "KZ/ColumnDelegates.h"
+#include "KZ/EventDeliverer.h"
+#include "KZ/Format.h"
+#include "KZ/StandardHpfTable.h"
+#include "services/HostServices.h"
+#include "services/LogCentre.h"
+
+#include "CAllocationProductModel.h"
+#include "CPanelBondTenderAllocationHelper.h"
+
+namespace TC {
+
+namespace {
+
+using Helper = CPanelBondTenderAllocationHelper;
+
+const int kTableHeight = 168;
+const int kTableWidth = 800;
+const int kColumnWidth = 80;
+const int kMenuFlags = 255;
+const int kDebugLogId = 54;
+
+// Logs at debug level under our debug id, if the log centre enables it.
+void logDebug(const std::string& text)
+{
+    ttservice::CLogCentre* logCentre = ttservice::CLogCentre::instance();
+    if (!logCentre->fileLogEnabled(kDebugLogId) || !logCentre->logEnabled())
+        return;
+    LOG4CXX_DEBUG(logCentre->debugLogger(), (boost::format("[dbg_id=%1%] %2%") % kDebugLogId % text).str());
+}
+
+// Reads a price text of an execution report's bid details. KZ::parseDouble ignores the
+// process locale, so "100.25" reads the same under a German environment. A text that is
+// not a number cannot name a tender position: the caller skips that bid, and we leave a
+// debug line instead of failing the whole rebuild.
+bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExecInternalReportInfo& report,
+                  double& price)
+{
+    bool ok = false;
+    price = KZ::parseDouble(priceText, &ok);
+    if (!ok) {
+        logDebug((boost::format("TC::CPanelBondAllocationProductTable skips the bid of product %1% of bond %2% "
+                                "at price text \"%3%\": not a number.")
+                  % report.productId % report.bondCode % priceText)
+                     .str());
+    }
+    return ok;
+}
+
+bool isNoBid(double volume)
+{
+    return volume == ttservice::kInvalidDouble;
+}
+
+// Integer part of amount / unit + unit. The unit itself (in 亿) is the addend: it absorbs
+// the representation error of the division (0.9999... units count as 1) and is what
+// settles a quotient that lies just under the next whole unit. Clamped to int instead of
+// overflowing on absurd amounts.
+int wholeUnits(double amount, double unit)
+{
+    const double quotient = amount / unit + unit;
+    if (std::isnan(quotient))
+        return 0;
+    if (quotient >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (quotient <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(quotient);
+}
+
+// A uniform draw from [0, bound) built from the C library's rand(). Rejection sampling
+// keeps every value equally likely; plain rand() % bound would favour small values
+// whenever bound does not divide RAND_MAX + 1.
+int drawBelow(int bound)
+{
+    const unsigned long long randRange = static_cast<unsigned long long>(RAND_MAX) + 1ULL;
+    const unsigned long long wanted = static_cast<unsigned long long>(bound);
+    for (;;) {
+        unsigned long long draw = static_cast<unsigned long long>(std::rand());
+        unsigned long long drawRange = randRange;
+        while (drawRange < wanted) {   // only when bound exceeds RAND_MAX + 1
+            draw = draw * randRange + static_cast<unsigned long long>(std::rand());
+            drawRange *= randRange;
+        }
+        const unsigned long long limit = drawRange - drawRange % wanted;
+        if (draw < limit)
+            return static_cast<int>(draw % wanted);
+    }
+}
+
+// Fisher-Yates in the order of the classic standard shuffle: position i swaps with a
+// position drawn uniformly from [0, i]. Driven by rand(); the panel never seeds it, so
+// the host process decides whether runs repeat.
+void shuffleWithCRand(QVector<int>& order)
+{
+    for (int i = 1; i < order.size(); ++i) {
+        const int j = drawBelow(i + 1);
+        if (i != j)
+            std::swap(order[i], order[j]);
+    }
+}
+
+} // namespace
+
+CPanelBondAllocationProductTable::CPanelBondAllocationProductTable(int, QWidget* parent)
+    : KZ::CBaseWidget(QStringLiteral("qmvt_vkt_bondallocationwidget"), false, parent)
+{
+    createUi();
+}
+
+CPanelBondAllocationProductTable::~CPanelBondAllocationProductTable() = default;
+
+void CPanelBondAllocationProductTable::createUi()
+{
+    setFixedHeight(kTableHeight);
+
+    table = new KZ::CStandardHpfTable(0, this, kMenuFlags);
+    table->setFlag(table->flag() | KZ::CStandardHpfTable::TF_EDITABLE | KZ::CStandardHpfTable::TF_HEADER_SORT
+                   | KZ::CStandardHpfTable::TF_STAT_ROW);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setFixedHeight(kTableHeight);
+    table->setFixedWidth(kTableWidth);
+    for (int column = 0; column < CAllocationProductData::COLUMN_COUNT; ++column)
+        table->setColumnWidth(column, kColumnWidth);
+
+    model = new CAllocationProductModel();
+    table->setDataModel(model);
+
+    auto* delegate = new KZ::CBaseTableColumnLineeditDelegate(CAllocationProductData::COL_WIN_AMOUNT, table);
+    delegate->setDoubleRange(0.0, DBL_MAX, 4);
+    table->setColumnDelegate(CAllocationProductData::COL_WIN_AMOUNT, delegate);
+    delegate->setLineEditable(true);
+
+    for (int column = 0; column < CAllocationProductData::COLUMN_COUNT; ++column) {
+        table->setColumnFilterable(column, true);
+        table->setColumnSortable(column, true);
+    }
+    setInnerStretchWidget(table, 0, 0, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Loading and rebuilding
+
+void CPanelBondAllocationProductTable::refreshProductModel()
+{
+    if (!table || !model)
+        return;
+    model->setTotalData(0, 0);
+    model->clear();
+    model->clearFilter();
+    table->clear();
+    table->clearFilter();
+    table->clearSort();
+    table->updateTable();
+}
+
+void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfoList& products, double marginal,
+                                                               std::string code, ttservice::ETenderingType type,
+                                                               double unit, ttservice::ETenderTarget)
+{
+    if (!table || !model)
+        return;
+    refreshProductModel();
+    basicTenderUnit = unit;
+    bondCode = std::move(code);
+    tenderingType = type;
+    marginalPrice = marginal;
+    if (products.empty())
+        return;
+
+    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    STotals totals;
+    int rowNumber = 0;
+    for (const auto& record : products) {
+        if (!record)
+            continue;
+        auto row = boost::make_shared<CAllocationProductData>();
+        row->rowNumber = ++rowNumber;
+        row->info = boost::make_shared<CAllocationProductInfo>();
+        CAllocationProductInfo& info = *row->info;
+        info.bondCode = record->bondCode;
+        info.bondName = record->bondName;
+        info.productId = record->productId;
+        if (type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED) {
+            info.tenderPrice = record->tenderPrice;
+            info.purchaseType = record->purchaseType;
+        } else if (type == ttservice::TT_DUTCH) {
+            info.tenderPrice = ttservice::kInvalidDouble;
+            info.purchaseType = ttservice::TPT_NONE;
+        }
+        info.bidAmount = record->bidAmount;
+        info.winAmount = record->winAmount;
+
+        if (delegate) {
+            const QString key = KZ::sToQs(row->key());
+            delegate->setItemVisible(key, true);
+            delegate->setItemText(key, Helper::format4(record->winAmount, userFormat));
+            delegate->setLineEditable(true);
+        }
+        appendRow(row, totals);
+        table->updateTable();
+    }
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+void CPanelBondAllocationProductTable::refreshWinBidAllocationProductTable(InternalReportList reports)
+{
+    refreshProductModel();
+    switch (tenderingType) {
+    case ttservice::TT_DUTCH:
+        refreshHollandWinBidAllocationProductTable(std::move(reports));
+        break;
+    case ttservice::TT_AMERICAN:
+    case ttservice::TT_MIXED:
+        refreshUSAAndMixedWinBidAllocationProductTable(std::move(reports));
+        break;
+    default:
+        break;
+    }
+}
+
+void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTable(InternalReportList reports)
+{
+    if (!table || !model)
+        return;
+    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    STotals totals;
+    int rowNumber = 0;
+    for (const auto& report : reports) {
+        if (!report)
+            continue;
+        double validBidSum = 0.0;
+        for (const auto& bid : report->bidDetails) {
+            double price = 0.0;
+            if (isNoBid(bid.second) || !readBidPrice(bid.first, *report, price))
+                continue;
+            if (!Helper::isValidData(report->bondCode, marginalPrice,
+                                     static_cast<ttservice::ETenderTarget>(report->tenderTarget), bondCode, price))
+                continue;
+            validBidSum += bid.second;
+        }
+        if (Helper::isZero(validBidSum))
+            continue;
+
+        auto row = newRow(++rowNumber, *report);
+        row->info->bidAmount = Helper::roundTo4(validBidSum);
+        if (delegate) {
+            const QString key = KZ::sToQs(row->key());
+            delegate->setItemVisible(key, true);
+            delegate->setLineEditable(true);
+            delegate->setItemText(key, Helper::format4(0.0, userFormat));
+        }
+        appendRow(row, totals);
+        table->updateTable();
+    }
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProductTable(InternalReportList reports)
+{
+    if (!table || !model)
+        return;
+    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    STotals totals;
+    int rowNumber = 0;
+    for (const auto& report : reports) {
+        if (!report)
+            continue;
+        for (const auto& bid : report->bidDetails) {
+            const double volume = bid.second;
+            if (!Helper::isGreaterThanZero(std::fabs(volume)) || isNoBid(volume))
+                continue;
+            double price = 0.0;
+            if (!readBidPrice(bid.first, *report, price))
+                continue;
+            if (!Helper::isValidData(report->bondCode, marginalPrice,
+                                     static_cast<ttservice::ETenderTarget>(report->tenderTarget), bondCode, price))
+                continue;
+
+            auto row = newRow(++rowNumber, *report);
+            row->info->tenderPrice = price;
+            row->info->purchaseType = Helper::getETenderPurchaseTypeFromCmd(bondCode, report->productId, price);
+            row->info->bidAmount = Helper::roundTo4(volume);
+            if (delegate) {
+                const QString key = KZ::sToQs(row->key());
+                delegate->setItemVisible(key, true);
+                delegate->setLineEditable(true);
+                delegate->setItemText(key, Helper::format4(0.0, userFormat));
+            }
+            appendRow(row, totals);
+            table->updateTable();
+        }
+    }
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(InternalReportList reports,
+                                                                            ttservice::ETenderingType type)
+{
+    if (!table || !model)
+        return;
+    refreshProductModel();
+    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    STotals totals;
+    int rowNumber = 0;
+    const auto addLostRow = [&](const boost::shared_ptr<CAllocationProductData>& row) {
+        if (delegate) {
+            delegate->setLineEditable(false);
+            delegate->setItemText(KZ::sToQs(row->key()), Helper::format4(0.0, userFormat));
+        }
+        appendRow(row, totals);
+    };
+
+    for (const auto& report : reports) {
+        if (!report)
+            continue;
+        if (type == ttservice::TT_DUTCH) {
+            double bidSum = 0.0;
+            for (const auto& bid : report->bidDetails) {
+                if (!isNoBid(bid.second))
+                    bidSum += bid.second;
+            }
+            if (!Helper::isGreaterThanZero(std::fabs(bidSum)))
+                continue;
+            auto row = newRow(++rowNumber, *report);
+            row->info->bidAmount = bidSum;
+            addLostRow(row);
+        } else if (type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED) {
+            for (const auto& bid : report->bidDetails) {
+                const double volume = bid.second;
+                if (isNoBid(volume) || !Helper::isGreaterThanZero(std::fabs(volume)))
+                    continue;
+                double price = 0.0;
+                if (!readBidPrice(bid.first, *report, price))
+                    continue;
+                auto row = newRow(++rowNumber, *report);
+                row->info->tenderPrice = price;
+                row->info->bidAmount = volume;
+                addLostRow(row);
+            }
+        }
+    }
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+// ---------------------------------------------------------------------------------------
+// Fair distribution
+
+void CPanelBondAllocationProductTable::refreshFairWinBidAllocationProductTable(double total)
+{
+    if (!table || !model)
+        return;
+    const QList<KZ::IBaseHpfTableDataPtr> rows = model->getDatas();
+    refreshProductModel();
+    const QMap<int, double> shares = getFairDistributionMap(total, rows);
+
+    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    STotals totals;
+    for (const auto& entry : rows) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+        if (!row)
+            continue;
+        const double winAmount = shares.value(row->rowNumber, 0.0);
+        if (row->info)
+            row->info->winAmount = winAmount;
+        if (delegate)
+            delegate->setItemText(KZ::sToQs(row->key()), Helper::format4(winAmount, utils::FNF_NONE));
+        appendRow(row, totals);
+    }
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+QMap<int, double> CPanelBondAllocationProductTable::getFairDistributionMap(
+    double total, const QList<boost::shared_ptr<KZ::IBaseHpfTableData>>& rows)
+{
+    QMap<int, double> shares;
+    if (Helper::isZero(basicTenderUnit))
+        return shares;
+
+    RowPool pool;
+    switch (tenderingType) {
+    case ttservice::TT_DUTCH: {
+        for (const auto& entry : rows) {
+            const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+            if (row && row->info)
+                pool.insert(row->rowNumber, row);
+        }
+        const double remainder = round1Distribution(pool, shares, total);
+        round2Distribution(pool, shares, remainder);
+        return shares;
+    }
+    case ttservice::TT_AMERICAN:
+    case ttservice::TT_MIXED: {
+        // Bids away from the marginal price are won in full; only the marginal bids share the rest.
+        double fixedTotal = 0.0;
+        for (const auto& entry : rows) {
+            const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+            if (!row || !row->info)
+                continue;
+            if (Helper::isEqual(row->info->tenderPrice, marginalPrice)) {
+                pool.insert(row->rowNumber, row);
+            } else {
+                shares[row->rowNumber] = row->info->bidAmount;
+                fixedTotal += row->info->bidAmount;
+            }
+        }
+        if (Helper::isGreaterOrEqual(fixedTotal, total))
+            return shares;
+        const double remainder = round1Distribution(pool, shares, total - fixedTotal);
+        round2Distribution(pool, shares, remainder);
+        return shares;
+    }
+    default:
+        return shares;
+    }
+}
+
+double CPanelBondAllocationProductTable::round1Distribution(RowPool pool, QMap<int, double>& shares, double amount)
+{
+    if (pool.isEmpty() || Helper::isZero(basicTenderUnit) || Helper::isZero(amount))
+        return 0.0;
+
+    double bidSum = 0.0;
+    for (auto it = pool.cbegin(); it != pool.cend(); ++it)
+        bidSum += it.value()->info->bidAmount;
+
+    // Rows that bid nothing in all cannot claim a proportion: they get nothing, and
+    // nothing is left over for them either (instead of dividing by zero).
+    if (Helper::isZero(bidSum)) {
+        for (auto it = pool.cbegin(); it != pool.cend(); ++it)
+            shares[it.key()] = 0.0;
+        return 0.0;
+    }
+
+    double distributed = 0.0;
+    for (auto it = pool.cbegin(); it != pool.cend(); ++it) {
+        const double proportional = (it.value()->info->bidAmount / bidSum) * amount;
+        const double share = wholeUnits(proportional, basicTenderUnit) * basicTenderUnit;
+        shares[it.key()] = share;
+        distributed += share;
+    }
+    return amount - distributed;
+}
+
+void CPanelBondAllocationProductTable::round2Distribution(RowPool pool, QMap<int, double>& shares, double remainder)
+{
+    if (pool.isEmpty() || Helper::isZero(remainder) || Helper::isZero(basicTenderUnit))
+        return;
+
+    const int leftoverUnits = wholeUnits(remainder, basicTenderUnit);
+    QVector<int> order(pool.size());
+    std::iota(order.begin(), order.end(), 0);
+    shuffleWithCRand(order);
+
+    // One unit each to the first rows of a random order: chance, not size or row order,
+    // decides who gets the leftovers.
+    const QList<int> rowNumbers = pool.keys();
+    for (int k = 0; k < leftoverUnits && k < order.size(); ++k)
+        shares[rowNumbers.at(order.at(k))] += basicTenderUnit;
+}
+
+// ---------------------------------------------------------------------------------------
+// Queries, checks and write-back
+
+CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const
+{
+    RowPool rows;
+    if (!model)
+        return rows;
+    for (const auto& entry : model->getDatas()) {
+        if (const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry))
+            rows.insert(row->rowNumber, row);
+    }
+    return rows;
+}
+
+bool CPanelBondAllocationProductTable::isProductTableHasData() const
+{
+    return model && model->rowCount() > 0;
+}
+
+bool CPanelBondAllocationProductTable::check(double tableOneTotal, QString& msg) const
+{
+    if (!model)
+        return true;
+    double winSum = 0.0;
+    for (const auto& entry : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+        if (!row || !row->info)
+            continue;
+        if (Helper::isGreater(row->info->winAmount, row->info->bidAmount)) {
+            msg = QStringLiteral("表二第 ") + QString::number(row->rowNumber)
+                + QStringLiteral(" 行中标量大于投标量,无法保存!");
+            return false;
+        }
+        winSum += row->info->winAmount;
+    }
+    if (!Helper::isGreaterThanZero(winSum)) {
+        msg = QStringLiteral("表二中标合计数据必须大于0!");
+        return false;
+    }
+    if (Helper::isEqual(winSum, tableOneTotal))
+        return true;
+    msg = QStringLiteral("表二中标数量合计与表一中标总量不一致!");
+    return false;
+}
+
+void CPanelBondAllocationProductTable::placeProductTableDatas() const
+{
+    if (!table || !model)
+        return;
+    ttservice::IDataList records;
+    for (const auto& entry : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+        if (!row || !row->info)
+            continue;
+        auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
+        record->bondCode = row->info->bondCode;
+        record->bondName = row->info->bondName;
+        record->portfolioId = ttservice::kInvalidInt;
+        record->productId = row->info->productId;
+        record->productName = KZ::qsToS(getUserConfig()->getProductName(row->info->productId));
+        record->tenderPrice = row->info->tenderPrice;
+        record->bidAmount = row->info->bidAmount;
+        record->winAmount = row->info->winAmount;
+        record->purchaseType = row->info->purchaseType;
+        records.push_back(record);
+    }
+    ttservice::CTradeClient::instance()->updateBondTenderDatas_async(bondCode, ttservice::RT_ALLOC_PRODUCT, records);
+}
+
+void CPanelBondAllocationProductTable::clearProductTableBackStageData() const
+{
+    auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
+    record->bondCode = bondCode;
+    record->productId = ttservice::kInvalidInt;
+    record->productName.clear();
+    ttservice::CTradeClient::instance()->updateBondTenderDatas_async(bondCode, ttservice::RT_ALLOC_PRODUCT,
+                                                                     ttservice::IDataList{record});
+}
+
+void CPanelBondAllocationProductTable::disableProductTableDelegate()
+{
+    if (!table || !model)
+        return;
+    if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate()) {
+        for (const auto& entry : model->getDatas()) {
+            if (!entry)
+                continue;
+            delegate->setItemVisible(KZ::sToQs(entry->key()), false);
+            delegate->setLineEditable(false);
+        }
+    }
+    table->updateTable();
+}
+
+// ---------------------------------------------------------------------------------------
+// Editing
+
+bool CPanelBondAllocationProductTable::handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam,
+                                                   void* pParam)
+{
+    if (nEventID != KZ::EVT_LINEEDIT_FINISHED)
+        return KZ::CBaseWidget::handleEvent(nEventID, nSenderID, nIntParam, qsParam, pParam);
+    if (nIntParam == CAllocationProductData::COL_WIN_AMOUNT && table && model) {
+        const QString* typedText = static_cast<const QString*>(pParam);
+        onWinAmountEdited(qsParam, typedText ? *typedText : QString());
+    }
+    return true;
+}
+
+void CPanelBondAllocationProductTable::onWinAmountEdited(const QString& key, const QString& typedText)
+{
+    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    double value = Helper::cutToWholeUnits(KZ::qsToS(typedText), basicTenderUnit);
+
+    const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(model->getDataByKey(KZ::qsToS(key)));
+    if (row && row->info) {
+        if (Helper::isGreater(value, row->info->bidAmount))
+            value = row->info->bidAmount;
+        row->info->winAmount = Helper::roundTo4(value);
+    }
+    if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate())
+        delegate->setItemText(key, Helper::format4(value, userFormat));
+
+    const STotals totals = sumRows();
+    model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+// ---------------------------------------------------------------------------------------
+// Details
+
+KZ::CBaseTableColumnLineeditDelegate* CPanelBondAllocationProductTable::winAmountDelegate() const
+{
+    if (!table)
+        return nullptr;
+    return dynamic_cast<KZ::CBaseTableColumnLineeditDelegate*>(
+        table->columnDelegate(CAllocationProductData::COL_WIN_AMOUNT));
+}
+
+boost::shared_ptr<CAllocationProductData> CPanelBondAllocationProductTable::newRow(
+    int rowNumber, const ttservice::CIBondTenderExecInternalReportInfo& report) const
+{
+    auto row = boost::make_shared<CAllocationProductData>();
+    row->rowNumber = rowNumber;
+    row->info = boost::make_shared<CAllocationProductInfo>();
+    row->info->bondCode = report.bondCode;
+    row->info->bondName = report.bondName;
+    row->info->productId = report.productId;
+    row->info->tenderPrice = ttservice::kInvalidDouble;
+    row->info->purchaseType = ttservice::TPT_NONE;
+    row->info->winAmount = 0.0;
+    return row;
+}
+
+void CPanelBondAllocationProductTable::appendRow(const boost::shared_ptr<CAllocationProductData>& row,
+                                                 STotals& totals)
+{
+    if (row->info) {
+        totals.bid += row->info->bidAmount;
+        totals.win += row->info->winAmount;
+    }
+    model->addData(row);
+}
+
+CPanelBondAllocationProductTable::STotals CPanelBondAllocationProductTable::sumRows() const
+{
+    STotals totals;
+    for (const auto& entry : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+        if (row && row->info) {
+            totals.bid += row->info->bidAmount;
+            totals.win += row->info->winAmount;
+        }
+    }
+    return totals;
+}
+
+} // namespace TC
