@@ -1,0 +1,92 @@
+#include "CAllocationMixedData.h"
+
+#include <charconv>
+
+#include "CPanelBondTenderAllocationHelper.h"
+#include "KZ/Format.h"
+#include "KZ/UiResource.h"
+#include "services/HostServices.h"
+
+namespace TC {
+
+namespace {
+
+utils::EFormatNumberFlag userFlag()
+{
+    return TC::getUserConfig()->getSegmentedFormatFlag();
+}
+
+} // namespace
+
+QString CAllocationMixedData::getDisplayQString(int column) const
+{
+    if (!info)
+        return QString();
+    switch (column) {
+    case 4: return CPanelBondTenderAllocationHelper::getTenderQStr(info->bidPrice, userFlag());
+    case 5: return CPanelBondTenderAllocationHelper::format4(info->bidAmount, userFlag());
+    case 6: return CPanelBondTenderAllocationHelper::format4(info->winBidPrice, userFlag());
+    case 7: return CPanelBondTenderAllocationHelper::format4(info->winBidAmount, userFlag());
+    default: return getQString(column);
+    }
+}
+
+QString CAllocationMixedData::getQString(int column) const
+{
+    if (!info)
+        return QString();
+    switch (column) {
+    case 0: return KZ::sToQs(info->productName);
+    case 1:
+        return KZ::sToQs(CPanelBondTenderAllocationHelper::getStrTenderTarget(
+            static_cast<ttservice::ETenderMarket>(info->tenderMarket)));
+    case 2: return KZ::sToQs(info->purchaseType);
+    case 3: return KZ::sToQs(info->underWriter);
+    case 8: return KZ::sToQs(info->account);
+    default: return QString();   // column 9 is drawn by its delegate
+    }
+}
+
+int CAllocationMixedData::getInt(int) const
+{
+    return ttservice::kInvalidInt;
+}
+
+double CAllocationMixedData::getDouble(int column) const
+{
+    if (!info)
+        return ttservice::kInvalidDouble;
+    switch (column) {
+    case 4: return info->bidPrice;
+    case 5: return info->bidAmount;
+    case 6: return info->winBidPrice;
+    case 7: return info->winBidAmount;
+    default: return ttservice::kInvalidDouble;
+    }
+}
+
+long long CAllocationMixedData::getLongLong(int) const
+{
+    return ttservice::kInvalidLongLong;
+}
+
+QColor CAllocationMixedData::getColor(int) const
+{
+    return KZ::CUiResource::getColor(QStringLiteral("clr_text_default"));
+}
+
+std::string CAllocationMixedData::key() const
+{
+    if (!info)
+        return std::string();
+    return keyOf(rowNumber);
+}
+
+std::string CAllocationMixedData::keyOf(int number)
+{
+    char text[16];
+    const auto result = std::to_chars(text, text + sizeof text, number);
+    return std::string(text, result.ptr);
+}
+
+} // namespace TC

@@ -1,0 +1,952 @@
+#include "CPanelBondAllocationMixedTable.h"
+
+#include <map>
+
+#include "CAllocationMixedModel.h"
+#include "CAllocationProductData.h"
+#include "CAllocationUnderWriteData.h"
+#include "CPanelBondTenderAllocationHelper.h"
+#include "KZ/ColumnDelegates.h"
+#include "KZ/Format.h"
+#include "KZ/StandardHpfTable.h"
+#include "TC/AutoLineEditDelegate.h"
+#include "services/HostServices.h"
+
+#include <QTableView>
+
+namespace TC {
+
+namespace {
+
+using Helper = CPanelBondTenderAllocationHelper;
+
+enum EColumn {
+    COL_PRODUCT = 0, COL_MARKET = 1, COL_PURCHASE_TYPE = 2, COL_UNDERWRITER = 3, COL_BID_PRICE = 4,
+    COL_BID_AMOUNT = 5, COL_WIN_PRICE = 6, COL_WIN_AMOUNT = 7, COL_ACCOUNT = 8, COL_OPERATION = 9,
+    COLUMN_COUNT = 10
+};
+
+const char* const kOperationColor = "clr_global_fall";
+const char* const kDisabledColor = "clr_disable_color";
+const char* const kInvalidText = "非法值";
+const int kExchangeAccountType = 2;
+const int kInterbankAccountType = 15002;
+
+const QStringList& marketChoices()
+{
+    static const QStringList list{QString(), QStringLiteral("上交所"), QStringLiteral("深交所"),
+                                  QStringLiteral("银行间")};
+    return list;
+}
+
+const QStringList& purchaseTypeChoices()
+{
+    static const QStringList list{QString(), QStringLiteral("一级分销"), QStringLiteral("二级上市")};
+    return list;
+}
+
+int userFlag()
+{
+    return TC::getUserConfig()->getSegmentedFormatFlag();
+}
+
+QString rowKey(int rowNumber)
+{
+    return KZ::sToQs(CAllocationMixedData::keyOf(rowNumber));
+}
+
+QString marketText(int market)
+{
+    return KZ::sToQs(Helper::getStrTenderTarget(static_cast<ttservice::ETenderMarket>(market)));
+}
+
+std::string purchaseTypeText(int purchaseType)
+{
+    if (purchaseType == ttservice::TPT_PRIMARY || purchaseType == ttservice::TPT_SECONDARY)
+        return Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(purchaseType));
+    return std::string();
+}
+
+std::string productNameOf(int productId)
+{
+    return KZ::qsToS(TC::getUserConfig()->getProductName(productId));
+}
+
+// Decimal text without grouping, as the group keys and fixed-row indexes are stored.
+std::string intText(int value)
+{
+    return CAllocationMixedData::keyOf(value);
+}
+
+std::string positionText(double value)
+{
+    return KZ::qsToS(KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QString::fromUtf8(kInvalidText)));
+}
+
+CAllocationMixedDataPtr newRow(int rowNumber)
+{
+    CAllocationMixedDataPtr row(new CAllocationMixedData());
+    row->info.reset(new CAllocationMixedInfo());
+    row->rowNumber = rowNumber;
+    return row;
+}
+
+std::string cutAtLastBar(const std::string& key, std::string* position)
+{
+    const std::string::size_type bar = key.rfind('|');
+    if (bar == std::string::npos) {
+        position->clear();
+        return key;
+    }
+    *position = key.substr(bar + 1);
+    return key.substr(0, bar);
+}
+
+// Key of a mismatching product or underwriter as the messages show it: the name,
+// then the position with 4 decimals.
+void splitKeyForMessage(const std::string& key, QString* name, QString* position)
+{
+    std::string positionPart;
+    *name = KZ::sToQs(cutAtLastBar(key, &positionPart));
+    *position = KZ::formatDoubleNumber(KZ::parseDouble(positionPart), 4, utils::FNF_NONE, false,
+                                       QString::fromUtf8(kInvalidText));
+}
+
+using SumByKey = std::map<std::string, double>;   // byte-wise key order
+
+// The first key of expected whose sum differs from actual's (absent counts as 0); empty when all agree.
+bool findMismatch(const SumByKey& expected, const SumByKey& actual, std::string* key)
+{
+    for (const auto& entry : expected) {
+        const auto found = actual.find(entry.first);
+        const double allocated = found == actual.end() ? 0.0 : found->second;
+        if (!Helper::isEqual(allocated, entry.second)) {
+            *key = entry.first;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool hasPositions(ttservice::ETenderingType type)
+{
+    return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
+}
+
+std::string crossTableKey(ttservice::ETenderingType type, const std::string& name, double price)
+{
+    if (type == ttservice::TT_DUTCH)
+        return name;
+    if (hasPositions(type))
+        return name + "|" + Helper::printF(price);
+    return std::string();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// construction
+
+CPanelBondAllocationMixedTable::CPanelBondAllocationMixedTable(int id, QWidget* parent)
+    : KZ::CBaseWidget(QStringLiteral("qmvt_vkt_bondallocationwidget"), false, parent)
+{
+    Q_UNUSED(id);
+    createUi();
+}
+
+CPanelBondAllocationMixedTable::~CPanelBondAllocationMixedTable() = default;
+
+void CPanelBondAllocationMixedTable::createUi()
+{
+    setFixedSize(1120, 168);
+    table = new KZ::CStandardHpfTable(0, this, 255);
+    table->setFixedSize(1120, 168);
+    table->setFlag(table->flag() | KZ::CStandardHpfTable::TF_EDITABLE | KZ::CStandardHpfTable::TF_HEADER_SORT
+                   | KZ::CStandardHpfTable::TF_STAT_ROW);
+    table->setFocusPolicy(Qt::NoFocus);
+    for (int column = 0; column < COLUMN_COUNT; ++column)
+        table->setColumnWidth(column, 80);
+
+    model = new CAllocationMixedModel();
+    table->setDataModel(model);
+
+    for (int column : {COL_MARKET, COL_PURCHASE_TYPE, COL_ACCOUNT, COL_UNDERWRITER})
+        table->setColumnDelegate(column, new CBaseTableColumnAutoLineEditDelegate(column, table));
+    table->setColumnDelegate(COL_OPERATION, new KZ::CBaseTableColumnSimpleTextDelegate(COL_OPERATION, table));
+    auto* volume = new KZ::CBaseTableColumnLineeditDelegate(COL_WIN_AMOUNT, table);
+    volume->setDoubleRange(0.0, ttservice::kInvalidDouble, 4);
+    volume->setLineEditable(true);
+    table->setColumnDelegate(COL_WIN_AMOUNT, volume);
+
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        table->setColumnFilterable(column, true);
+        table->setColumnSortable(column, true);
+    }
+    setInnerStretchWidget(table, 0, 0, 0, 0);
+}
+
+CBaseTableColumnAutoLineEditDelegate* CPanelBondAllocationMixedTable::autoDelegate(int column) const
+{
+    return table ? dynamic_cast<CBaseTableColumnAutoLineEditDelegate*>(table->columnDelegate(column)) : nullptr;
+}
+
+KZ::CBaseTableColumnLineeditDelegate* CPanelBondAllocationMixedTable::volumeDelegate() const
+{
+    return table ? dynamic_cast<KZ::CBaseTableColumnLineeditDelegate*>(table->columnDelegate(COL_WIN_AMOUNT))
+                 : nullptr;
+}
+
+KZ::CBaseTableColumnSimpleTextDelegate* CPanelBondAllocationMixedTable::operationDelegate() const
+{
+    return table ? dynamic_cast<KZ::CBaseTableColumnSimpleTextDelegate*>(table->columnDelegate(COL_OPERATION))
+                 : nullptr;
+}
+
+bool CPanelBondAllocationMixedTable::isMixedTableHasData() const
+{
+    return model && model->rowCount() > 0;
+}
+
+// ---------------------------------------------------------------------------
+// filling
+
+void CPanelBondAllocationMixedTable::getAllocationAccounts(QStringList& out, ttservice::ETenderMarket market,
+                                                           std::string productName) const
+{
+    out.append(QString());
+    int wantedType = 0;
+    if (market == ttservice::TM_INTERBANK)
+        wantedType = kInterbankAccountType;
+    else if (market == ttservice::TM_SSE || market == ttservice::TM_SZSE)
+        wantedType = kExchangeAccountType;
+    else
+        return;
+
+    for (const auto& product : TC::getUserConfig()->getAllProducts()) {
+        if (!product || product->productName != productName)
+            continue;
+        for (const auto& account : product->accounts) {
+            if (account && account->accountType == wantedType)
+                out.append(KZ::sToQs(account->accountId));
+        }
+        return;
+    }
+}
+
+// The delegates' state of one row as a win-bid builder or refreshTable leaves it:
+// current choices, the saved account still offered after the product's own ones,
+// the won volume and an enabled operation cell.
+void CPanelBondAllocationMixedTable::showRowInDelegates(const CAllocationMixedData& row, bool winVolumeVisible,
+                                                        int flag)
+{
+    const CAllocationMixedInfo& info = *row.info;
+    const QString key = rowKey(row.rowNumber);
+    const std::vector<int> noValues;
+
+    if (auto* market = autoDelegate(COL_MARKET)) {
+        market->setItems(key, marketChoices(), noValues);
+        market->setCurItem(key, marketText(info.tenderMarket), -1);
+    }
+    if (auto* purchase = autoDelegate(COL_PURCHASE_TYPE)) {
+        purchase->setItems(key, purchaseTypeChoices(), noValues);
+        purchase->setCurItem(key, KZ::sToQs(info.purchaseType), -1);
+    }
+    if (auto* accounts = autoDelegate(COL_ACCOUNT)) {
+        QStringList list;
+        getAllocationAccounts(list, static_cast<ttservice::ETenderMarket>(info.tenderMarket), info.productName);
+        const QString account = KZ::sToQs(info.account);
+        if (!list.contains(account))
+            list.append(account);
+        accounts->setItems(key, list, noValues);
+        accounts->setCurItem(key, account, -1);
+    }
+    if (auto* volume = volumeDelegate()) {
+        volume->setItemVisible(key, winVolumeVisible);
+        volume->setItemText(key, Helper::format4(info.winBidAmount, flag));
+        volume->setLineEditable(true);
+    }
+    if (auto* operation = operationDelegate()) {
+        operation->setItemText(key, QString::fromUtf8(info.isFixedRow() ? kMixedAddText : kMixedDeleteText));
+        operation->setItemColorKey(key, QString::fromUtf8(kOperationColor), true);
+        operation->setItemEnabled(key, true, true);
+    }
+}
+
+void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& details, double marginal,
+                                                           double weightedMean, std::string code,
+                                                           QStringList& underWriters,
+                                                           ttservice::ETenderTarget target,
+                                                           ttservice::ETenderingType type, double unit,
+                                                           std::string name)
+{
+    refreshMixedModel();
+    productDataMap.clear();
+    marginalPrice = marginal;
+    weightedMeanPrice = weightedMean;
+    bondCode = code;
+    tenderTarget = target;
+    basicTenderUnit = unit;
+    bondName = name;
+    underWriterList = underWriters;
+    initProductName2ProductIdMapWithWinBidInfo(details);
+    if (details.empty() || !table || !model)
+        return;
+
+    const int flag = userFlag();
+    std::map<std::string, MixedGroup> groupsByKey;   // byte-wise key order
+    int counter = 0;
+    for (const auto& detail : details) {
+        if (!detail)
+            continue;
+        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedInfo& info = *row->info;
+        info.productName = detail->productName;
+        info.tenderMarket = detail->tenderMarket;
+        info.purchaseType = purchaseTypeText(detail->purchaseType);
+        info.underWriter = detail->underWriter;
+        if (type == ttservice::TT_DUTCH)
+            info.bidPrice = ttservice::kInvalidDouble;
+        else if (hasPositions(type))
+            info.bidPrice = detail->bidPrice;
+        info.bidAmount = detail->bidAmount;
+        info.winBidPrice = Helper::getWinBidPrice(type, target, info.bidPrice, marginal, weightedMean);
+        info.winBidAmount = Helper::roundTo4(detail->winBidAmount / 10000.0);
+        info.account = detail->account;
+        const bool added = detail->fixedRowIndex.empty();
+        info.operationText = added ? kMixedDeleteText : kMixedAddText;
+
+        // The underwriter choices grow with names that only saved rows still carry.
+        const QString underWriter = KZ::sToQs(info.underWriter);
+        if (!underWriters.contains(underWriter))
+            underWriters.append(underWriter);
+        if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
+            delegate->setItems(rowKey(row->rowNumber), underWriters, {});
+            delegate->setCurItem(rowKey(row->rowNumber), underWriter, -1);
+        }
+        showRowInDelegates(*row, false, flag);
+
+        MixedGroup& group = groupsByKey[intText(detail->productId) + positionText(detail->bidPrice)];
+        if (added || group.isEmpty())
+            group.append(row);
+        else
+            group.prepend(row);
+    }
+
+    int groupNumber = 0;
+    for (auto& entry : groupsByKey)
+        productDataMap.insert(++groupNumber, entry.second);
+
+    double bidSum = 0.0;
+    double winSum = 0.0;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            bidSum += row->info->bidAmount;
+            winSum += row->info->winBidAmount;
+            model->addData(row);
+            table->updateTable();
+        }
+    }
+    model->setTotalData(bidSum, winSum);
+    table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRowMap& products,
+                                                                       ttservice::ETenderingType type,
+                                                                       std::string name)
+{
+    if (!table || !model)
+        return;
+    refreshMixedModel();
+    productDataMap.clear();
+    bondName = name;
+    initProductName2ProductIdMapWithProductData(products);
+    const int flag = userFlag();
+
+    double bidSum = 0.0;
+    double winSum = 0.0;
+    int counter = 0;
+    for (const auto& product : products) {
+        if (!product || !product->info)
+            continue;
+        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedInfo& info = *row->info;
+        info.productName = productNameOf(product->info->productId);
+        info.tenderMarket = ttservice::TM_NONE;
+        if (type != ttservice::TT_DUTCH)
+            info.purchaseType = purchaseTypeText(product->info->purchaseType);
+        info.bidPrice = product->info->tenderPrice;
+        info.bidAmount = Helper::roundTo4(product->info->bidAmount);
+        info.winBidPrice = Helper::getWinBidPrice(type, tenderTarget, product->info->tenderPrice, marginalPrice,
+                                                  weightedMeanPrice);
+        info.winBidAmount = product->info->winAmount;
+        info.operationText = kMixedAddText;
+
+        if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
+            delegate->setItems(rowKey(counter), underWriterList, {});
+            delegate->setCurItem(rowKey(counter), QString(), -1);
+        }
+        showRowInDelegates(*row, true, flag);
+
+        productDataMap.insert(counter, MixedGroup{row});
+        bidSum += info.bidAmount;
+        winSum += info.winBidAmount;
+        model->addData(row);
+        table->updateTable();
+    }
+    model->setTotalData(bidSum, winSum);
+    table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductRowMap& products,
+                                                                        ttservice::ETenderingType type)
+{
+    if (!table || !model)
+        return;
+    refreshMixedModel();
+    const int flag = userFlag();
+
+    double bidSum = 0.0;
+    int counter = 0;
+    for (const auto& product : products) {
+        if (!product || !product->info)
+            continue;
+        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedInfo& info = *row->info;
+        info.productName = productNameOf(product->info->productId);
+        if (type == ttservice::TT_DUTCH)
+            info.bidPrice = ttservice::kInvalidDouble;
+        else if (hasPositions(type))
+            info.bidPrice = product->info->tenderPrice;
+        info.bidAmount = product->info->bidAmount;
+
+        // Every choice column offers only the row's own (empty) value: nothing to pick.
+        const QString key = rowKey(counter);
+        const QStringList onlyEmpty{QString()};
+        for (int column : {COL_MARKET, COL_PURCHASE_TYPE, COL_UNDERWRITER, COL_ACCOUNT}) {
+            if (auto* delegate = autoDelegate(column)) {
+                delegate->setItems(key, onlyEmpty, {});
+                delegate->setCurItem(key, QString(), -1);
+            }
+        }
+        if (auto* volume = volumeDelegate()) {
+            volume->setItemText(key, Helper::format4(0.0, flag));
+            volume->setLineEditable(false);
+        }
+        if (auto* operation = operationDelegate()) {
+            operation->setItemText(key, QString());
+            operation->setItemColorKey(key, QString::fromUtf8(kOperationColor), true);
+            operation->setItemEnabled(key, false, false);
+        }
+        bidSum += info.bidAmount;
+        model->addData(row);
+    }
+    model->setTotalData(bidSum, 0.0);
+    table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::refreshMixedModel()
+{
+    if (!table || !model)
+        return;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (row) {
+                model->removeDataByKey(row->key());
+                table->updateTable();
+            }
+        }
+    }
+    model->setTotalData(0.0, 0.0);
+    model->clear();
+    model->clearFilter();
+    table->clear();
+    table->clearFilter();
+    table->clearSort();
+    table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::refreshTable()
+{
+    if (!table || !model)
+        return;
+    const int flag = userFlag();
+    int counter = 0;
+    for (MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (!row || !row->info)
+                continue;
+            row->rowNumber = ++counter;
+            const QString underWriter = KZ::sToQs(row->info->underWriter);
+            if (!underWriterList.contains(underWriter))
+                underWriterList.append(underWriter);
+            if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
+                delegate->setItems(rowKey(counter), underWriterList, {});
+                delegate->setCurItem(rowKey(counter), underWriter, -1);
+            }
+            showRowInDelegates(*row, true, flag);
+            model->addData(row);
+            table->updateTable();
+        }
+    }
+    setStoredTotals();
+}
+
+void CPanelBondAllocationMixedTable::setStoredTotals()
+{
+    double bidSum = 0.0;
+    double winSum = 0.0;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (row && row->info) {
+                bidSum += row->info->bidAmount;
+                winSum += row->info->winBidAmount;
+            }
+        }
+    }
+    model->setTotalData(bidSum, winSum);
+    table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details)
+{
+    productName2ProductIdMap.clear();
+    for (const auto& detail : details) {
+        if (detail)
+            productName2ProductIdMap.insert(detail->productName, detail->productId);
+    }
+}
+
+void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
+{
+    productName2ProductIdMap.clear();
+    for (const auto& product : products) {
+        if (product && product->info)
+            productName2ProductIdMap.insert(productNameOf(product->info->productId), product->info->productId);
+    }
+}
+
+std::string CPanelBondAllocationMixedTable::getProductAndTenderKey(ttservice::ETenderingType type,
+                                                                   std::string name, double price)
+{
+    return crossTableKey(type, name, price);
+}
+
+std::string CPanelBondAllocationMixedTable::getUnderWriterAndTenderkey(ttservice::ETenderingType type,
+                                                                       std::string name, double price)
+{
+    return crossTableKey(type, name, price);
+}
+
+// ---------------------------------------------------------------------------
+// editing
+
+bool CPanelBondAllocationMixedTable::handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam,
+                                                 void* pParam)
+{
+    switch (nEventID) {
+    case KZ::EVT_SIMPLE_TEXT_CLICKED:
+        handleDelegateSimpleTextCliecked(qsParam);
+        return true;
+    case KZ::EVT_LINEEDIT_FINISHED:
+        if (nIntParam == COL_WIN_AMOUNT)
+            handleDelegateLineEditFinish(qsParam, static_cast<const QString*>(pParam));
+        return true;
+    case KZ::EVT_AUTO_LINEEDIT_CHANGED:
+        handleAutoKeyBoardLineEditChange(qsParam, nSenderID);
+        return true;
+    case KZ::EVT_COMBOX_CHANGED:
+        // Only raised if a combo-box delegate is put into a choice column; the auto
+        // line edits installed by createUi never raise it. Supported so that such a
+        // column edits the row exactly as the auto line edit does.
+        handleBaseTableComboxChange(qsParam, nSenderID);
+        return true;
+    default:
+        return KZ::CBaseWidget::handleEvent(nEventID, nSenderID, nIntParam, qsParam, pParam);
+    }
+}
+
+CAllocationMixedDataPtr CPanelBondAllocationMixedTable::getFixedRowData(int rowNumber) const
+{
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (row && row->rowNumber == rowNumber)
+                return row;
+        }
+    }
+    return CAllocationMixedDataPtr();
+}
+
+void CPanelBondAllocationMixedTable::handleAutoKeyBoardLineEditChange(const QString& text, int column)
+{
+    if (!table || !model)
+        return;
+    QString key;
+    CBaseTableColumnAutoLineEditDelegate* delegate = autoDelegate(column);
+    if (delegate) {
+        key = delegate->getLastKey();
+        delegate->hideAutoLineEdit();
+    }
+    applyChoice(key, column, text);
+    if (delegate)
+        delegate->setCurrentText(text);
+    table->view()->viewport()->update();
+}
+
+void CPanelBondAllocationMixedTable::handleBaseTableComboxChange(const QString& key, int column)
+{
+    if (!table || !model)
+        return;
+    auto* combo = dynamic_cast<KZ::CBaseTableColumnComboxDelegate*>(table->columnDelegate(column));
+    if (!combo)
+        return;
+    applyChoice(key, column, combo->getText(key));
+    table->view()->viewport()->update();
+}
+
+// A choice is written to the model's row and to the stored row of the same number;
+// both are normally one object, but a row missing from either is left alone.
+void CPanelBondAllocationMixedTable::applyChoice(const QString& key, int column, const QString& text)
+{
+    const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(model->getDataByKey(KZ::qsToS(key)));
+    const CAllocationMixedDataPtr stored = getFixedRowData(key.toInt());
+    if (!row || !stored || !row->info || !stored->info)
+        return;
+    const std::string value = KZ::qsToS(text);
+    switch (column) {
+    case COL_MARKET: {
+        const int market = Helper::getETenderMarket(value);
+        if (market == row->info->tenderMarket)
+            return;
+        row->info->tenderMarket = market;
+        stored->info->tenderMarket = market;
+        QStringList accounts;
+        getAllocationAccounts(accounts, static_cast<ttservice::ETenderMarket>(market), row->info->productName);
+        if (auto* accountDelegate = autoDelegate(COL_ACCOUNT)) {
+            accountDelegate->setItems(key, accounts, {});
+            accountDelegate->setCurItem(key, QString(), -1);
+        }
+        row->info->account.clear();
+        stored->info->account.clear();
+        break;
+    }
+    case COL_PURCHASE_TYPE:
+        row->info->purchaseType = value;
+        stored->info->purchaseType = value;
+        break;
+    case COL_UNDERWRITER:
+        row->info->underWriter = value;
+        stored->info->underWriter = value;
+        break;
+    case COL_ACCOUNT:
+        row->info->account = value;
+        stored->info->account = value;
+        break;
+    default:
+        break;
+    }
+}
+
+void CPanelBondAllocationMixedTable::handleDelegateLineEditFinish(const QString& key, const QString* typed)
+{
+    if (!table || !model)
+        return;
+    const int flag = userFlag();
+    double amount = Helper::cutToWholeUnits(typed ? KZ::qsToS(*typed) : std::string(), basicTenderUnit);
+    const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(model->getDataByKey(KZ::qsToS(key)));
+    if (row && row->info && Helper::isGreater(amount, row->info->bidAmount))
+        amount = row->info->bidAmount;
+    if (auto* volume = volumeDelegate())
+        volume->setItemText(key, Helper::format4(amount, flag));
+    if (const CAllocationMixedDataPtr stored = getFixedRowData(key.toInt()))
+        stored->info->winBidAmount = amount;
+    setStoredTotals();
+}
+
+void CPanelBondAllocationMixedTable::handleDelegateSimpleTextCliecked(const QString& key)
+{
+    if (!table || !model)
+        return;
+    model->clear();
+    model->clearFilter();
+    const int rowNumber = key.toInt();
+    if (isAddOperation(rowNumber))
+        addProductData2Map(rowNumber);
+    else
+        delProductData2Map(rowNumber);
+    refreshTable();
+}
+
+bool CPanelBondAllocationMixedTable::isAddOperation(int rowNumber) const
+{
+    const auto* operation = operationDelegate();
+    return operation && operation->getText(rowKey(rowNumber)) == QString::fromUtf8(kMixedAddText);
+}
+
+// The group is found by the row's number rather than by counting rows in group
+// order: directly after a saved allocation is loaded the rows are numbered in the
+// host's order, which need not be group order, and counting would then add to or
+// remove from another group than the clicked row's.
+int CPanelBondAllocationMixedTable::groupOfRow(int rowNumber) const
+{
+    for (auto it = productDataMap.cbegin(); it != productDataMap.cend(); ++it) {
+        for (const CAllocationMixedDataPtr& row : it.value()) {
+            if (row && row->rowNumber == rowNumber)
+                return it.key();
+        }
+    }
+    return 0;
+}
+
+void CPanelBondAllocationMixedTable::addProductData2Map(int rowNumber)
+{
+    const int groupNumber = groupOfRow(rowNumber);
+    if (groupNumber == 0)
+        return;
+    MixedGroup& group = productDataMap[groupNumber];
+    const CAllocationMixedDataPtr& first = group.first();
+    if (!first || !first->info)
+        return;
+    CAllocationMixedDataPtr added = newRow(0);   // numbered by refreshTable
+    CAllocationMixedInfo& info = *added->info;
+    const CAllocationMixedInfo& source = *first->info;
+    info.productName = source.productName;
+    info.purchaseType = source.purchaseType;
+    info.underWriter = source.underWriter;
+    info.bidPrice = source.bidPrice;
+    info.bidAmount = source.bidAmount;
+    info.winBidPrice = source.winBidPrice;
+    info.winBidAmount = source.winBidAmount;
+    info.account = source.account;
+    info.tenderMarket = source.tenderMarket;
+    group.append(added);
+}
+
+void CPanelBondAllocationMixedTable::delProductData2Map(int rowNumber)
+{
+    const int groupNumber = groupOfRow(rowNumber);
+    if (groupNumber == 0)
+        return;
+    MixedGroup kept;
+    for (const CAllocationMixedDataPtr& row : productDataMap[groupNumber]) {
+        if (!row || row->rowNumber != rowNumber)
+            kept.append(row);
+    }
+    productDataMap[groupNumber] = kept;
+}
+
+void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
+{
+    if (!table || !model)
+        return;
+    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
+        if (!row || !row->info)
+            continue;
+        const QString key = rowKey(row->rowNumber);
+        const std::pair<int, QString> onlyChoices[] = {
+            {COL_MARKET, marketText(row->info->tenderMarket)},
+            {COL_PURCHASE_TYPE, KZ::sToQs(row->info->purchaseType)},
+            {COL_UNDERWRITER, KZ::sToQs(row->info->underWriter)},
+            {COL_ACCOUNT, KZ::sToQs(row->info->account)},
+        };
+        for (const auto& choice : onlyChoices) {
+            if (auto* delegate = autoDelegate(choice.first)) {
+                delegate->setItems(key, QStringList{choice.second}, {});
+                delegate->setCurItem(key, choice.second, -1);
+            }
+        }
+        if (auto* volume = volumeDelegate()) {
+            volume->setItemVisible(key, false);
+            volume->setLineEditable(false);
+        }
+        if (auto* operation = operationDelegate()) {
+            operation->setItemEnabled(key, false, false);
+            operation->setItemColorKey(key, QString::fromUtf8(kDisabledColor), true);
+        }
+    }
+    table->updateTable();
+}
+
+// ---------------------------------------------------------------------------
+// validation
+
+bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, ProductRowMap& products,
+                                           UnderWriterRows& underWriters, ttservice::ETenderingType type)
+{
+    if (!model)
+        return false;
+    const double total = model->getTotalWinBidAmount();
+    if (!Helper::isGreaterThanZero(total)) {
+        msg = QStringLiteral("表三中标合计数据必须大于0!");
+        return false;
+    }
+    if (!Helper::isEqual(total, totalWinBid)) {
+        msg = QStringLiteral("表三中标数量合计与表一中标总量不一致!");
+        return false;
+    }
+
+    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
+        if (!row || !row->info)
+            continue;
+        const char* missing = nullptr;
+        if (row->info->tenderMarket == ttservice::TM_NONE)
+            missing = " 行数据未选择投标市场!";
+        else if (row->info->purchaseType.empty())
+            missing = " 行数据未选择申购方式!";
+        else if (row->info->underWriter.empty())
+            missing = " 行数据未选择承销商!";
+        else if (row->info->account.empty())
+            missing = " 行数据未选择账号!";
+        if (missing) {
+            msg = QStringLiteral("表三第 ") + rowKey(row->rowNumber) + QString::fromUtf8(missing);
+            return false;
+        }
+    }
+
+    SumByKey allocatedByProduct;
+    SumByKey allocatedByUnderWriter;
+    for (const MixedGroup& group : productDataMap) {
+        if (group.isEmpty() || !group.first() || !group.first()->info)
+            continue;
+        const std::string productName = group.first()->info->productName;
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (!row || !row->info)
+                continue;
+            allocatedByProduct[getProductAndTenderKey(type, productName, row->info->bidPrice)] +=
+                row->info->winBidAmount;
+            allocatedByUnderWriter[getUnderWriterAndTenderkey(type, row->info->underWriter, row->info->bidPrice)] +=
+                row->info->winBidAmount;
+        }
+    }
+
+    SumByKey wonByProduct;
+    for (const auto& product : products) {
+        if (!product || !product->info)
+            continue;
+        const std::string name = productNameOf(product->info->productId);
+        wonByProduct[getProductAndTenderKey(type, name, product->info->tenderPrice)] += product->info->winAmount;
+    }
+    std::string key;
+    if (findMismatch(wonByProduct, allocatedByProduct, &key)) {
+        if (hasPositions(type)) {
+            QString name, position;
+            splitKeyForMessage(key, &name, &position);
+            msg = QStringLiteral("表三产品 ") + name + QStringLiteral(" 标位 ") + position
+                  + QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!");
+        } else if (type == ttservice::TT_DUTCH) {
+            msg = QStringLiteral("表三产品 ") + KZ::sToQs(key)
+                  + QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!");
+        }
+        return false;
+    }
+
+    SumByKey wonByUnderWriter;
+    for (const auto& underWriter : underWriters) {
+        if (!underWriter || !underWriter->info)
+            continue;
+        wonByUnderWriter[getUnderWriterAndTenderkey(type, underWriter->info->underWriter,
+                                                    underWriter->info->bidPrice)] += underWriter->info->winBidAmount;
+    }
+    if (findMismatch(wonByUnderWriter, allocatedByUnderWriter, &key)) {
+        if (hasPositions(type)) {
+            QString name, position;
+            splitKeyForMessage(key, &name, &position);
+            msg = QStringLiteral("表三承销商 ") + name + QStringLiteral(" 标位 ") + position
+                  + QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!");
+        } else if (type == ttservice::TT_DUTCH) {
+            msg = QStringLiteral("表三承销商 ") + KZ::sToQs(key)
+                  + QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!");
+        }
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// host storage
+
+void CPanelBondAllocationMixedTable::getProductCommandIdVec(int productId, QVector<int>& ids) const
+{
+    ttservice::CDataCenter* center = ttservice::TraderCenter::instance()->getDataCenter();
+    const boost::shared_ptr<ttservice::CAccountData> data = center ? center->getAccountData(std::string())
+                                                                   : boost::shared_ptr<ttservice::CAccountData>();
+    if (!data)
+        return;
+    ttservice::IDataList commands;
+    {
+        ttservice::CAccountData::Lock lock(data);
+        commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
+    }
+    for (const ttservice::IDataPtr& record : commands) {
+        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
+        if (!command)
+            continue;
+        const boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
+        if (!param)
+            continue;
+        if (param->bondCode == bondCode && command->productId == productId && !ids.contains(command->commandId))
+            ids.append(command->commandId);
+    }
+}
+
+void CPanelBondAllocationMixedTable::placeMixedTableDatas()
+{
+    if (!model)
+        return;
+    QVector<int> ids;
+    WinBidDetails records;
+    int fixedCount = 0;
+    const std::string tradingDay =
+        KZ::qsToS(ttservice::getTimeService()->currentDateTime().toString(QStringLiteral("yyyyMMdd")));
+    const auto* operation = operationDelegate();
+
+    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
+        if (!row || !row->info)
+            continue;
+        const CAllocationMixedInfo& info = *row->info;
+        boost::shared_ptr<ttservice::CWinBidInfoDetail> detail(new ttservice::CWinBidInfoDetail());
+        detail->tradingDay = tradingDay;
+        detail->remark.clear();
+        detail->portfolioId = ttservice::kInvalidInt;
+        detail->productName = info.productName;
+        detail->productId = productName2ProductIdMap[info.productName];
+        detail->bondCode = bondCode;
+        detail->bondName = bondName;
+        detail->tenderTarget = tenderTarget;
+        detail->winBidPrice = info.winBidPrice;
+        detail->account = info.account;
+        detail->tenderMarket = info.tenderMarket;
+        if (info.tenderMarket == ttservice::TM_SSE || info.tenderMarket == ttservice::TM_SZSE)
+            detail->accountTypeText = "证券账号";
+        else if (info.tenderMarket == ttservice::TM_INTERBANK)
+            detail->accountTypeText = "银行间账号";
+        detail->underWriter = info.underWriter;
+        // Adding the unit (a fraction of one 0.0001) before the cut lifts a product like
+        // 1.2345 * 10000 = 12344.999... back to 12345; stored allocations were written this way.
+        detail->winBidAmount = static_cast<int>(info.winBidAmount * 10000.0 + basicTenderUnit);
+        detail->bidAmount = info.bidAmount;
+        detail->rowKey = row->key();
+        if (operation && operation->getText(rowKey(row->rowNumber)) == QString::fromUtf8(kMixedAddText))
+            detail->fixedRowIndex = intText(++fixedCount);
+        detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
+        detail->bidPrice = info.bidPrice;
+        getProductCommandIdVec(detail->productId, ids);
+        records.push_back(detail);
+    }
+    ttservice::CTradeClient::instance()->updateTenderCmds_async(
+        ttservice::TOP_SAVE_WIN_BID, std::vector<int>(ids.begin(), ids.end()), records);
+}
+
+void CPanelBondAllocationMixedTable::clearMixedTableBackStageData()
+{
+    boost::shared_ptr<ttservice::CWinBidInfoDetail> clearing(new ttservice::CWinBidInfoDetail());
+    clearing->bondCode = bondCode;
+    clearing->productId = ttservice::kInvalidInt;
+    clearing->productName.clear();
+    ttservice::CTradeClient::instance()->updateTenderCmds_async(ttservice::TOP_SAVE_WIN_BID, std::vector<int>(),
+                                                                WinBidDetails{clearing});
+}
+
+} // namespace TC

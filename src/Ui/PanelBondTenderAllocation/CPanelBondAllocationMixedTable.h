@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <boost/shared_ptr.hpp>
+#include <string>
+#include <vector>
+
+#include "CAllocationMixedData.h"
+#include "KZ/BaseWidget.h"
+#include "ttservice/BondTenderRecords.h"
+
+namespace KZ {
+class CStandardHpfTable;
+class CBaseTableColumnLineeditDelegate;
+class CBaseTableColumnSimpleTextDelegate;
+} // namespace KZ
+
+namespace TC {
+
+class CAllocationMixedModel;
+class CAllocationProductData;
+class CAllocationUnderWriteData;
+class CBaseTableColumnAutoLineEditDelegate;
+
+// Table three: the final split of the won volume per product, tender position,
+// market, purchase type, underwriter and account. Rows are kept in groups (one
+// product at one position); a group's first row is its fixed row, the rows after it
+// were added by the user to split the volume over more accounts.
+class CPanelBondAllocationMixedTable : public KZ::CBaseWidget {
+    Q_OBJECT
+public:
+    using ProductRowMap = QMap<int, boost::shared_ptr<CAllocationProductData>>;
+    using UnderWriterRows = std::vector<boost::shared_ptr<CAllocationUnderWriteData>>;
+    using WinBidDetails = std::vector<boost::shared_ptr<ttservice::CWinBidInfoDetail>>;
+    using MixedGroup = QVector<CAllocationMixedDataPtr>;
+
+    CPanelBondAllocationMixedTable(int id, QWidget* parent);
+    ~CPanelBondAllocationMixedTable() override;
+
+    CAllocationMixedModel* getAllocationMixedModel() const { return model; }
+    KZ::CStandardHpfTable* getTable() const { return table; }
+    bool isMixedTableHasData() const;
+    // group number (1-based) -> rows of the group, fixed row first
+    const QMap<int, MixedGroup>& getProductDataMap() const { return productDataMap; }
+
+    // --- filling ---
+    // A saved allocation: one row per win-bid detail, numbered in the details' order.
+    void updateMixedTableDatas(const WinBidDetails& details, double marginalPrice, double weightedMeanPrice,
+                               std::string bondCode, QStringList& underWriters, ttservice::ETenderTarget target,
+                               ttservice::ETenderingType type, double basicTenderUnit, std::string bondName);
+    // A fresh allocation of a won bid: one fixed row per row of table two.
+    void refreshWinBidAllocationMixedTable(ProductRowMap& products, ttservice::ETenderingType type,
+                                           std::string bondName);
+    // A lost bid: read-only rows showing the bids, held by the model only.
+    void refreshLoseBidAllocationMixedTable(ProductRowMap& products, ttservice::ETenderingType type);
+    // Empties the model; the stored groups stay.
+    void refreshMixedModel();
+    // Puts the stored groups back into an emptied model, numbered 1..n in group order.
+    void refreshTable();
+    // Appends the empty entry and the accounts of productName that trade in market.
+    void getAllocationAccounts(QStringList& out, ttservice::ETenderMarket market, std::string productName) const;
+    void initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details);
+    void initProductName2ProductIdMapWithProductData(const ProductRowMap& products);
+
+    // --- cross-table keys: the name alone (Dutch), name|"%f" position (American, mixed) ---
+    static std::string getProductAndTenderKey(ttservice::ETenderingType type, std::string name, double price);
+    static std::string getUnderWriterAndTenderkey(ttservice::ETenderingType type, std::string name, double price);
+
+    // --- editing ---
+    void disableMixedTableDelegate();
+    bool handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam, void* pParam) override;
+
+    // --- validation against tables one and two; the first failing rule's message goes to msg ---
+    bool check(double totalWinBid, QString& msg, ProductRowMap& products, UnderWriterRows& underWriters,
+               ttservice::ETenderingType type);
+
+    // --- host storage ---
+    void placeMixedTableDatas();
+    void clearMixedTableBackStageData();
+
+protected:
+    void handleAutoKeyBoardLineEditChange(const QString& text, int column);
+    void handleBaseTableComboxChange(const QString& key, int column);
+    void handleDelegateLineEditFinish(const QString& key, const QString* typed);
+    void handleDelegateSimpleTextCliecked(const QString& key);
+
+    CAllocationMixedDataPtr getFixedRowData(int rowNumber) const;
+    bool isAddOperation(int rowNumber) const;
+    void addProductData2Map(int rowNumber);
+    void delProductData2Map(int rowNumber);
+
+private:
+    void createUi();
+    void applyChoice(const QString& key, int column, const QString& text);
+    int groupOfRow(int rowNumber) const;   // group number, 0 when no stored row has that number
+    void getProductCommandIdVec(int productId, QVector<int>& ids) const;
+    void showRowInDelegates(const CAllocationMixedData& row, bool winVolumeVisible, int flag);
+    void setStoredTotals();
+
+    CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
+    KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
+    KZ::CBaseTableColumnSimpleTextDelegate* operationDelegate() const;
+
+    KZ::CStandardHpfTable* table = nullptr;      // owned by Qt parent
+    CAllocationMixedModel* model = nullptr;      // owned by table
+    QMap<int, MixedGroup> productDataMap;
+    double basicTenderUnit = 0.0;
+    double marginalPrice = 0.0;
+    double weightedMeanPrice = 0.0;
+    std::string bondCode;
+    std::string bondName;
+    ttservice::ETenderTarget tenderTarget = ttservice::TTG_NONE;
+    QStringList underWriterList;
+    QMap<std::string, int> productName2ProductIdMap;
+};
+
+} // namespace TC
