@@ -1,0 +1,97 @@
+#include "CPanelBondAllocationButtonTable.h"
+
+#include <QAbstractButton>
+
+#include "KZ/Widgets.h"
+#include "TC/OpButton.h"
+
+namespace TC {
+
+namespace {
+
+const char* const kStyleKey = "qmvt_vkt_bondallocationwidget";
+constexpr int kBarWidth = 240;
+constexpr int kBarHeight = 25;
+constexpr int kButtonHeight = 22;
+constexpr int kSpaceBeforeButton = 10;
+constexpr int kAnchorStart = 1;
+constexpr int kFirstPassedOnId = 30;
+constexpr int kLastPassedOnId = 34;
+
+} // namespace
+
+CPanelBondAllocationButtonTable::CPanelBondAllocationButtonTable(int id, QWidget* parent)
+    : KZ::CBaseWidget(QString::fromLatin1(kStyleKey), false, parent)
+{
+    Q_UNUSED(id);
+}
+
+CPanelBondAllocationButtonTable::~CPanelBondAllocationButtonTable() = default;
+
+void CPanelBondAllocationButtonTable::createProductInfoButton()
+{
+    const SButtonSpec specs[] = {{ID_FAIR_ALLOCATION, 1, "  公平分配  ", 120}};
+    createBar(specs, 1, &fairAllocButton_);
+}
+
+void CPanelBondAllocationButtonTable::createMixedInfoButton()
+{
+    const SButtonSpec specs[] = {{ID_SAVE, 1, "  保存  ", 60}, {ID_RETURN, 3, "  返回执行投标  ", 100}};
+    COpButton* buttons[2] = {nullptr, nullptr};
+    createBar(specs, 2, buttons);
+    saveButton_ = buttons[0];
+    returnButton_ = buttons[1];
+}
+
+void CPanelBondAllocationButtonTable::refreshAllocationProductTableButton(bool enable)
+{
+    if (fairAllocButton_) fairAllocButton_->setEnabled(enable);
+}
+
+void CPanelBondAllocationButtonTable::refreshAllocationMixedTableButton(bool saveEnabled, bool returnEnabled)
+{
+    if (saveButton_) saveButton_->setEnabled(saveEnabled);
+    if (returnButton_) returnButton_->setEnabled(returnEnabled);
+}
+
+bool CPanelBondAllocationButtonTable::handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam,
+                                                  void* pParam)
+{
+    if (nEventID != KZ::EVT_BUTTON_CLICKED)
+        return KZ::CBaseWidget::handleEvent(nEventID, nSenderID, nIntParam, qsParam, pParam);
+    if (nSenderID >= kFirstPassedOnId && nSenderID <= kLastPassedOnId)
+        deliverEvent(KZ::EVT_BUTTON_CLICKED, nSenderID, 0, QString(), nullptr);
+    return true;
+}
+
+void CPanelBondAllocationButtonTable::createBar(const SButtonSpec* specs, int count, COpButton** created)
+{
+    setFixedHeight(kBarHeight);
+    setFixedSize(kBarWidth, kBarHeight);
+    widgetList_ = new KZ::CWidgetList(Qt::Horizontal, this);
+    widgetList_->setFixedSize(kBarWidth, kBarHeight);
+    widgetList_->setMargin(0, 0, 0, 0);
+    widgetList_->setSpacing(0);
+    for (int i = 0; i < count; ++i)
+        created[i] = addButton(specs[i]);
+    setInnerStretchWidget(widgetList_, 0, 0, 0, 0);
+}
+
+COpButton* CPanelBondAllocationButtonTable::addButton(const SButtonSpec& spec)
+{
+    auto* button = new COpButton(spec.id, spec.buttonType, widgetList_);
+    widgetList_->addFixedSpace(kSpaceBeforeButton);
+    button->setText(QString::fromUtf8(spec.text));
+    button->setFontKeys(QStringLiteral("tc_fnt_operation_btn_text_option"),
+                        QStringLiteral("tc_fnt_operation_btn_text_price"),
+                        QStringLiteral("tc_fnt_operation_btn_text_volume"));
+    button->installEventFilter(this);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setBoldOnHover(true);
+    button->setEnabled(false);
+    button->setFixedSize(spec.width, kButtonHeight);
+    widgetList_->addFixedWidget(button, kAnchorStart, false);
+    return button;
+}
+
+} // namespace TC
