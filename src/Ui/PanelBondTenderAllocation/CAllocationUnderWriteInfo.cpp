@@ -1,0 +1,10 @@
+#include "CAllocationUnderWriteInfo.h"
+
+namespace TC {
+
+CAllocationUnderWriteInfo::CAllocationUnderWriteInfo() = default;
+CAllocationUnderWriteInfo::CAllocationUnderWriteInfo(const CAllocationUnderWriteInfo& other) = default;
+CAllocationUnderWriteInfo& CAllocationUnderWriteInfo::operator=(const CAllocationUnderWriteInfo& other) = default;
+CAllocationUnderWriteInfo::~CAllocationUnderWriteInfo() = default;
+
+} // namespace TC
