@@ -1,0 +1,200 @@
+// The host store: replace and clear semantics, recorded calls, persistence, defaults.
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+#include <functional>
+
+#include "services/HostStore.h"
+#include "support/TestSupport.h"
+
+using namespace ttservice;
+
+namespace {
+
+class RecordingPersistence : public IHostStorePersistence {
+public:
+    struct SCommit { std::vector<SReplacement> replacements; std::vector<int> commandIds; };
+    void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) override
+    {
+        commits.push_back({replacements, commandIds});
+    }
+    std::vector<SCommit> commits;
+};
+
+boost::shared_ptr<CWinBidInfoDetail> detail(const std::string& bond, const std::string& rowKey, int productId = 1,
+                                            const std::string& productName = "产品")
+{
+    auto d = boost::make_shared<CWinBidInfoDetail>();
+    d->bondCode = bond; d->rowKey = rowKey; d->productId = productId; d->productName = productName;
+    return d;
+}
+
+IDataPtr underWriter(const std::string& name)
+{
+    auto u = boost::make_shared<CIBondTenderAllocUnderWriterInfo>();
+    u->bondCode = "B1"; u->underWriterName = name; u->tenderPrice = 2.5;
+    return u;
+}
+
+IDataPtr params(double marginal, const std::string& bondName = "")
+{
+    auto p = boost::make_shared<CIBondTenderAllocParams>();
+    p->bondCode = "B1"; p->bondName = bondName;
+    p->marginalPrice = marginal; p->weightedMeanPrice = 0; p->issuePrice = 0; p->couponRate = 0;
+    return p;
+}
+
+IDataPtr product(int id, const std::string& name)
+{
+    auto p = boost::make_shared<CIBondTenderAllocProductInfo>();
+    p->bondCode = "B1"; p->productId = id; p->productName = name;
+    return p;
+}
+
+std::vector<std::string> keys(const IDataList& rows)
+{
+    std::vector<std::string> out;
+    for (const IDataPtr& r : rows)
+        out.push_back(r ? r->getKey() : "null");
+    return out;
+}
+
+class HostStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { testsupport::resetHost(); }
+    void TearDown() override { testsupport::resetHost(); }
+    CHostStore& store = CHostStore::instance();
+};
+
+} // namespace
+
+TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerType)
+{
+    struct Case {
+        const char* name;
+        int typeId;
+        IDataList first;
+        IDataList second;
+        size_t expectedRows;  // after the second update
+    };
+    const Case cases[] = {
+        {"update replaces", RT_ALLOC_UNDERWRITER, {underWriter("a"), underWriter("b")}, {underWriter("c")}, 1},
+        {"underwriter clearing record", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {underWriter("")}, 0},
+        {"clearing record among rows", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {underWriter("b"), underWriter("")}, 0},
+        {"null entries ignored", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {IDataPtr(), underWriter("b"), IDataPtr()}, 1},
+        {"empty list stores none", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {}, 0},
+        {"params clearing record", RT_ALLOC_PARAMS, {params(2.3)}, {params(0)}, 0},
+        {"params lost bond is not clearing", RT_ALLOC_PARAMS, {params(2.3)}, {params(0, "国债")}, 1},
+        {"product clearing record", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "")}, 0},
+        {"product without id but named", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "产品")}, 1},
+        {"win-bid clearing record", RT_WIN_BID_DETAIL, {detail("B1", "1")}, {detail("B1", "", kInvalidInt, "")}, 0},
+    };
+    for (const Case& c : cases) {
+        store.reset();
+        store.putRecords("B2", c.typeId, c.first);  // another bond is never touched
+
+        store.applyBondTenderDatas("B1", c.typeId, c.first);
+        store.applyBondTenderDatas("B1", c.typeId, c.second);
+
+        const IDataList rows = store.records("B1", c.typeId);
+        EXPECT_EQ(rows.size(), c.expectedRows) << c.name;
+        for (const IDataPtr& row : rows)
+            EXPECT_TRUE(row) << c.name;
+        EXPECT_EQ(store.records("B2", c.typeId).size(), c.first.size()) << c.name;
+    }
+}
+
+TEST_F(HostStoreTest, shouldGroupWinBidDetailsByBondAndRecordTheCommandIds)
+{
+    // Given stored details of two bonds
+    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
+    store.putRecords("B2", RT_WIN_BID_DETAIL, {detail("B2", "1")});
+
+    // When a tender-command update names details of B1 and B3 (and a null entry)
+    const std::vector<boost::shared_ptr<CWinBidInfoDetail>> rows = {
+        detail("B3", "1"), detail("B1", "5"), nullptr, detail("B1", "6")};
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {7, 9}, rows);
+
+    // Then each named bond holds exactly its details in order, others are untouched
+    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B1|5", "B1|6"}));
+    EXPECT_EQ(keys(store.records("B2", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B2|1"}));
+    EXPECT_EQ(keys(store.records("B3", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B3|1"}));
+    EXPECT_EQ(keys(store.recordsOfType(RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B1|5", "B1|6", "B2|1", "B3|1"}));
+    EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1")->getKey(), "B2|1");
+    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
+
+    // And the call is recorded as sent
+    const auto calls = store.calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, SHostCall::TenderCmds);
+    EXPECT_EQ(calls[0].operation, TOP_SAVE_WIN_BID);
+    EXPECT_EQ(calls[0].commandIds, (std::vector<int>{7, 9}));
+    EXPECT_EQ(calls[0].records.size(), 4u);
+
+    // When the clearing detail is sent for B1 with no commands
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B1", "", kInvalidInt, "")});
+    EXPECT_TRUE(store.records("B1", RT_WIN_BID_DETAIL).empty());
+    EXPECT_EQ(store.calls().size(), 2u);
+}
+
+TEST_F(HostStoreTest, shouldCommitOncePerUpdateWithAllReplacementsBeforeAnnouncingChanges)
+{
+    RecordingPersistence persistence;
+    store.setPersistence(&persistence);
+    std::vector<std::string> announced;
+    store.setChangeListener([&](const IDataList& changed) {
+        EXPECT_EQ(persistence.commits.size(), 2u);  // announced only after the commit
+        announced = keys(changed);
+    });
+
+    store.applyBondTenderDatas("B1", RT_ALLOC_UNDERWRITER, {underWriter("a")});
+    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {3}, {detail("B1", "2"), detail("B2", "1")});
+    store.applyCommandStatus(OCS_RETURN_TO_EXECUTION, "B1");
+
+    ASSERT_EQ(persistence.commits.size(), 2u);
+    ASSERT_EQ(persistence.commits[0].replacements.size(), 1u);
+    EXPECT_EQ(persistence.commits[0].replacements[0].typeId, RT_ALLOC_UNDERWRITER);
+    EXPECT_EQ(keys(persistence.commits[0].replacements[0].rows), std::vector<std::string>{"B1|a|2.500000"});
+    const auto& cmd = persistence.commits[1];
+    EXPECT_EQ(cmd.commandIds, std::vector<int>{3});
+    ASSERT_EQ(cmd.replacements.size(), 2u);
+    EXPECT_EQ(cmd.replacements[0].bondCode, "B1");
+    EXPECT_EQ(keys(cmd.replacements[0].rows), std::vector<std::string>{"B1|2"});
+    EXPECT_EQ(cmd.replacements[1].bondCode, "B2");
+    // the removed detail and the new ones are announced
+    EXPECT_EQ(announced, (std::vector<std::string>{"B1|1", "B1|2", "B2|1"}));
+
+    const auto calls = store.calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2].kind, SHostCall::CommandStatus);
+    EXPECT_EQ(calls[2].commandStatus, OCS_RETURN_TO_EXECUTION);
+    EXPECT_EQ(calls[2].bondCode, "B1");
+}
+
+TEST_F(HostStoreTest, shouldPutDefaultsBackOnReset)
+{
+    RecordingPersistence persistence;
+    store.setPersistence(&persistence);
+    int announcements = 0;
+    store.setChangeListener([&](const IDataList&) { ++announcements; });
+    store.setHintSettings(false, false);
+    store.setSegmentedFormat(true);
+    store.setNow(QDateTime(QDate(2020, 1, 2), QTime(3, 4)));
+    store.setProducts({boost::make_shared<CProduct>()});
+    store.addTenderCommand(boost::make_shared<CTenderCommandInfo>());
+    store.addRecord("B1", RT_ALLOC_UNDERWRITER, underWriter("a"));
+
+    store.reset();
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B1", "1")});
+
+    EXPECT_TRUE(store.hintBeforeOrder());
+    EXPECT_TRUE(store.globalOrderHint());
+    EXPECT_FALSE(store.segmentedFormat());
+    EXPECT_TRUE(store.products().empty());
+    EXPECT_TRUE(store.tenderCommands().empty());
+    EXPECT_TRUE(store.records("B1", RT_ALLOC_UNDERWRITER).empty());
+    EXPECT_TRUE(persistence.commits.empty());
+    EXPECT_EQ(announcements, 0);
+    EXPECT_NE(store.now().date(), QDate(2020, 1, 2));  // the system clock again
+}
