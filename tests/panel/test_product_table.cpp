@@ -13,6 +13,7 @@
 #include "CAllocationProductModel.h"
 #include "CPanelBondAllocationProductTable.h"
 #include "KZ/ColumnDelegates.h"
+#include "KZ/Format.h"
 #include "KZ/StandardHpfTable.h"
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
@@ -241,7 +242,7 @@ TEST_F(ProductTableTest, shouldRebuildTheNotWonViewReadOnlyWithEveryBid)
         double bidTotal;
     };
     // Dutch: one row per report summing every bid; American: one row per non-zero bid.
-    for (const SCase& c : {SCase{TT_DUTCH, 1, 6.0}, SCase{TT_AMERICAN, 3, 6.0}, SCase{TT_NONE, 0, 0.0}}) {
+    for (const SCase& c : {SCase{TT_DUTCH, 2, 6.0}, SCase{TT_AMERICAN, 3, 6.0}, SCase{TT_NONE, 0, 0.0}}) {
         SCOPED_TRACE(c.type);
         load({storedRow(1, DBL_MAX, 5.0, 5.0)}, TT_DUTCH, 0.1);
 
