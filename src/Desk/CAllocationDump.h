@@ -1,0 +1,21 @@
+#pragma once
+// The stored allocation of one bond as JSON: bid parameters, underwriter rows, product
+// rows and account rows, each record as its host document. No-value marks print as null.
+
+#include <QJsonObject>
+#include <string>
+
+namespace ttservice {
+class BSONObj;
+class CHostStore;
+}
+
+namespace desk {
+
+class CAllocationDump {
+public:
+    static QJsonObject bondAllocation(const ttservice::CHostStore& store, const std::string& bondCode);
+    static QJsonObject documentToJson(const ttservice::BSONObj& document);
+};
+
+} // namespace desk

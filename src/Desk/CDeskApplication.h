@@ -1,0 +1,34 @@
+#pragma once
+// The desk's start-up: command line, scenario, database, store, then the window, a
+// screenshot or a dump of one bond's stored allocation.
+
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+
+namespace desk {
+
+struct SDeskOptions {
+    QString dbPath;           // empty: the file in the user's data directory
+    QString scenarioPath;     // empty: the built-in sample
+    QString screenshotPath;   // render the window into this file and exit
+    QString bondCode;         // bond shown first; empty: the scenario's default
+    QString dumpBondCode;     // print this bond's stored allocation as JSON and exit
+};
+
+class CDeskApplication {
+public:
+    enum EExitStatus { ES_OK = 0, ES_FAILED = 1, ES_BAD_INPUT = 2 };
+
+    // Reads the options; false with a message for an unknown option or a missing value.
+    static bool parseOptions(const QStringList& arguments, SDeskOptions* out, QString* error);
+    // Whether the options need no window (the caller may then start without a display).
+    static bool isHeadless(const QStringList& arguments);
+    static bool wantsScreenshot(const QStringList& arguments);
+
+    // Runs the desk and returns the process exit status; errors go to stderr.
+    static int run(QCoreApplication& app);
+};
+
+} // namespace desk

@@ -1,0 +1,456 @@
+#include "CScenario.h"
+
+#include <QDate>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <boost/make_shared.hpp>
+#include <set>
+
+#include "CJsonFieldReader.h"
+#include "KZ/Format.h"
+#include "services/HostStore.h"
+#include "ttservice/BondTenderRecords.h"
+
+// The sample lives in this static library: its resources must be registered by hand.
+static void registerDeskResources()
+{
+    Q_INIT_RESOURCE(desk);
+}
+
+namespace desk {
+
+const QString CScenario::kBuiltInPath = QStringLiteral(":/scenarios/sample.json");
+
+namespace {
+
+// "line:column" (both from 1, column in characters) of a byte offset into UTF-8 text.
+QString lineAndColumn(const QByteArray& text, int offset)
+{
+    offset = qBound(0, offset, text.size());
+    const int lineStart = offset == 0 ? 0 : text.lastIndexOf('\n', offset - 1) + 1;
+    const int line = text.left(lineStart).count('\n') + 1;
+    const int column = QString::fromUtf8(text.mid(lineStart, offset - lineStart)).size() + 1;
+    return QStringLiteral("%1:%2").arg(line).arg(column);
+}
+
+bool isKnownAccountType(int type)
+{
+    return type == 2 || type == 15002;
+}
+
+} // namespace
+
+// Walks the document section by section; the first problem ends the walk.
+class CScenarioParser {
+public:
+    CScenarioParser(CScenario* out, QString* error) : out_(out), error_(error) {}
+
+    bool parseDocument(const QJsonObject& root)
+    {
+        CJsonFieldReader reader(root, QString(), error_);
+        std::string title;
+        if (!reader.text(QStringLiteral("title"), &title, false))
+            return false;
+        out_->title_ = QString::fromStdString(title);
+        return parseBonds(reader) && parseUnderwriters(reader) && parseProducts(reader) && parseCommands(reader)
+            && parseUnderwriterReports(reader) && parseProductReports(reader) && parseDefaultBond(reader);
+    }
+
+private:
+    using ElementParser = bool (CScenarioParser::*)(CJsonFieldReader&);
+
+    // Runs one element parser per object of the array "key".
+    bool forEachObject(CJsonFieldReader& parent, const QString& key, bool required, ElementParser parse)
+    {
+        QJsonArray items;
+        if (!parent.array(key, &items, required))
+            return false;
+        const QString arrayPath = parent.pathOf(key);
+        for (int i = 0; i < items.size(); ++i) {
+            const QString path = CJsonFieldReader::elementPath(arrayPath, i);
+            if (!items.at(i).isObject()) {
+                *error_ = path + QStringLiteral(": expected an object, found ") + CJsonFieldReader::typeName(items.at(i));
+                return false;
+            }
+            CJsonFieldReader reader(items.at(i).toObject(), path, error_);
+            if (!(this->*parse)(reader))
+                return false;
+        }
+        return true;
+    }
+
+    bool parseBonds(CJsonFieldReader& root)
+    {
+        if (!forEachObject(root, QStringLiteral("bonds"), true, &CScenarioParser::parseBond))
+            return false;
+        if (out_->bonds_.empty())
+            return root.fail(QStringLiteral("bonds"), QStringLiteral("a scenario needs at least one bond"));
+        return true;
+    }
+
+    bool parseBond(CJsonFieldReader& r)
+    {
+        SScenarioBond bond;
+        std::string target, method;
+        if (!r.nonEmptyText(QStringLiteral("code"), &bond.code) || !r.nonEmptyText(QStringLiteral("name"), &bond.name)
+            || !r.number(QStringLiteral("basicTenderUnit"), &bond.basicTenderUnit)
+            || !r.text(QStringLiteral("tenderTarget"), &target) || !r.text(QStringLiteral("tenderingMethod"), &method)
+            || !r.text(QStringLiteral("lockDate"), &bond.lockDate, false)
+            || !r.boolean(QStringLiteral("settled"), &bond.settled, false))
+            return false;
+        if (bondIndex_.count(bond.code))
+            return r.fail(QStringLiteral("code"), QStringLiteral("bond %1 appears twice").arg(QString::fromStdString(bond.code)));
+        if (!(bond.basicTenderUnit > 0.0))
+            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("must be greater than 0"));
+        if (target == "price")
+            bond.target = ttservice::TTG_PRICE;
+        else if (target == "rate")
+            bond.target = ttservice::TTG_RATE;
+        else
+            return r.fail(QStringLiteral("tenderTarget"),
+                          QStringLiteral("unknown tender target \"%1\" (expected price or rate)").arg(QString::fromStdString(target)));
+        if (method == "dutch")
+            bond.tenderingType = ttservice::TT_DUTCH;
+        else if (method == "american")
+            bond.tenderingType = ttservice::TT_AMERICAN;
+        else if (method == "mixed")
+            bond.tenderingType = ttservice::TT_MIXED;
+        else
+            return r.fail(QStringLiteral("tenderingMethod"),
+                          QStringLiteral("unknown tendering method \"%1\" (expected dutch, american or mixed)")
+                              .arg(QString::fromStdString(method)));
+        if (!bond.lockDate.empty()
+            && !QDate::fromString(QString::fromStdString(bond.lockDate), QStringLiteral("yyyyMMdd")).isValid())
+            return r.fail(QStringLiteral("lockDate"), QStringLiteral("expected a date written yyyyMMdd"));
+        if (!parseResult(r, &bond))
+            return false;
+        bondIndex_[bond.code] = out_->bonds_.size();
+        out_->bonds_.push_back(bond);
+        return true;
+    }
+
+    bool parseResult(CJsonFieldReader& bondReader, SScenarioBond* bond)
+    {
+        if (!bondReader.has(QStringLiteral("result")))
+            return true;
+        QJsonObject result;
+        if (!bondReader.object(QStringLiteral("result"), &result))
+            return false;
+        CJsonFieldReader r(result, bondReader.pathOf(QStringLiteral("result")), error_);
+        bond->hasResult = true;
+        if (!r.number(QStringLiteral("marginalPrice"), &bond->marginalPrice)
+            || !r.number(QStringLiteral("weightedMeanPrice"), &bond->weightedMeanPrice, false)
+            || !r.number(QStringLiteral("couponRate"), &bond->couponRate, false))
+            return false;
+        if (bond->marginalPrice < 0.0)
+            return r.fail(QStringLiteral("marginalPrice"), QStringLiteral("must not be negative (0 marks a lost tender)"));
+        if (bond->weightedMeanPrice < 0.0)
+            return r.fail(QStringLiteral("weightedMeanPrice"), QStringLiteral("must not be negative"));
+        if (bond->couponRate < 0.0)
+            return r.fail(QStringLiteral("couponRate"), QStringLiteral("must not be negative"));
+        return true;
+    }
+
+    bool parseUnderwriters(CJsonFieldReader& root)
+    {
+        QJsonArray items;
+        if (!root.array(QStringLiteral("underwriters"), &items))
+            return false;
+        const QString arrayPath = root.pathOf(QStringLiteral("underwriters"));
+        for (int i = 0; i < items.size(); ++i) {
+            const QString path = CJsonFieldReader::elementPath(arrayPath, i);
+            const std::string name = items.at(i).toString().toStdString();
+            if (!items.at(i).isString() || name.empty()) {
+                *error_ = path + QStringLiteral(": expected an underwriter's name");
+                return false;
+            }
+            if (!underwriters_.insert(name).second) {
+                *error_ = path + QStringLiteral(": underwriter %1 appears twice").arg(QString::fromStdString(name));
+                return false;
+            }
+            out_->underwriters_.push_back(name);
+        }
+        return true;
+    }
+
+    bool parseProducts(CJsonFieldReader& root)
+    {
+        return forEachObject(root, QStringLiteral("products"), true, &CScenarioParser::parseProduct);
+    }
+
+    bool parseProduct(CJsonFieldReader& r)
+    {
+        SScenarioProduct product;
+        if (!r.integer(QStringLiteral("id"), &product.id) || !r.nonEmptyText(QStringLiteral("name"), &product.name))
+            return false;
+        if (product.id <= 0)
+            return r.fail(QStringLiteral("id"), QStringLiteral("must be greater than 0"));
+        if (!productIds_.insert(product.id).second)
+            return r.fail(QStringLiteral("id"), QStringLiteral("product %1 appears twice").arg(product.id));
+        current_ = &product;
+        const bool ok = forEachObject(r, QStringLiteral("accounts"), true, &CScenarioParser::parseAccount);
+        current_ = nullptr;
+        if (!ok)
+            return false;
+        out_->products_.push_back(product);
+        return true;
+    }
+
+    bool parseAccount(CJsonFieldReader& r)
+    {
+        SScenarioAccount account;
+        if (!r.integer(QStringLiteral("type"), &account.type) || !r.nonEmptyText(QStringLiteral("id"), &account.id))
+            return false;
+        if (!isKnownAccountType(account.type))
+            return r.fail(QStringLiteral("type"),
+                          QStringLiteral("unknown account type %1 (expected 2 for an exchange account or 15002 for an interbank account)")
+                              .arg(account.type));
+        current_->accounts.push_back(account);
+        return true;
+    }
+
+    bool parseCommands(CJsonFieldReader& root)
+    {
+        return forEachObject(root, QStringLiteral("tenderCommands"), false, &CScenarioParser::parseCommand);
+    }
+
+    bool parseCommand(CJsonFieldReader& r)
+    {
+        SScenarioCommand command;
+        QJsonObject param;
+        if (!r.integer(QStringLiteral("commandId"), &command.commandId) || !r.integer(QStringLiteral("productId"), &command.productId)
+            || !r.object(QStringLiteral("btdparam"), &param))
+            return false;
+        if (!commandIds_.insert(command.commandId).second)
+            return r.fail(QStringLiteral("commandId"), QStringLiteral("command %1 appears twice").arg(command.commandId));
+        if (!checkProduct(r, QStringLiteral("productId"), command.productId))
+            return false;
+        CJsonFieldReader p(param, r.pathOf(QStringLiteral("btdparam")), error_);
+        if (!p.nonEmptyText(QStringLiteral("bondCode"), &command.bondCode) || !checkBond(p, command.bondCode)
+            || !p.number(QStringLiteral("tenderPrice"), &command.tenderPrice)
+            || !p.integer(QStringLiteral("purchaseType"), &command.purchaseType))
+            return false;
+        if (command.purchaseType != ttservice::TPT_PRIMARY && command.purchaseType != ttservice::TPT_SECONDARY)
+            return p.fail(QStringLiteral("purchaseType"),
+                          QStringLiteral("expected 1 (一级分销) or 2 (二级上市), found %1").arg(command.purchaseType));
+        out_->commands_.push_back(command);
+        return true;
+    }
+
+    bool parseUnderwriterReports(CJsonFieldReader& root)
+    {
+        return forEachObject(root, QStringLiteral("underwriterReports"), false, &CScenarioParser::parseUnderwriterReport);
+    }
+
+    bool parseUnderwriterReport(CJsonFieldReader& r)
+    {
+        SUnderwriterReport report;
+        if (!r.nonEmptyText(QStringLiteral("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
+            || !r.nonEmptyText(QStringLiteral("underwriter"), &report.underwriter)
+            || !r.number(QStringLiteral("tenderPrice"), &report.tenderPrice)
+            || !r.number(QStringLiteral("bidAmount"), &report.bidAmount))
+            return false;
+        if (!underwriters_.count(report.underwriter))
+            return r.fail(QStringLiteral("underwriter"),
+                          QStringLiteral("%1 is not among the underwriters").arg(QString::fromStdString(report.underwriter)));
+        if (!(report.tenderPrice > 0.0))
+            return r.fail(QStringLiteral("tenderPrice"), QStringLiteral("must be greater than 0"));
+        if (!(report.bidAmount > 0.0))
+            return r.fail(QStringLiteral("bidAmount"), QStringLiteral("must be greater than 0"));
+        out_->underwriterReports_.push_back(report);
+        return true;
+    }
+
+    bool parseProductReports(CJsonFieldReader& root)
+    {
+        return forEachObject(root, QStringLiteral("productReports"), false, &CScenarioParser::parseProductReport);
+    }
+
+    bool parseProductReport(CJsonFieldReader& r)
+    {
+        SProductReport report;
+        QJsonObject details;
+        if (!r.nonEmptyText(QStringLiteral("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
+            || !r.integer(QStringLiteral("productId"), &report.productId) || !checkProduct(r, QStringLiteral("productId"), report.productId)
+            || !r.object(QStringLiteral("bidDetails"), &details))
+            return false;
+        if (details.isEmpty())
+            return r.fail(QStringLiteral("bidDetails"), QStringLiteral("expected at least one price with its volume"));
+        CJsonFieldReader d(details, r.pathOf(QStringLiteral("bidDetails")), error_);
+        for (auto it = details.constBegin(); it != details.constEnd(); ++it) {
+            bool isPrice = false;
+            const double price = KZ::parseDouble(it.key().toStdString(), &isPrice);
+            if (!isPrice || !(price > 0.0))
+                return d.fail(it.key(), QStringLiteral("the tender position must be a number greater than 0"));
+            double volume = 0.0;
+            if (!d.number(it.key(), &volume))
+                return false;
+            if (volume < 0.0)
+                return d.fail(it.key(), QStringLiteral("the bid volume must not be negative"));
+            report.bidDetails[it.key().toStdString()] = volume;
+        }
+        out_->productReports_.push_back(report);
+        return true;
+    }
+
+    bool parseDefaultBond(CJsonFieldReader& root)
+    {
+        std::string code;
+        if (!root.text(QStringLiteral("defaultBond"), &code, false))
+            return false;
+        if (code.empty()) {
+            out_->defaultBond_ = out_->bonds_.front().code;
+            return true;
+        }
+        if (!checkBond(root, code, QStringLiteral("defaultBond")))
+            return false;
+        out_->defaultBond_ = code;
+        return true;
+    }
+
+    bool checkBond(CJsonFieldReader& r, const std::string& code, const QString& key = QStringLiteral("bondCode"))
+    {
+        if (bondIndex_.count(code))
+            return true;
+        return r.fail(key, QStringLiteral("unknown bond %1 (not among bonds)").arg(QString::fromStdString(code)));
+    }
+
+    bool checkProduct(CJsonFieldReader& r, const QString& key, int productId)
+    {
+        if (productIds_.count(productId))
+            return true;
+        return r.fail(key, QStringLiteral("unknown product %1 (not among products)").arg(productId));
+    }
+
+    CScenario* out_;                       // not owned
+    QString* error_;                       // not owned
+    SScenarioProduct* current_ = nullptr;  // product whose accounts are being read
+    std::map<std::string, size_t> bondIndex_;
+    std::set<std::string> underwriters_;
+    std::set<int> productIds_;
+    std::set<int> commandIds_;
+};
+
+bool CScenario::parse(const QByteArray& json, const QString& source, CScenario* out, QString* error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("%1:%2: malformed JSON: %3")
+                     .arg(source, lineAndColumn(json, parseError.offset), parseError.errorString());
+        return false;
+    }
+    if (!document.isObject()) {
+        *error = source + QStringLiteral(": expected a JSON object at the top");
+        return false;
+    }
+    CScenario scenario;
+    QString fieldError;
+    CScenarioParser parser(&scenario, &fieldError);
+    if (!parser.parseDocument(document.object())) {
+        *error = source + QStringLiteral(": ") + fieldError;
+        return false;
+    }
+    *out = std::move(scenario);
+    return true;
+}
+
+bool CScenario::loadFile(const QString& path, CScenario* out, QString* error)
+{
+    if (path.startsWith(QLatin1Char(':')))
+        registerDeskResources();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = path + QStringLiteral(": cannot read the scenario: ") + file.errorString();
+        return false;
+    }
+    return parse(file.readAll(), path, out, error);
+}
+
+const SScenarioBond* CScenario::bond(const std::string& code) const
+{
+    for (const SScenarioBond& b : bonds_)
+        if (b.code == code)
+            return &b;
+    return nullptr;
+}
+
+void CScenario::applyTo(ttservice::CHostStore& store) const
+{
+    using namespace ttservice;
+    std::vector<boost::shared_ptr<CProduct>> products;
+    for (const SScenarioProduct& p : products_) {
+        auto product = boost::make_shared<CProduct>();
+        product->productId = p.id;
+        product->productName = p.name;
+        for (const SScenarioAccount& a : p.accounts) {
+            auto account = boost::make_shared<CAccountInfo>();
+            account->accountType = a.type;
+            account->accountId = a.id;
+            product->accounts.push_back(account);
+        }
+        products.push_back(product);
+    }
+    store.setProducts(products);
+
+    for (const SScenarioBond& b : bonds_) {
+        CTenderBondInfoDetail detail;
+        detail.bondCode = b.code;
+        detail.bondName = b.name;
+        detail.lockDate = b.lockDate;
+        store.setTenderBondInfo(detail);
+        if (b.hasResult) {
+            auto params = boost::make_shared<CIBondTenderAllocParams>();
+            params->bondCode = b.code;
+            params->marginalPrice = b.marginalPrice;
+            params->weightedMeanPrice = b.weightedMeanPrice;
+            params->couponRate = b.couponRate;
+            store.putRecords(b.code, RT_ALLOC_PARAMS, {params});
+        }
+    }
+
+    for (const SScenarioCommand& c : commands_) {
+        const SScenarioBond* b = bond(c.bondCode);
+        CBondTendersParam param;
+        param.bondCode = c.bondCode;
+        param.tenderPrice = c.tenderPrice;
+        param.purchaseType = c.purchaseType;
+        param.tenderTarget = b->target;
+        param.tenderingType = b->tenderingType;
+        auto command = boost::make_shared<CTenderCommandInfo>();
+        command->commandId = c.commandId;
+        command->productId = c.productId;
+        BSONObjBuilder extension;
+        extension.append("btdparam", param.bsonValueToObj());
+        command->extension = extension.obj();
+        store.addTenderCommand(command);
+    }
+
+    std::map<std::string, IDataList> external, internal;
+    for (const SUnderwriterReport& r : underwriterReports_) {
+        auto report = boost::make_shared<CIBondTenderExecExternalReportInfo>();
+        report->bondCode = r.bondCode;
+        report->bondName = bond(r.bondCode)->name;
+        report->underWriterName = r.underwriter;
+        report->tenderPrice = r.tenderPrice;
+        report->bidAmount = r.bidAmount;
+        external[r.bondCode].push_back(report);
+    }
+    for (const SProductReport& r : productReports_) {
+        auto report = boost::make_shared<CIBondTenderExecInternalReportInfo>();
+        report->bondCode = r.bondCode;
+        report->bondName = bond(r.bondCode)->name;
+        report->tenderTarget = bond(r.bondCode)->target;
+        report->productId = r.productId;
+        report->bidDetails = r.bidDetails;
+        internal[r.bondCode].push_back(report);
+    }
+    for (const auto& entry : external)
+        store.putRecords(entry.first, RT_EXEC_EXTERNAL_REPORT, entry.second);
+    for (const auto& entry : internal)
+        store.putRecords(entry.first, RT_EXEC_INTERNAL_REPORT, entry.second);
+}
+
+} // namespace desk

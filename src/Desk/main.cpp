@@ -1,0 +1,27 @@
+// bond-allocation-desk: the allocation panel in a window of its own, with the host's
+// records kept in a SQLite file.
+#include <QApplication>
+#include <QCoreApplication>
+#include <memory>
+
+#include "CDeskApplication.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("BondAllocationDesk"));
+    QCoreApplication::setApplicationName(QStringLiteral("bond-allocation-desk"));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // A screenshot needs no screen.
+    if (desk::CDeskApplication::wantsScreenshot(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    std::unique_ptr<QCoreApplication> app;
+    if (desk::CDeskApplication::isHeadless(arguments))
+        app.reset(new QCoreApplication(argc, argv));
+    else
+        app.reset(new QApplication(argc, argv));
+    return desk::CDeskApplication::run(*app);
+}
