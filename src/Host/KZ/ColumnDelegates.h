@@ -32,6 +32,11 @@ public:
 protected:
     QObject* deliveryStart() const override { return deliverer_; }
     static QString rowKey(const QModelIndex& index);
+    static bool isStatisticsCell(const QModelIndex& index);
+    // Raises an event from a const Qt hook (setModelData, editorEvent).
+    bool raise(int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam) const;
+    // Repaints the cells of the table this delegate is installed on.
+    void repaintCells() const;
 
 private:
     int id_;
@@ -62,7 +67,7 @@ public:
 
 private:
     struct SItem { QString text; bool visible = true; };
-    QHash<QString, SItem> items_;
+    mutable QHash<QString, SItem> items_;   // a commit stores the typed text from const setModelData
     double bottom_ = 0.0;
     double top_ = 1.0e300;
     int decimals_ = 4;
@@ -109,7 +114,7 @@ public:
 
 private:
     struct SItem { QStringList items; QString text; };
-    QHash<QString, SItem> items_;
+    mutable QHash<QString, SItem> items_;   // a commit stores the choice from const setModelData
 };
 
 } // namespace KZ

@@ -1,7 +1,13 @@
 #pragma once
 // The high-performance table: a QTableView over an IBaseHpfTableModel, with a
 // statistics row, per-column sorting and filtering, and deferred redraws.
+//
+// qtModel() holds exactly the model's rows that pass the filters, in sort order. The
+// statistics row is a second one-row view under the table (statView()) that follows
+// the table's column widths, order and horizontal scrolling.
 
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVector>
 #include <memory>
@@ -16,6 +22,7 @@ namespace KZ {
 class IBaseHpfTableModel;
 class CBaseTableColumnDelegate;
 class CHpfTableQtModel;
+class CHpfStatQtModel;
 
 class CStandardHpfTable : public CBaseWidget {
     Q_OBJECT
@@ -61,15 +68,36 @@ public:
 
     QTableView* view() const { return view_; }
     QAbstractItemModel* qtModel() const;
+    QTableView* statView() const { return statView_; }   // the statistics row
+    int sortColumn() const;             // -1 when rows keep insertion order
+    Qt::SortOrder sortOrder() const;
+    bool isDirty() const { return dirty_; }
 
 private:
+    struct SViewConfig;
     void sync();
+    void applyFlags();
+    void applyColumnWidths();
+    bool applyConfig(const SViewConfig& config);
+    void mirrorHeaderToStatView();
+    void onSortIndicatorChanged(int column, Qt::SortOrder order);
+    void showSortIndicator();
 
     int id_;
     int flags_ = 0;
     int menuFlags_;
     QTableView* view_ = nullptr;        // owned by Qt parent
     CHpfTableQtModel* qtModel_ = nullptr;  // owned by Qt parent
+    QTableView* statView_ = nullptr;    // owned by Qt parent
+    CHpfStatQtModel* statModel_ = nullptr; // owned by Qt parent
+    std::unique_ptr<IBaseHpfTableModel> model_;
+    QVector<QPointer<CBaseTableColumnDelegate>> delegates_;   // owned by Qt parent (this)
+    QVector<int> widths_;               // requested width per column; 0 = default
+    QSet<int> sortableColumns_;
+    QSet<int> filterableColumns_;
+    std::unique_ptr<SViewConfig> pendingConfig_;   // loaded before the columns existed
+    unsigned long long syncedRevision_ = 0;
+    bool dirty_ = false;
     bool syncQueued_ = false;
     int syncCount_ = 0;
 };

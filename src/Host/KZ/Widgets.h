@@ -8,6 +8,7 @@
 
 #include "KZ/BaseWidget.h"
 
+class QAbstractButton;
 class QBoxLayout;
 class QButtonGroup;
 class QLabel;
@@ -59,6 +60,9 @@ public:
     void setValue(double value);
     double value() const;              // 0 for a text that is not a number
 
+signals:
+    void valueSet();                   // setValue changed the text (not the user)
+
 private:
     double bottom_ = 0.0;
     double top_ = 1.0e300;
@@ -79,10 +83,13 @@ public:
     bool isEditEnable() const;
 
 private:
+    void onEditingFinished();
+
     int id_;
     QLabel* caption_ = nullptr;         // owned by Qt parent
     CNumberLineEdit* editor_ = nullptr; // owned by Qt parent
-    QString lastText_;
+    QString lastText_;                  // text after the last setValue or reported edit
+    bool userEdited_ = false;
 };
 
 // Exclusive radio buttons; a user's choice raises 96 with the button id as sender.

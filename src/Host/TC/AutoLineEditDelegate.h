@@ -35,6 +35,11 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 private:
+    // Raises 244 once for the editor; later commits of the same editor are ignored.
+    void commitText(QLineEdit* editor, const QString& text) const;
+    // Closes the editor from the event loop, so that it is safe inside a 244 handler.
+    void closeEditorLater(QLineEdit* editor) const;
+
     struct SItem { QStringList items; QString current; };
     QHash<QString, SItem> items_;
     mutable QString lastKey_;

@@ -1,0 +1,157 @@
+#include "KZ/HpfTableModel.h"
+
+#include <cassert>
+#include <cfloat>
+#include <climits>
+#include <unordered_map>
+#include <vector>
+
+#include "KZ/UiResource.h"
+
+namespace KZ {
+
+QString IBaseHpfTableData::getDisplayQString(int) const { return QString(); }
+QString IBaseHpfTableData::getQString(int) const { return QString(); }
+int IBaseHpfTableData::getInt(int) const { return INT_MAX; }
+double IBaseHpfTableData::getDouble(int) const { return DBL_MAX; }
+long long IBaseHpfTableData::getLongLong(int) const { return LLONG_MAX; }
+QColor IBaseHpfTableData::getColor(int) const { return CUiResource::getColor(QStringLiteral("clr_text_default")); }
+
+// Rows in insertion order with a key -> slot index. A removal leaves a hole that the
+// next positional access compacts away, so removing many rows in a row stays linear.
+struct IBaseHpfTableModel::Rows {
+    struct SSlot {
+        std::string key;   // copy taken when the row was added: a row's key() may change later
+        IBaseHpfTableDataPtr row;
+    };
+    std::vector<SSlot> entries;
+    std::unordered_map<std::string, size_t> slotOfKey;
+    size_t holes = 0;
+
+    size_t liveCount() const { return entries.size() - holes; }
+
+    void compact()
+    {
+        if (holes == 0)
+            return;
+        size_t target = 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (!entries[i].row)
+                continue;
+            if (target != i)
+                entries[target] = std::move(entries[i]);
+            slotOfKey[entries[target].key] = target;
+            ++target;
+        }
+        entries.resize(target);
+        holes = 0;
+        assertConsistent();
+    }
+
+    void assertConsistent() const
+    {
+#ifndef NDEBUG
+        size_t live = 0;
+        for (const SSlot& slot : entries)
+            live += slot.row ? 1 : 0;
+        assert(live == liveCount());
+        for (const auto& entry : slotOfKey)
+            assert(entry.second < entries.size() && entries[entry.second].row && entries[entry.second].key == entry.first);
+#endif
+    }
+};
+
+IBaseHpfTableModel::IBaseHpfTableModel(bool /*keyed*/) : rows_(new Rows) {}
+
+IBaseHpfTableModel::~IBaseHpfTableModel() = default;
+
+QString IBaseHpfTableModel::getStatDispalyQString(int) const { return QString(); }
+bool IBaseHpfTableModel::columnFlashChange(int) const { return false; }
+QColor IBaseHpfTableModel::getBackgroundColor(int) const
+{
+    return CUiResource::getColor(QStringLiteral("clr_table_background"));
+}
+int IBaseHpfTableModel::columnFlag(int) const { return 0; }
+
+void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
+{
+    if (!row)
+        return;
+    std::string key = row->key();
+    const auto found = rows_->slotOfKey.find(key);
+    if (found != rows_->slotOfKey.end()) {
+        rows_->entries[found->second].row = row;
+    } else {
+        rows_->slotOfKey.emplace(key, rows_->entries.size());
+        rows_->entries.push_back(Rows::SSlot{std::move(key), row});
+    }
+    ++revision_;
+}
+
+QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
+{
+    QList<IBaseHpfTableDataPtr> result;
+    result.reserve(static_cast<int>(rows_->liveCount()));
+    for (const Rows::SSlot& slot : rows_->entries) {
+        if (slot.row)
+            result.append(slot.row);
+    }
+    return result;
+}
+
+IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
+{
+    const auto found = rows_->slotOfKey.find(key);
+    return found != rows_->slotOfKey.end() ? rows_->entries[found->second].row : IBaseHpfTableDataPtr();
+}
+
+bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
+{
+    const auto found = rows_->slotOfKey.find(key);
+    if (found == rows_->slotOfKey.end())
+        return false;
+    Rows::SSlot& slot = rows_->entries[found->second];
+    slot.row.reset();
+    slot.key.clear();
+    rows_->slotOfKey.erase(found);
+    ++rows_->holes;
+    if (rows_->holes == rows_->entries.size()) {
+        rows_->entries.clear();
+        rows_->holes = 0;
+    }
+    ++revision_;
+    return true;
+}
+
+void IBaseHpfTableModel::clear()
+{
+    rows_->entries.clear();
+    rows_->slotOfKey.clear();
+    rows_->holes = 0;
+    ++revision_;
+}
+
+void IBaseHpfTableModel::clearFilter()
+{
+    // Filtering lives in the table's view; the model keeps every row.
+}
+
+int IBaseHpfTableModel::rowCount() const
+{
+    return static_cast<int>(rows_->liveCount());
+}
+
+IBaseHpfTableDataPtr IBaseHpfTableModel::dataAt(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
+        return IBaseHpfTableDataPtr();
+    rows_->compact();
+    return rows_->entries[static_cast<size_t>(index)].row;
+}
+
+unsigned long long IBaseHpfTableModel::revision() const
+{
+    return revision_;
+}
+
+} // namespace KZ

@@ -1,0 +1,286 @@
+#include "KZ/HpfTableQtModel.h"
+
+#include <QBrush>
+#include <QFont>
+#include <algorithm>
+
+#include "KZ/ColumnDelegates.h"
+#include "KZ/Format.h"
+#include "KZ/UiResource.h"
+
+namespace KZ {
+
+namespace {
+
+bool isNumericType(QVariant::Type type)
+{
+    return type == QVariant::Double || type == QVariant::Int || type == QVariant::LongLong
+           || type == QVariant::UInt || type == QVariant::ULongLong;
+}
+
+} // namespace
+
+CHpfTableQtModel::CHpfTableQtModel(DelegateLookup delegateOf, QObject* parent)
+    : QAbstractTableModel(parent), delegateOf_(std::move(delegateOf))
+{
+}
+
+void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
+{
+    beginResetModel();
+    source_ = source;
+    snapshot_.clear();
+    visible_.clear();
+    columns_ = 0;
+    sortColumn_ = -1;
+    filters_.clear();
+    endResetModel();
+}
+
+void CHpfTableQtModel::resync()
+{
+    beginResetModel();
+    snapshot_.clear();
+    columns_ = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
+    if (source_ != nullptr) {
+        const int count = source_->rowCount();
+        snapshot_.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            IBaseHpfTableDataPtr row = source_->dataAt(i);
+            if (row)
+                snapshot_.push_back(SRow{row, sToQs(row->key())});
+        }
+    }
+    rebuildIndex();
+    endResetModel();
+}
+
+void CHpfTableQtModel::setSort(int column, Qt::SortOrder order)
+{
+    beginResetModel();
+    sortColumn_ = column;
+    sortOrder_ = order;
+    rebuildIndex();
+    endResetModel();
+}
+
+void CHpfTableQtModel::setFilter(int column, const QString& text)
+{
+    beginResetModel();
+    if (text.isEmpty())
+        filters_.remove(column);
+    else
+        filters_.insert(column, text);
+    rebuildIndex();
+    endResetModel();
+}
+
+void CHpfTableQtModel::clearFilters()
+{
+    if (filters_.isEmpty())
+        return;
+    beginResetModel();
+    filters_.clear();
+    rebuildIndex();
+    endResetModel();
+}
+
+IBaseHpfTableDataPtr CHpfTableQtModel::rowAt(int row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= visible_.size())
+        return IBaseHpfTableDataPtr();
+    return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].data;
+}
+
+QString CHpfTableQtModel::rowKeyAt(int row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= visible_.size())
+        return QString();
+    return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].key;
+}
+
+QString CHpfTableQtModel::cellText(int row, int column) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= visible_.size())
+        return QString();
+    return snapshotCellText(snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])], column);
+}
+
+QString CHpfTableQtModel::snapshotCellText(const SRow& row, int column) const
+{
+    if (CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(column) : nullptr) {
+        QString text = delegate->cellText(row.key);
+        if (!text.isNull())
+            return text;
+    }
+    return row.data->getDisplayQString(column);
+}
+
+bool CHpfTableQtModel::passesFilters(const SRow& row) const
+{
+    for (auto it = filters_.constBegin(); it != filters_.constEnd(); ++it) {
+        if (it.key() >= columns_ || !snapshotCellText(row, it.key()).contains(it.value()))
+            return false;
+    }
+    return true;
+}
+
+void CHpfTableQtModel::rebuildIndex()
+{
+    visible_.clear();
+    visible_.reserve(snapshot_.size());
+    for (size_t i = 0; i < snapshot_.size(); ++i) {
+        if (filters_.isEmpty() || passesFilters(snapshot_[i]))
+            visible_.push_back(static_cast<int>(i));
+    }
+    sortIndex();
+}
+
+void CHpfTableQtModel::sortIndex()
+{
+    if (sortColumn_ < 0 || sortColumn_ >= columns_ || source_ == nullptr)
+        return;
+    const int column = sortColumn_;
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
+    // Keys are taken once per row so that the comparisons stay cheap.
+    if (source_->columnType(column) == QVariant::Double) {
+        std::vector<std::pair<double, int>> keyed;
+        keyed.reserve(visible_.size());
+        for (int position : visible_)
+            keyed.emplace_back(snapshot_[static_cast<size_t>(position)].data->getDouble(column), position);
+        std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+            return descending ? b.first < a.first : a.first < b.first;
+        });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            visible_[i] = keyed[i].second;
+        return;
+    }
+    std::vector<std::pair<QString, int>> keyed;
+    keyed.reserve(visible_.size());
+    for (int position : visible_)
+        keyed.emplace_back(snapshotCellText(snapshot_[static_cast<size_t>(position)], column), position);
+    std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+        return descending ? QString::compare(b.first, a.first) < 0 : QString::compare(a.first, b.first) < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        visible_[i] = keyed[i].second;
+}
+
+int CHpfTableQtModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(visible_.size());
+}
+
+int CHpfTableQtModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const SRow& row = snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(index.row())])];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return snapshotCellText(row, index.column());
+    case Qt::BackgroundRole:
+        return source_ != nullptr ? QBrush(source_->getBackgroundColor(index.row())) : QVariant();
+    case Qt::ForegroundRole:
+        return QBrush(row.data->getColor(index.column()));
+    case Qt::TextAlignmentRole:
+        if (source_ != nullptr && isNumericType(source_->columnType(index.column())))
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    case kRowKeyRole:
+        return row.key;
+    case kStatRowRole:
+        return false;
+    default:
+        return QVariant();
+    }
+}
+
+QVariant CHpfTableQtModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns_ || source_ == nullptr)
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return source_->columnHeader(section);
+    return QVariant();
+}
+
+Qt::ItemFlags CHpfTableQtModel::flags(const QModelIndex& index) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(index.column()) : nullptr;
+    if (delegate != nullptr && delegate->isCellEditable(rowKeyAt(index.row())))
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+void CHpfTableQtModel::sort(int column, Qt::SortOrder order)
+{
+    setSort(column, order);
+}
+
+// ---------------------------------------------------------------------------
+
+CHpfStatQtModel::CHpfStatQtModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void CHpfStatQtModel::setSource(IBaseHpfTableModel* source)
+{
+    beginResetModel();
+    source_ = source;
+    columns_ = 0;
+    endResetModel();
+}
+
+void CHpfStatQtModel::resync()
+{
+    beginResetModel();
+    columns_ = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
+    endResetModel();
+}
+
+int CHpfStatQtModel::rowCount(const QModelIndex& parent) const
+{
+    return (parent.isValid() || columns_ == 0) ? 0 : 1;
+}
+
+int CHpfStatQtModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant CHpfStatQtModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) || source_ == nullptr)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return source_->getStatDispalyQString(index.column());
+    case Qt::FontRole: {
+        QFont font;
+        font.setBold(true);
+        return font;
+    }
+    case Qt::BackgroundRole:
+        return QBrush(CUiResource::getColor(QStringLiteral("clr_stat_background")));
+    case Qt::ForegroundRole:
+        return QBrush(CUiResource::getColor(QStringLiteral("clr_text_default")));
+    case Qt::TextAlignmentRole:
+        if (isNumericType(source_->columnType(index.column())))
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    case kStatRowRole:
+        return true;
+    default:
+        return QVariant();
+    }
+}
+
+} // namespace KZ
