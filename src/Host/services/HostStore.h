@@ -6,8 +6,10 @@
 //  - records are kept per bond code and record type, in the order they were put;
 //  - an update (CTradeClient) replaces the bond's rows of that type with the list sent;
 //    a clearing record (see isClearingRecord) drops them instead;
-//  - every change is handed to the persistence hook (if any) before the call returns,
-//    then win-bid details (30097) are announced to CAccountData subscribers.
+//  - every update call is handed to the persistence hook (if any) before it returns,
+//    then win-bid details (30097) are announced to CAccountData subscribers;
+//  - seeding (put/add/set) reaches neither the hook nor the subscribers;
+//  - null entries in a list are ignored.
 
 #include <QDate>
 #include <QDateTime>
