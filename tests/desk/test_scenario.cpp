@@ -1,0 +1,211 @@
+// Tender scenarios: the built-in sample, what a scenario puts into the store, and the
+// place and reason given for a scenario that is wrong.
+
+#include <QSet>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "CScenario.h"
+#include "services/HostStore.h"
+#include "support/TestSupport.h"
+#include "ttservice/BondTenderRecords.h"
+
+using namespace desk;
+using namespace ttservice;
+
+namespace {
+
+CScenario builtInSample()
+{
+    CScenario scenario;
+    QString error;
+    EXPECT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &scenario, &error)) << error.toStdString();
+    return scenario;
+}
+
+// A small valid scenario; the cases below break one thing in it.
+const char* const kValidScenario = R"({
+  "bonds": [
+    {"code": "B1", "name": "测试债一", "basicTenderUnit": 0.1, "tenderTarget": "rate",
+     "tenderingMethod": "dutch", "lockDate": "20261230",
+     "result": {"marginalPrice": 2.5, "weightedMeanPrice": 2.45, "couponRate": 2.5}}
+  ],
+  "underwriters": ["甲证券"],
+  "products": [{"id": 7, "name": "产品七", "accounts": [{"type": 2, "id": "A7"}, {"type": 15002, "id": "IB7"}]}],
+  "tenderCommands": [{"commandId": 70, "productId": 7,
+                      "btdparam": {"bondCode": "B1", "tenderPrice": 2.5, "purchaseType": 2}}],
+  "underwriterReports": [{"bondCode": "B1", "underwriter": "甲证券", "tenderPrice": 2.5, "bidAmount": 3.0}],
+  "productReports": [{"bondCode": "B1", "productId": 7, "bidDetails": {"2.50": 3.0}}]
+})";
+
+QString parseError(const QByteArray& json)
+{
+    CScenario scenario;
+    QString error;
+    EXPECT_FALSE(CScenario::parse(json, QStringLiteral("case.json"), &scenario, &error)) << json.toStdString();
+    return error;
+}
+
+QByteArray replaced(const char* from, const char* to)
+{
+    QByteArray json(kValidScenario);
+    const int at = json.indexOf(from);
+    EXPECT_GE(at, 0) << from;
+    return json.replace(at, int(strlen(from)), to);
+}
+
+class ScenarioStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { testsupport::resetHost(); }
+    void TearDown() override { testsupport::resetHost(); }
+};
+
+} // namespace
+
+TEST(ScenarioTest, shouldOfferEveryKindOfTenderInTheBuiltInSample)
+{
+    // Given the sample compiled into the desk
+    const CScenario sample = builtInSample();
+
+    // Then it holds Dutch, American and mixed tenders, price and rate targets
+    std::set<int> methods, targets;
+    for (const SScenarioBond& bond : sample.bonds()) {
+        methods.insert(bond.tenderingType);
+        targets.insert(bond.target);
+    }
+    EXPECT_EQ(methods, (std::set<int>{TT_DUTCH, TT_AMERICAN, TT_MIXED}));
+    EXPECT_EQ(targets, (std::set<int>{TTG_RATE, TTG_PRICE}));
+    EXPECT_GE(sample.products().size(), 10u);
+    EXPECT_GE(sample.underwriters().size(), 6u);
+
+    // And its default bond is a won mixed tender whose marginal position was bid
+    const SScenarioBond* bond = sample.bond(sample.defaultBondCode());
+    ASSERT_NE(bond, nullptr);
+    EXPECT_EQ(bond->tenderingType, TT_MIXED);
+    EXPECT_TRUE(bond->hasResult);
+    EXPECT_GT(bond->marginalPrice, 0.0);
+    bool marginalBid = false;
+    for (const SUnderwriterReport& r : sample.underwriterReports())
+        marginalBid = marginalBid || (r.bondCode == bond->code && r.tenderPrice == bond->marginalPrice);
+    EXPECT_TRUE(marginalBid);
+
+    // And the panel can find every bond's method and target: each bond has a tender command
+    std::set<std::string> commanded;
+    for (const SScenarioCommand& c : sample.commands())
+        commanded.insert(c.bondCode);
+    for (const SScenarioBond& b : sample.bonds())
+        EXPECT_TRUE(commanded.count(b.code)) << b.code;
+}
+
+TEST_F(ScenarioStoreTest, shouldPutReadOnlyRecordsAndDecidedResultsIntoTheStore)
+{
+    // Given the small scenario
+    CScenario scenario;
+    QString error;
+    ASSERT_TRUE(CScenario::parse(kValidScenario, QStringLiteral("small.json"), &scenario, &error)) << error.toStdString();
+
+    // When it is applied to the store
+    CHostStore& store = CHostStore::instance();
+    scenario.applyTo(store);
+
+    // Then the products carry their accounts
+    const auto products = store.products();
+    ASSERT_EQ(products.size(), 1u);
+    EXPECT_EQ(products[0]->productName, "产品七");
+    ASSERT_EQ(products[0]->accounts.size(), 2u);
+    EXPECT_EQ(products[0]->accounts[1]->accountType, 15002);
+    EXPECT_EQ(products[0]->accounts[1]->accountId, "IB7");
+
+    // And the command's tender parameters are readable as the panel reads them
+    const IDataList commands = store.tenderCommands();
+    ASSERT_EQ(commands.size(), 1u);
+    const auto command = boost::dynamic_pointer_cast<CTenderCommandInfo>(commands[0]);
+    ASSERT_TRUE(command && command->tenderParam());
+    EXPECT_EQ(command->productId, 7);
+    EXPECT_EQ(command->tenderParam()->bondCode, "B1");
+    EXPECT_DOUBLE_EQ(command->tenderParam()->tenderPrice, 2.5);
+    EXPECT_EQ(command->tenderParam()->purchaseType, TPT_SECONDARY);
+    EXPECT_EQ(command->tenderParam()->tenderTarget, TTG_RATE);
+    EXPECT_EQ(command->tenderParam()->tenderingType, TT_DUTCH);
+
+    // And the reports, the lock date and the bid parameters are stored for the bond
+    const auto external = store.typedRecords<CIBondTenderExecExternalReportInfo>("B1", RT_EXEC_EXTERNAL_REPORT);
+    ASSERT_EQ(external.size(), 1u);
+    EXPECT_EQ(external[0]->bondName, "测试债一");
+    EXPECT_EQ(external[0]->underWriterName, "甲证券");
+    const auto internal = store.typedRecords<CIBondTenderExecInternalReportInfo>("B1", RT_EXEC_INTERNAL_REPORT);
+    ASSERT_EQ(internal.size(), 1u);
+    EXPECT_EQ(internal[0]->tenderTarget, TTG_RATE);
+    EXPECT_EQ(internal[0]->bidDetails, (std::map<std::string, double>{{"2.50", 3.0}}));
+    ASSERT_TRUE(store.tenderBondInfo("B1"));
+    EXPECT_EQ(store.tenderBondInfo("B1")->lockDate, "20261230");
+    const auto params = store.typedRecords<CIBondTenderAllocParams>("B1", RT_ALLOC_PARAMS);
+    ASSERT_EQ(params.size(), 1u);
+    EXPECT_DOUBLE_EQ(params[0]->marginalPrice, 2.5);
+    EXPECT_DOUBLE_EQ(params[0]->weightedMeanPrice, 2.45);
+
+    // And none of it counts as a call of the panel
+    EXPECT_TRUE(store.calls().empty());
+}
+
+TEST_F(ScenarioStoreTest, shouldKeepALostResultAsBidParametersWithMarginalZero)
+{
+    // Given a bond whose tender was lost
+    CScenario scenario;
+    QString error;
+    ASSERT_TRUE(CScenario::parse(replaced(R"("marginalPrice": 2.5, "weightedMeanPrice": 2.45, "couponRate": 2.5)",
+                                          R"("marginalPrice": 0)"),
+                                 QStringLiteral("lost.json"), &scenario, &error))
+        << error.toStdString();
+
+    // When it is applied
+    scenario.applyTo(CHostStore::instance());
+
+    // Then the store holds the lost result (not taken for a clearing record)
+    const auto params = CHostStore::instance().typedRecords<CIBondTenderAllocParams>("B1", RT_ALLOC_PARAMS);
+    ASSERT_EQ(params.size(), 1u);
+    EXPECT_DOUBLE_EQ(params[0]->marginalPrice, 0.0);
+}
+
+TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
+{
+    struct Case {
+        const char* what;
+        QByteArray json;
+        QString expected;
+    };
+    const std::vector<Case> cases{
+        {"top level", "[1, 2]", "case.json: expected a JSON object at the top"},
+        // the column counts characters, not bytes, after the Chinese name
+        {"malformed on line 3", "{\n \"bonds\": [\n  {\"name\": \"债\" \"code\": 1}]}",
+         "case.json:3:16: malformed JSON"},
+        {"no bonds", "{\"bonds\": []}", "case.json: bonds: a scenario needs at least one bond"},
+        {"missing unit", replaced(R"("basicTenderUnit": 0.1, )", ""), "case.json: bonds[0].basicTenderUnit: missing"},
+        {"unit of zero", replaced("0.1", "0"), "bonds[0].basicTenderUnit: must be greater than 0"},
+        {"target", replaced(R"("rate")", R"("yield")"), "bonds[0].tenderTarget: unknown tender target \"yield\""},
+        {"lock date", replaced("20261230", "2026-12-30"), "bonds[0].lockDate: expected a date written yyyyMMdd"},
+        {"negative marginal", replaced(R"("marginalPrice": 2.5)", R"("marginalPrice": -1)"),
+         "bonds[0].result.marginalPrice: must not be negative"},
+        {"duplicate underwriter", replaced(R"(["甲证券"])", R"(["甲证券", "甲证券"])"),
+         "underwriters[1]: underwriter 甲证券 appears twice"},
+        {"account type", replaced(R"("type": 15002)", R"("type": 3)"), "products[0].accounts[1].type: unknown account type 3"},
+        {"product id as text", replaced(R"("id": 7)", R"("id": "7")"), "products[0].id: expected an integer, found a string"},
+        {"command of an unknown product", replaced(R"("commandId": 70, "productId": 7)", R"("commandId": 70, "productId": 8)"),
+         "tenderCommands[0].productId: unknown product 8"},
+        {"command of an unknown bond", replaced(R"("btdparam": {"bondCode": "B1")", R"("btdparam": {"bondCode": "B9")"),
+         "tenderCommands[0].btdparam.bondCode: unknown bond B9"},
+        {"purchase type", replaced(R"("purchaseType": 2)", R"("purchaseType": 0)"),
+         "tenderCommands[0].btdparam.purchaseType: expected 1 (一级分销) or 2 (二级上市), found 0"},
+        {"unknown underwriter", replaced(R"("underwriter": "甲证券")", R"("underwriter": "乙证券")"),
+         "underwriterReports[0].underwriter: 乙证券 is not among the underwriters"},
+        {"position text", replaced(R"({"2.50": 3.0})", R"({"2,50": 3.0})"),
+         "productReports[0].bidDetails.2,50: the tender position must be a number greater than 0"},
+        {"negative bid", replaced(R"({"2.50": 3.0})", R"({"2.50": -3.0})"),
+         "productReports[0].bidDetails.2.50: the bid volume must not be negative"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString error = parseError(c.json);
+        EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
+    }
+}
