@@ -208,7 +208,7 @@ TEST_F(TenderHelperPurchaseType, shouldFindTheCommandOfBondPriceAndProduct)
     struct SCase { int product; double price; ETenderPurchaseType expected; };
     const SCase cases[] = {
         {1, 100.0, TPT_PRIMARY},   {2, 100.0, TPT_SECONDARY}, {2, 100.000005, TPT_SECONDARY},
-        {2, 99.99999, TPT_SECONDARY}, {2, 100.00002, TPT_NONE}, {3, 100.0, TPT_NONE},
+        {2, 99.999995, TPT_SECONDARY}, {2, 100.00002, TPT_NONE}, {3, 100.0, TPT_NONE},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(c.expected, Helper::getETenderPurchaseTypeFromCmd("B1", c.product, c.price))
