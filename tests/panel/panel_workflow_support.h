@@ -1,0 +1,371 @@
+#pragma once
+// Seeds the host like a real tender and drives the whole allocation panel through
+// its public operations and its real widgets; shared by the panel and workflow tests.
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <boost/shared_ptr.hpp>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CAllocationMixedData.h"
+#include "CAllocationMixedModel.h"
+#include "CAllocationProductData.h"
+#include "CAllocationUnderWriteData.h"
+#include "CPanelBondAllocationButtonTable.h"
+#include "CPanelBondAllocationHeadTable.h"
+#include "CPanelBondAllocationMixedTable.h"
+#include "CPanelBondAllocationProductTable.h"
+#include "CPanelBondAllocationUnderWriteTable.h"
+#include "CPanelBondTenderAllocationPanel.h"
+#include "KZ/ColumnDelegates.h"
+#include "KZ/StandardHpfTable.h"
+#include "KZ/Widgets.h"
+#include "TC/AutoLineEditDelegate.h"
+#include "TC/OpButton.h"
+#include "services/HostStore.h"
+#include "support/TestSupport.h"
+#include "ttservice/Bson.h"
+
+namespace wf {
+
+using namespace ttservice;
+
+// ------------------------------------------------------------------ the tender
+
+constexpr int kFundOne = 101;
+constexpr int kFundTwo = 102;
+constexpr int kFundOther = 103;
+inline const std::string kFundOneName = "稳健一号";
+inline const std::string kFundTwoName = "成长二号";
+inline const std::string kGuotai = "国泰证券";
+inline const std::string kCitic = "中信证券";
+inline const std::string kHuatai = "华泰证券";
+
+inline const std::string kDutchBond = "DB001";       // Dutch, rate
+inline const std::string kAmericanBond = "AB002";    // American, price
+inline const std::string kMixedBond = "MB003";       // mixed, rate
+inline const std::string kToday = "20261205";
+
+inline boost::shared_ptr<CAccountInfo> account(int type, const std::string& id)
+{
+    boost::shared_ptr<CAccountInfo> a(new CAccountInfo());
+    a->accountType = type;
+    a->accountId = id;
+    return a;
+}
+
+inline boost::shared_ptr<CProduct> product(int id, const std::string& name,
+                                           std::vector<boost::shared_ptr<CAccountInfo>> accounts)
+{
+    boost::shared_ptr<CProduct> p(new CProduct());
+    p->productId = id;
+    p->productName = name;
+    p->accounts = std::move(accounts);
+    return p;
+}
+
+inline void seedProducts()
+{
+    CHostStore::instance().setProducts({
+        product(kFundOne, kFundOneName, {account(2, "A001"), account(15002, "IB001"), account(2, "A002")}),
+        product(kFundTwo, kFundTwoName, {account(2, "B001"), account(15002, "IB002")}),
+        product(kFundOther, "平衡三号", {account(2, "C001")}),
+    });
+}
+
+inline void addTenderCommand(int commandId, int productId, const std::string& bond, double price, int purchaseType,
+                             int target, int type)
+{
+    BSONObjBuilder param;
+    param.append("bondCode", bond)
+        .append("tenderPrice", price)
+        .append("purchaseType", purchaseType)
+        .append("tenderTarget", target)
+        .append("tenderingType", type);
+    BSONObjBuilder extension;
+    extension.append("btdparam", param.obj());
+    boost::shared_ptr<CTenderCommandInfo> cmd(new CTenderCommandInfo());
+    cmd->commandId = commandId;
+    cmd->productId = productId;
+    cmd->extension = extension.obj();
+    CHostStore::instance().addTenderCommand(cmd);
+}
+
+inline void addExternalReport(const std::string& bond, const std::string& name, const std::string& underWriter,
+                              double price, double bid)
+{
+    boost::shared_ptr<CIBondTenderExecExternalReportInfo> r(new CIBondTenderExecExternalReportInfo());
+    r->bondCode = bond;
+    r->bondName = name;
+    r->underWriterName = underWriter;
+    r->tenderPrice = price;
+    r->bidAmount = bid;
+    CHostStore::instance().addRecord(bond, RT_EXEC_EXTERNAL_REPORT, r);
+}
+
+inline void addInternalReport(const std::string& bond, const std::string& name, int target, int productId,
+                              std::map<std::string, double> bids)
+{
+    boost::shared_ptr<CIBondTenderExecInternalReportInfo> r(new CIBondTenderExecInternalReportInfo());
+    r->bondCode = bond;
+    r->bondName = name;
+    r->tenderTarget = target;
+    r->productId = productId;
+    r->bidDetails = std::move(bids);
+    CHostStore::instance().addRecord(bond, RT_EXEC_INTERNAL_REPORT, r);
+}
+
+inline void putAllocParams(const std::string& bond, double marginal, double weighted, double coupon)
+{
+    boost::shared_ptr<CIBondTenderAllocParams> p(new CIBondTenderAllocParams());
+    p->bondCode = bond;
+    p->bondName = "";
+    p->marginalPrice = marginal;
+    p->weightedMeanPrice = weighted;
+    p->issuePrice = 0;
+    p->couponRate = coupon;
+    CHostStore::instance().putRecords(bond, RT_ALLOC_PARAMS, {p});
+}
+
+inline void setLockDate(const std::string& bond, const std::string& name, const std::string& date)
+{
+    CTenderBondInfoDetail detail;
+    detail.bondCode = bond;
+    detail.bondName = name;
+    detail.lockDate = date;
+    CHostStore::instance().setTenderBondInfo(detail);
+}
+
+// Dutch rate tender DB001, marginal rate 3.30: 国泰 bid 5.0 at 3.10 and 中信 3.0 at
+// 3.20 won, 华泰 at 3.40 lost. Funds one (3.10: 2.0, 3.20: 1.0, 3.40: 4.0) and two (3.10: 2.0).
+inline void seedDutchRateTender()
+{
+    const std::string name = "24附息国债05";
+    addTenderCommand(9001, kFundOne, kDutchBond, 3.10, TPT_PRIMARY, TTG_RATE, TT_DUTCH);
+    addTenderCommand(9002, kFundTwo, kDutchBond, 3.10, TPT_PRIMARY, TTG_RATE, TT_DUTCH);
+    addTenderCommand(9003, kFundOne, kDutchBond, 3.20, TPT_PRIMARY, TTG_RATE, TT_DUTCH);
+    addTenderCommand(9004, kFundOne, kAmericanBond, 100.00, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
+    addExternalReport(kDutchBond, name, kGuotai, 3.10, 5.0);
+    addExternalReport(kDutchBond, name, kCitic, 3.20, 3.0);
+    addExternalReport(kDutchBond, name, kHuatai, 3.40, 2.0);
+    addInternalReport(kDutchBond, name, TTG_RATE, kFundOne, {{"3.10", 2.0}, {"3.20", 1.0}, {"3.40", 4.0}});
+    addInternalReport(kDutchBond, name, TTG_RATE, kFundTwo, {{"3.10", 2.0}});
+    setLockDate(kDutchBond, name, "20261210");
+}
+
+// American price tender AB002, stored marginal 99.50 and weighted mean 99.80:
+// 国泰 bid 2.0 at 100.00 and 3.0 at 99.50 won, 中信 at 99.00 lost. Fund one bid 1.0 at
+// 100.00 and 2.0 at 99.50, fund two 2.0 at 99.50 and 1.0 at 99.00.
+inline void seedAmericanPriceTender()
+{
+    const std::string name = "24国开02";
+    addTenderCommand(9101, kFundOne, kAmericanBond, 100.00, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
+    addTenderCommand(9102, kFundOne, kAmericanBond, 99.50, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    addTenderCommand(9103, kFundTwo, kAmericanBond, 99.50, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    addExternalReport(kAmericanBond, name, kGuotai, 100.00, 2.0);
+    addExternalReport(kAmericanBond, name, kGuotai, 99.50, 3.0);
+    addExternalReport(kAmericanBond, name, kCitic, 99.00, 1.0);
+    addInternalReport(kAmericanBond, name, TTG_PRICE, kFundOne, {{"100.00", 1.0}, {"99.50", 2.0}});
+    addInternalReport(kAmericanBond, name, TTG_PRICE, kFundTwo, {{"99.50", 2.0}, {"99.00", 1.0}});
+    putAllocParams(kAmericanBond, 99.50, 99.80, 0.0);
+}
+
+// Mixed rate tender MB003: 国泰 2.0 at 2.50, 中信 1.0 at 2.60; fund one 1.0 at 2.50
+// and 0.5 at 2.60, fund two 1.0 at 2.55.
+inline void seedMixedRateTender()
+{
+    const std::string name = "24农发03";
+    addTenderCommand(9201, kFundOne, kMixedBond, 2.50, TPT_PRIMARY, TTG_RATE, TT_MIXED);
+    addExternalReport(kMixedBond, name, kGuotai, 2.50, 2.0);
+    addExternalReport(kMixedBond, name, kCitic, 2.60, 1.0);
+    addInternalReport(kMixedBond, name, TTG_RATE, kFundOne, {{"2.50", 1.0}, {"2.60", 0.5}});
+    addInternalReport(kMixedBond, name, TTG_RATE, kFundTwo, {{"2.55", 1.0}});
+}
+
+inline void freshHost()
+{
+    testsupport::resetHost();
+    seedProducts();
+    CHostStore::instance().setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+}
+
+// ------------------------------------------------------------------ the panel
+
+// Exposes the data-thread entry and the timer-side processing to the tests.
+class TestPanel : public TC::CPanelBondTenderAllocationPanel {
+public:
+    TestPanel() : TC::CPanelBondTenderAllocationPanel(1, nullptr) {}
+    using TC::CPanelBondTenderAllocationPanel::onPositionStat;
+    bool deliver(int eventId, int senderId, int intParam = 0, const QString& text = QString(), void* p = nullptr)
+    {
+        return handleEvent(eventId, senderId, intParam, text, p);
+    }
+};
+
+struct PanelUnderTest {
+    PanelUnderTest()
+        : panel(new TestPanel())
+    {
+        panel->resize(1200, 760);
+        panel->show();
+        QApplication::processEvents();
+    }
+
+    TC::CPanelBondAllocationHeadTable* head() const { return panel->findChild<TC::CPanelBondAllocationHeadTable*>(); }
+    TC::CPanelBondAllocationUnderWriteTable* one() const
+    {
+        return panel->findChild<TC::CPanelBondAllocationUnderWriteTable*>();
+    }
+    TC::CPanelBondAllocationProductTable* two() const
+    {
+        return panel->findChild<TC::CPanelBondAllocationProductTable*>();
+    }
+    TC::CPanelBondAllocationMixedTable* three() const
+    {
+        return panel->findChild<TC::CPanelBondAllocationMixedTable*>();
+    }
+    TC::CPanelBondAllocationButtonTable* bar(bool mixed) const
+    {
+        for (auto* b : panel->findChildren<TC::CPanelBondAllocationButtonTable*>()) {
+            if ((mixed ? b->saveButton() : b->fairAllocButton()) != nullptr)
+                return b;
+        }
+        return nullptr;
+    }
+    TC::COpButton* fairButton() const { return bar(false)->fairAllocButton(); }
+    TC::COpButton* saveButton() const { return bar(true)->saveButton(); }
+    TC::COpButton* returnButton() const { return bar(true)->returnButton(); }
+
+    // The head's price cells report an edit as event 114 with their id.
+    void editHeadPrices(double marginal, double weighted)
+    {
+        head()->setMarginalPrice(marginal);
+        head()->marginalPriceCell()->deliverEvent(114, 12, 0, QString(), nullptr);
+        head()->setWeightedMeanPrice(weighted);
+        head()->weightedMeanPriceCell()->deliverEvent(114, 13, 0, QString(), nullptr);
+    }
+
+    std::unique_ptr<TestPanel> panel;
+};
+
+// ------------------------------------------------------------------ tables
+
+inline KZ::CStandardHpfTable* hpfTable(const QWidget* area) { return area->findChild<KZ::CStandardHpfTable*>(); }
+
+template <class Row>
+std::vector<boost::shared_ptr<Row>> rowsOf(const QWidget* area)
+{
+    std::vector<boost::shared_ptr<Row>> out;
+    for (const auto& data : hpfTable(area)->dataModel()->getDatas())
+        out.push_back(boost::dynamic_pointer_cast<Row>(data));
+    return out;
+}
+
+inline std::vector<boost::shared_ptr<TC::CAllocationUnderWriteData>> oneRows(const PanelUnderTest& p)
+{
+    return rowsOf<TC::CAllocationUnderWriteData>(p.one());
+}
+inline std::vector<boost::shared_ptr<TC::CAllocationProductData>> twoRows(const PanelUnderTest& p)
+{
+    return rowsOf<TC::CAllocationProductData>(p.two());
+}
+inline std::vector<boost::shared_ptr<TC::CAllocationMixedData>> threeRows(const PanelUnderTest& p)
+{
+    return rowsOf<TC::CAllocationMixedData>(p.three());
+}
+
+inline QModelIndex cellIndex(const QWidget* area, const QString& key, int column)
+{
+    KZ::CStandardHpfTable* table = hpfTable(area);
+    table->syncNow();
+    QAbstractItemModel* model = table->qtModel();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const QModelIndex index = model->index(r, column);
+        if (index.data(KZ::kRowKeyRole).toString() == key)
+            return index;
+    }
+    return QModelIndex();
+}
+
+// Opens a cell's editor as the user would; null when the cell cannot be edited.
+inline QLineEdit* openEditor(const QWidget* area, const QString& key, int column)
+{
+    const QModelIndex index = cellIndex(area, key, column);
+    if (!index.isValid())
+        return nullptr;
+    QTableView* view = hpfTable(area)->view();
+    view->scrollTo(index);
+    view->edit(index);
+    for (QLineEdit* edit : view->viewport()->findChildren<QLineEdit*>()) {
+        if (edit->isVisible())
+            return edit;
+    }
+    return nullptr;
+}
+
+// Types into a cell and commits with Return, through the real editor.
+inline void typeInto(const QWidget* area, const std::string& key, int column, const QString& text)
+{
+    QLineEdit* edit = openEditor(area, QString::fromStdString(key), column);
+    ASSERT_NE(edit, nullptr) << "cell " << key << "/" << column << " is not editable";
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QApplication::processEvents();
+}
+
+inline void typeInto(const QWidget* area, const std::string& key, int column, const std::string& text)
+{
+    typeInto(area, key, column, QString::fromStdString(text));
+}
+
+inline void clickCell(const QWidget* area, const std::string& key, int column)
+{
+    const QModelIndex index = cellIndex(area, QString::fromStdString(key), column);
+    ASSERT_TRUE(index.isValid()) << "no row " << key;
+    QTableView* view = hpfTable(area)->view();
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(index).center());
+    QApplication::processEvents();
+}
+
+inline void click(QAbstractButton* button)
+{
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled()) << button->text().toStdString() << " is disabled";
+    QTest::mouseClick(button, Qt::LeftButton);
+    QApplication::processEvents();
+}
+
+// Table three, row key: market, purchase type, underwriter and account, each chosen
+// in its line edit with a choice list.
+inline void completeRow(const PanelUnderTest& p, const std::string& key, const std::string& market,
+                        const std::string& purchase, const std::string& underWriter, const std::string& account)
+{
+    typeInto(p.three(), key, 1, market);
+    typeInto(p.three(), key, 2, purchase);
+    typeInto(p.three(), key, 3, underWriter);
+    typeInto(p.three(), key, 8, account);
+}
+
+// ------------------------------------------------------------------ the host's side
+
+inline std::vector<SHostCall> updateCalls()
+{
+    return CHostStore::instance().calls();
+}
+
+template <class T>
+std::vector<boost::shared_ptr<T>> stored(const std::string& bond, int type)
+{
+    return CHostStore::instance().typedRecords<T>(bond, type);
+}
+
+} // namespace wf
