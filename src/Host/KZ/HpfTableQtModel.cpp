@@ -166,6 +166,12 @@ void CHpfTableQtModel::sortIndex()
         visible_[i] = keyed[i].second;
 }
 
+bool CHpfTableQtModel::isOwnCell(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == this && index.row() < static_cast<int>(visible_.size())
+           && index.column() < columns_;
+}
+
 int CHpfTableQtModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(visible_.size());
@@ -178,7 +184,7 @@ int CHpfTableQtModel::columnCount(const QModelIndex& parent) const
 
 QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isOwnCell(index))
         return QVariant();
     const SRow& row = snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(index.row())])];
     switch (role) {
@@ -213,7 +219,7 @@ QVariant CHpfTableQtModel::headerData(int section, Qt::Orientation orientation, 
 
 Qt::ItemFlags CHpfTableQtModel::flags(const QModelIndex& index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isOwnCell(index))
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(index.column()) : nullptr;
@@ -258,7 +264,8 @@ int CHpfStatQtModel::columnCount(const QModelIndex& parent) const
 
 QVariant CHpfStatQtModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) || source_ == nullptr)
+    if (!index.isValid() || index.model() != this || index.row() != 0 || index.column() >= columns_
+        || source_ == nullptr)
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:

@@ -54,6 +54,7 @@ private:
         IBaseHpfTableDataPtr data;
         QString key;   // the row key as text, cached for painting
     };
+    bool isOwnCell(const QModelIndex& index) const;
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row) const;
     void rebuildIndex();
