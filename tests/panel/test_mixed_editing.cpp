@@ -43,7 +43,7 @@ TEST_F(MixedEditingTest, shouldRenewAccountChoicesWhenAnotherMarketIsChosen)
     // When the market is changed to interbank in the editor
     QLineEdit* editor = openEditor(*table, "1", 1);
     ASSERT_NE(editor, nullptr);
-    typeAndCommit(editor, QStringLiteral("银行间"));
+    chooseFromList(editor, QStringLiteral("银行间"));
 
     // Then the account is emptied and only interbank accounts are offered
     const auto row = rowByKey(*table, "1");
@@ -56,10 +56,10 @@ TEST_F(MixedEditingTest, shouldRenewAccountChoicesWhenAnotherMarketIsChosen)
     // When an account is chosen and the same market is chosen again
     editor = openEditor(*table, "1", 8);
     ASSERT_NE(editor, nullptr);
-    typeAndCommit(editor, QStringLiteral("IB1"));
+    chooseFromList(editor, QStringLiteral("IB1"));
     editor = openEditor(*table, "1", 1);
     ASSERT_NE(editor, nullptr);
-    typeAndCommit(editor, QStringLiteral("银行间"));
+    chooseFromList(editor, QStringLiteral("银行间"));
     // Then the account stays
     EXPECT_EQ(row->info->account, "IB1");
 
@@ -77,7 +77,7 @@ TEST_F(MixedEditingTest, shouldTakePurchaseTypeAndUnderwriterAsTyped)
     loadTwoGroups();
     QLineEdit* editor = openEditor(*table, "3", 2);
     ASSERT_NE(editor, nullptr);
-    typeAndCommit(editor, QStringLiteral("二级上市"));
+    chooseFromList(editor, QStringLiteral("二级上市"));
     editor = openEditor(*table, "3", 3);
     ASSERT_NE(editor, nullptr);
     typeAndCommit(editor, QStringLiteral("UW2"));

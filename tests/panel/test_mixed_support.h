@@ -2,6 +2,7 @@
 // Builders and view drivers shared by the account allocation table's tests.
 
 #include <QAbstractItemModel>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -161,6 +162,26 @@ inline QLineEdit* openEditor(const TC::CPanelBondAllocationMixedTable& table, co
     return nullptr;
 }
 
+// Picks an entry of the editor's choice list, which opens with every entry offered.
+inline void chooseFromList(QLineEdit* edit, const QString& text)
+{
+    QCoreApplication::processEvents();
+    QCompleter* completer = edit->completer();
+    ASSERT_NE(completer, nullptr);
+    QAbstractItemModel* offered = completer->completionModel();
+    for (int r = 0; r < offered->rowCount(); ++r) {
+        const QModelIndex index = offered->index(r, 0);
+        if (index.data().toString() == text) {
+            completer->popup()->setCurrentIndex(index);
+            QTest::keyClick(completer->popup(), Qt::Key_Return);
+            QCoreApplication::processEvents();
+            return;
+        }
+    }
+    FAIL() << "not offered: " << text.toStdString();
+}
+
+// Types a (latin) text into the editor and commits it with Return.
 inline void typeAndCommit(QLineEdit* edit, const QString& text)
 {
     edit->selectAll();
