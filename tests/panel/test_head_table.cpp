@@ -128,16 +128,16 @@ TEST_F(HeadTableTest, shouldShowHideAndEnableTheCellsOfEachFace)
         {"after creation", [](H*) {}, false, 10, true, false, true, false, false, true, false, false, false},
         {"won", [](H* h) { h->showWinBidHeadTable(); }, true, 10, true, true, true, true, false, true, false, false,
          false},
-        {"not won", [](H* h) { h->showLoseBidHeadTable(); }, true, 11, false, true, false, true, true, true, false,
+        {"not won", [](H* h) { h->showLoseBidHeadTable(); }, true, 11, false, false, false, false, true, true, false,
          true, true},
         {"won, disabled", [](H* h) { h->showWinBidHeadTable(); h->disableBidHeadTable(); }, false, 10, true, false,
          true, false, false, false, false, false, false},
         {"not won, disabled", [](H* h) { h->showLoseBidHeadTable(); h->disableBidHeadTable(); }, false, 11, false,
          false, false, false, true, false, false, true, false},
         {"not won, editable", [](H* h) { h->showLoseBidHeadTable(); h->refreshAllocationHeadTableButton(true); },
-         true, 11, false, true, false, true, true, true, true, true, true},
+         true, 11, false, false, false, false, true, true, true, true, true},
         {"not won, locked", [](H* h) { h->showLoseBidHeadTable(); h->refreshAllocationHeadTableButton(false); },
-         true, 11, false, true, false, true, true, true, false, true, false},
+         true, 11, false, false, false, false, true, true, false, true, false},
     };
     for (const SFace& face : faces) {
         SCOPED_TRACE(face.name);
