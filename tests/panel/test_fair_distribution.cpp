@@ -86,7 +86,7 @@ struct SFixedCase {
 
 } // namespace
 
-TEST_F(FairDistributionTest, shouldGiveTheExpectedSharesWhenNoUnitIsLeftOver)
+TEST_F(FairDistributionTest, shouldGiveTheWorkedExampleShares)
 {
     const SFixedCase cases[] = {
         {"Dutch 2:1 without leftover", {TT_DUTCH, 0.0, 0.1, {{DBL_MAX, 2.0}, {DBL_MAX, 1.0}}}, 0.9, {0.6, 0.3}},

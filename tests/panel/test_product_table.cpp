@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTableView>
 #include <QtTest/QTest>
@@ -90,12 +91,15 @@ protected:
         const QModelIndex index = winCell(key);
         ASSERT_TRUE(index.isValid()) << "no row " << key.toStdString();
         QTableView* view = table.getTable()->view();
+        view->setCurrentIndex(index);
         view->edit(index);
         auto* editor = qobject_cast<QLineEdit*>(view->indexWidget(index));
         ASSERT_NE(nullptr, editor) << "column 6 opened no line edit";
         editor->selectAll();
         QTest::keyClicks(editor, text);
-        QTest::keyClick(editor, Qt::Key_Enter);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The view commits and closes the editor from a queued call.
+        QCoreApplication::processEvents();
         table.getTable()->syncNow();
     }
 
@@ -129,8 +133,8 @@ TEST_F(ProductTableTest, shouldCutTypedVolumeToWholeUnitsAndCapItAtTheBid)
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "unit " << c.unit << " typed " << c.typed.toStdString());
-        // Given a row bidding 5 and one bidding 2 that already won 2
-        load({storedRow(1, DBL_MAX, 5.0, 0.0), storedRow(2, DBL_MAX, 2.0, 2.0)}, TT_DUTCH, c.unit);
+        // Given a row bidding 5 that won 0.5 and one bidding 2 that won 2
+        load({storedRow(1, DBL_MAX, 5.0, 0.5), storedRow(2, DBL_MAX, 2.0, 2.0)}, TT_DUTCH, c.unit);
 
         // When the user types into the won-volume cell of row 1
         typeWinAmount("1", c.typed);
