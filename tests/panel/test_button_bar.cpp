@@ -158,9 +158,3 @@ TEST_F(ButtonBarTest, shouldPassOnClicksOfIds30To34AndConsumeAllClicks)
     }
 }
 
-TEST_F(ButtonBarTest, shouldLeaveOtherEventsToTheBaseWidget)
-{
-    // The base widget consumes nothing, so the bar does not either.
-    EXPECT_FALSE(mixedBar->handleEvent(KZ::EVT_LINEEDIT_FINISHED, 7, 7, QStringLiteral("k"), nullptr));
-    EXPECT_TRUE(panel.events.empty());
-}

@@ -286,12 +286,3 @@ TEST_F(HeadTableTest, shouldClearWithZerosWhateverTheCellsShow)
     EXPECT_TRUE(CHostStore::instance().records(bond, RT_ALLOC_PARAMS).empty());
 }
 
-TEST_F(HeadTableTest, shouldKeepTheStepAndReadPricesBack)
-{
-    head->setStep(0.1);
-    head->setMarginalPrice(3.25);
-    head->setWeightedMeanPrice(3.1);
-    EXPECT_DOUBLE_EQ(0.1, head->step());
-    EXPECT_DOUBLE_EQ(3.25, head->getMarginalPrice());
-    EXPECT_DOUBLE_EQ(3.1, head->getWeightedMeanPrice());
-}
