@@ -51,26 +51,9 @@ TEST_F(MixedTableTest, shouldShowRowCellsAndNoValueMarks)
     EXPECT_EQ(CAllocationMixedData().key(), "");
 }
 
-TEST_F(MixedTableTest, shouldShareInfoBetweenCopiesOfARow)
-{
-    const CAllocationMixedData source = makeRow(1, 1, 99.5);
-    CAllocationMixedData copy(source);
-    copy.info->winBidAmount = 2.5;
-    EXPECT_EQ(source.info->winBidAmount, 2.5);
-}
-
-TEST_F(MixedTableTest, shouldDescribeColumnsAndTotalsRow)
+TEST_F(MixedTableTest, shouldShowTotalsOnlyUnderTheVolumesWithTheUsersGrouping)
 {
     CAllocationMixedModel model;
-    const QStringList headers{"产品", "投标市场", "申购方式", "承销商", "标位", "投标量(亿)",
-                              "中标标位", "中标量(亿)", "账号分配", "操作", ""};
-    ASSERT_EQ(model.columnCount(), 10);
-    for (int column = 0; column <= 10; ++column)
-        EXPECT_EQ(model.columnHeader(column), headers[column]) << column;
-    EXPECT_EQ(model.columnType(4), QVariant::Double);
-    EXPECT_EQ(model.columnType(8), QVariant::String);
-    EXPECT_EQ(model.columnType(9), QVariant::Invalid);
-
     model.setTotalData(1.5, 12345.6);
     ttservice::CHostStore::instance().setSegmentedFormat(true);
     EXPECT_EQ(model.getStatDispalyQString(5), QStringLiteral("1.5000"));
@@ -190,16 +173,6 @@ TEST_F(MixedTableTest, shouldShowALostBidReadOnlyAndKeepTheStoredGroups)
     EXPECT_TRUE(operations->getText("1").isEmpty());
     EXPECT_FALSE(delegateAt<KZ::CBaseTableColumnLineeditDelegate>(table, 7)->isLineEditable());
     EXPECT_EQ(delegateAt<KZ::CBaseTableColumnLineeditDelegate>(table, 7)->getItemText("2"), QStringLiteral("0.0000"));
-    EXPECT_EQ(table.getProductDataMap().size(), 1);
-}
-
-TEST_F(MixedTableTest, shouldEmptyTheModelButKeepTheGroups)
-{
-    CPanelBondAllocationMixedTable table(0, nullptr);
-    load(table, {detail(12, "P12", 100.5, 10000, true)});
-    table.refreshMixedModel();
-    EXPECT_FALSE(table.isMixedTableHasData());
-    EXPECT_EQ(table.getAllocationMixedModel()->getTotalWinBidAmount(), 0.0);
     EXPECT_EQ(table.getProductDataMap().size(), 1);
 }
 

@@ -60,11 +60,10 @@ QString marketText(int market)
     return KZ::sToQs(Helper::getStrTenderTarget(static_cast<ttservice::ETenderMarket>(market)));
 }
 
+// "一级分销", "二级上市", or empty for no purchase type.
 std::string purchaseTypeText(int purchaseType)
 {
-    if (purchaseType == ttservice::TPT_PRIMARY || purchaseType == ttservice::TPT_SECONDARY)
-        return Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(purchaseType));
-    return std::string();
+    return Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(purchaseType));
 }
 
 std::string productNameOf(int productId)
