@@ -185,3 +185,18 @@ TEST_F(MixedEditingTest, shouldIgnoreEventsForRowsThatNoLongerExist)
     EXPECT_DOUBLE_EQ(wonTotal(), 6.0);
     EXPECT_FALSE(table->handleEvent(5, 32, 0, QString(), nullptr));
 }
+
+TEST_F(MixedEditingTest, shouldApplyAComboBoxChoiceLikeTheAutoLineEdit)
+{
+    // Given the market column is served by a combo box
+    loadTwoGroups();
+    auto* combo = new KZ::CBaseTableColumnComboxDelegate(1, table->getTable());
+    table->getTable()->setColumnDelegate(1, combo);
+    // When it reports Shenzhen for row 1
+    combo->setItemText(QStringLiteral("1"), QStringLiteral("深交所"));
+    EXPECT_TRUE(table->handleEvent(268, 1, 0, QStringLiteral("1"), nullptr));
+    // Then the market changes and the account is reset as with the line edit
+    EXPECT_EQ(rowByKey(*table, "1")->info->tenderMarket, 2);
+    EXPECT_EQ(rowByKey(*table, "1")->info->account, "");
+    EXPECT_EQ(choices(*table, 8, "1"), (QStringList{"", "SH1", "SH2"}));
+}
