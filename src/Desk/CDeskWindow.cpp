@@ -34,7 +34,7 @@ QString bondOfPayload(const QString& payload)
 
 } // namespace
 
-const QSize CDeskWindow::kPreferredSize(1700, 940);
+const QSize CDeskWindow::kPreferredSize(1800, 940);
 
 CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWindow(parent), scenario_(scenario)
 {

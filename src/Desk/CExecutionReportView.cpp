@@ -58,7 +58,8 @@ QTableWidget* CExecutionReportView::makeTable(const QStringList& headers, QWidge
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Three short columns: they share the width, so nothing needs a horizontal scroll.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     return table;
 }
 

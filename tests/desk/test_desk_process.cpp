@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -103,11 +104,32 @@ public:
         for (const auto& row : three) {
             completeRow(p_, row->key(), "银行间", "一级分销", underwriterAt(bond.code, row->info->bidPrice),
                         interbankAccountOf(row->info->productName));
+            typeInto(p_.three(), row->key(), 7,
+                     CPanelBondTenderAllocationHelper::format4(distributedTo(row->info->productName, row->info->bidPrice), 0));
         }
         click(p_.saveButton());
     }
 
 private:
+    // What the fair distribution gave the product at that position in table two.
+    double distributedTo(const std::string& productName, double price) const
+    {
+        for (const auto& row : twoRows(p_))
+            if (productNameOf(row->info->productId) == productName
+                && CPanelBondTenderAllocationHelper::isEqual(row->info->tenderPrice, price))
+                return row->info->winAmount;
+        ADD_FAILURE() << "no table two row for " << productName << " at " << price;
+        return 0.0;
+    }
+
+    std::string productNameOf(int productId) const
+    {
+        for (const desk::SScenarioProduct& product : sample_.products())
+            if (product.id == productId)
+                return product.name;
+        return std::string();
+    }
+
     // In the sample each position of this bond was bid through one underwriter.
     std::string underwriterAt(const std::string& bondCode, double price) const
     {
@@ -191,7 +213,7 @@ TEST_F(DeskProcessTest, shouldRefuseEachBadScenarioFileWithItsPlaceAndReason)
     };
     const std::vector<Case> cases{
         {"valid-but-for-a-comma.json", QByteArray(valid).replace("\"name\": \"测试债\",", "\"name\": \"测试债\""),
-         QStringLiteral(":1:50: malformed JSON")},
+         QStringLiteral(":1:42: malformed JSON")},
         {"missing-field.json", QByteArray(valid).replace("\"tenderTarget\": \"price\", ", ""),
          QStringLiteral(": bonds[0].tenderTarget: missing")},
         {"wrong-type.json", QByteArray(valid).replace("0.1", "\"0.1\""),

@@ -113,11 +113,10 @@ TEST_F(DeskWindowTest, shouldKeepThePanelsConfigurationAcrossRuns)
     const QString file = dir.filePath(QStringLiteral("desk.ini"));
     QString configured;
 
-    // Given a first run where the user resized a column of the panel's data table
+    // Given a first run whose panel has a configuration of its data table (widths, order, sort)
     {
         CDeskWindow first(sample);
-        first.show();
-        first.panel()->winBidDetailDataTable()->setColumnWidth(0, 137);
+        first.panel()->setParam(QStringLiteral("hpf1;w=137,90;o=1,0;s=1,1"));
         configured = first.panel()->param();
         QSettings settings(file, QSettings::IniFormat);
         first.saveSettings(settings);
@@ -132,5 +131,5 @@ TEST_F(DeskWindowTest, shouldKeepThePanelsConfigurationAcrossRuns)
 
     // Then the panel has the first run's configuration
     EXPECT_EQ(second.panel()->param(), configured);
-    EXPECT_NE(fresh, configured) << "the column width did not reach the configuration";
+    EXPECT_NE(fresh, configured) << "the configuration did not reach the panel";
 }

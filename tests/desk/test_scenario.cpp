@@ -178,7 +178,7 @@ TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
         {"top level", "[1, 2]", "case.json: expected a JSON object at the top"},
         // the column counts characters, not bytes, after the Chinese name
         {"malformed on line 3", "{\n \"bonds\": [\n  {\"name\": \"债\" \"code\": 1}]}",
-         "case.json:3:16: malformed JSON"},
+         "case.json:3:17: malformed JSON"},
         {"no bonds", "{\"bonds\": []}", "case.json: bonds: a scenario needs at least one bond"},
         {"missing unit", replaced(R"("basicTenderUnit": 0.1, )", ""), "case.json: bonds[0].basicTenderUnit: missing"},
         {"unit of zero", replaced("0.1", "0"), "bonds[0].basicTenderUnit: must be greater than 0"},
