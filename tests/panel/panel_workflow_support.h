@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -310,13 +311,27 @@ inline QLineEdit* openEditor(const QWidget* area, const QString& key, int column
     return nullptr;
 }
 
+// Types text as the user would: ASCII key by key, Chinese committed by the input method.
+inline void typeText(QLineEdit* edit, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClicks(edit, QString(c));
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(QString(c));
+            QApplication::sendEvent(edit, &commit);
+        }
+    }
+}
+
 // Types into a cell and commits with Return, through the real editor.
 inline void typeInto(const QWidget* area, const std::string& key, int column, const QString& text)
 {
     QLineEdit* edit = openEditor(area, QString::fromStdString(key), column);
     ASSERT_NE(edit, nullptr) << "cell " << key << "/" << column << " is not editable";
     edit->selectAll();
-    QTest::keyClicks(edit, text);
+    typeText(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
     QApplication::processEvents();
 }
@@ -324,6 +339,11 @@ inline void typeInto(const QWidget* area, const std::string& key, int column, co
 inline void typeInto(const QWidget* area, const std::string& key, int column, const std::string& text)
 {
     typeInto(area, key, column, QString::fromStdString(text));
+}
+
+inline void typeInto(const QWidget* area, const std::string& key, int column, const char* text)
+{
+    typeInto(area, key, column, QString::fromUtf8(text));
 }
 
 inline void clickCell(const QWidget* area, const std::string& key, int column)
