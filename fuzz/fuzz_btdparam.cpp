@@ -1,26 +1,50 @@
 // A tender command's extension document from arbitrary bytes: validated before use,
-// and the tender parameters read only from an embedded "btdparam" document.
+// the tender parameters read only from an embedded "btdparam" document, and the panel's
+// purchase-type lookup over such a command never crashes and finds only a real match.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include <boost/make_shared.hpp>
+
+#include "CPanelBondTenderAllocationHelper.h"
+#include "services/HostStore.h"
 #include "ttservice/BondTenderRecords.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ttservice::BSONObj document;
-    if (!ttservice::BSONObj::fromBytes(data, size, &document))
+    using namespace ttservice;
+    BSONObj document;
+    if (!BSONObj::fromBytes(data, size, &document))
         return 0;
-    ttservice::CTenderCommandInfo command;
-    command.extension = document;
-    const auto param = command.tenderParam();
-    const bool embedded = document.getField("btdparam").type() == ttservice::BSON_OBJECT;
+    auto command = boost::make_shared<CTenderCommandInfo>();
+    command->commandId = 1;
+    command->productId = 7;
+    command->extension = document;
+    const auto param = command->tenderParam();
+    const bool embedded = document.getField("btdparam").type() == BSON_OBJECT;
     if (static_cast<bool>(param) != embedded)
         std::abort();
-    if (param)
-        (void)param->bsonValueToObj();
     for (const auto& element : document.elements())
         (void)element.str();
     (void)document.jsonString();
+
+    // The command as the host would hold it, read back through the record's own BSON.
+    CTenderCommandInfo copy;
+    (void)copy.bsonValueFromObj(command->bsonValueToObj(), false);
+
+    CHostStore& store = CHostStore::instance();
+    store.reset();
+    store.addTenderCommand(command);
+    if (param) {
+        (void)param->bsonValueToObj();
+        const auto found = TC::CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
+            param->bondCode, 7, param->tenderPrice);
+        // A price that equals itself (not NaN, not infinite) finds this command's type.
+        const bool comparable = TC::CPanelBondTenderAllocationHelper::isEqual(param->tenderPrice, param->tenderPrice);
+        if (comparable && static_cast<int>(found) != param->purchaseType)
+            std::abort();
+    }
+    (void)TC::CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd("", 7, 0.0);
     return 0;
 }
