@@ -174,8 +174,12 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
 
+    // The store is locked while it commits: the box waits for the event loop.
     database->setFailureHandler([&window](const QString& message) {
-        QMessageBox::critical(&window, QObject::tr("保存失败"), message);
+        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
+        QMetaObject::invokeMethod(&window, [&window, message] {
+            QMessageBox::critical(&window, QObject::tr("保存失败"), message);
+        }, Qt::QueuedConnection);
     });
     window.show();
     const int status = app.exec();

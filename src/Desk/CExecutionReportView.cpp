@@ -14,9 +14,10 @@ namespace desk {
 
 namespace {
 
-QString volumeText(double volume)
+// Positions and volumes alike: 4 decimals, as the panel shows them.
+QString volumeText(double value)
 {
-    return KZ::formatDoubleNumber(volume, 4, utils::FNF_NONE, false, QStringLiteral("非法值"));
+    return KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QStringLiteral("非法值"));
 }
 
 QTableWidgetItem* cell(const QString& text, bool number)
@@ -93,7 +94,9 @@ void CExecutionReportView::showBond(const ttservice::CHostStore& store, const st
             const int row = products_->rowCount();
             products_->insertRow(row);
             products_->setItem(row, 0, cell(name, false));
-            products_->setItem(row, 1, cell(QString::fromStdString(bid.first), true));
+            bool isNumber = false;
+            const double price = KZ::parseDouble(bid.first, &isNumber);
+            products_->setItem(row, 1, cell(isNumber ? volumeText(price) : QString::fromStdString(bid.first), true));
             products_->setItem(row, 2, cell(volumeText(bid.second), true));
         }
     }

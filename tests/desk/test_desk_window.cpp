@@ -82,9 +82,18 @@ TEST_F(DeskWindowTest, shouldLoadTheBondChosenInTheListIntoThePanel)
     EXPECT_GT(window.reportView()->productTable()->rowCount(), 0);
     EXPECT_TRUE(window.statusText().contains(QStringLiteral("262403.IB")));
 
+    // When the user picks the settled bond, then the bond without a result
+    window.bondList()->setCurrentCell(rowOf(window, QStringLiteral("260301.IB")), 0);
+    // Then the settled bond is shown, the panel keeping the unit it had (read-only view)
+    EXPECT_EQ(window.panel()->currentBondCode(), "260301.IB");
+    EXPECT_EQ(window.reportView()->bondCode(), "260301.IB");
+    window.bondList()->setCurrentCell(rowOf(window, QStringLiteral("260006.IB")), 0);
+    EXPECT_EQ(window.panel()->currentBondCode(), "260006.IB");
+    EXPECT_EQ(window.panel()->currentTenderingType(), ttservice::TT_DUTCH);
+
     // And a code the scenario does not know changes nothing
     EXPECT_FALSE(window.showBond("NOPE"));
-    EXPECT_EQ(window.panel()->currentBondCode(), "262403.IB");
+    EXPECT_EQ(window.panel()->currentBondCode(), "260006.IB");
 }
 
 TEST_F(DeskWindowTest, shouldShowThePanelsSignalsAndTheReportsOfTheReturnedBond)
