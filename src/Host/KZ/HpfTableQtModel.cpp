@@ -271,7 +271,7 @@ QVariant CHpfStatQtModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return source_->getStatDispalyQString(index.column());
     case Qt::FontRole: {
-        QFont font;
+        QFont font = CUiResource::getFont(QStringLiteral("fnt_table_text"));
         font.setBold(true);
         return font;
     }

@@ -11,6 +11,7 @@
 #include "KZ/ColumnDelegates.h"
 #include "KZ/HpfTableModel.h"
 #include "KZ/HpfTableQtModel.h"
+#include "KZ/UiResource.h"
 
 namespace KZ {
 
@@ -55,6 +56,7 @@ bool isPermutation(QVector<int> order)
 
 void setUpRows(QTableView* view)
 {
+    view->setFont(CUiResource::getFont(QStringLiteral("fnt_table_text")));
     QHeaderView* rows = view->verticalHeader();
     rows->hide();
     rows->setMinimumSectionSize(16);

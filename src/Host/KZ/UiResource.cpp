@@ -34,11 +34,11 @@ QColor CUiResource::getColor(const QString& key)
 
 QFont CUiResource::getFont(const QString& key)
 {
+    // 12 pixels keeps Chinese headers such as "中标量(亿)" inside 80-pixel columns.
     QFont font;
-    font.setPointSize(9);
-    if (key == QLatin1String("tc_fnt_operation_btn_text_price")
-        || key == QLatin1String("tc_fnt_operation_btn_text_volume"))
-        font.setPointSize(10);
+    const bool figures = key == QLatin1String("tc_fnt_operation_btn_text_price")
+                         || key == QLatin1String("tc_fnt_operation_btn_text_volume");
+    font.setPixelSize(figures ? 13 : 12);
     return font;
 }
 

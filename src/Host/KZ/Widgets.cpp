@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "KZ/Format.h"
+#include "KZ/UiResource.h"
 
 namespace KZ {
 
@@ -38,9 +39,13 @@ int decimalsOfIncrement(double increment)
 CWidgetList::CWidgetList(Qt::Orientation orientation, QWidget* parent)
     : CBaseWidget(QString(), false, parent)
 {
-    layout_ = new QBoxLayout(orientation == Qt::Horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, this);
+    const bool horizontal = orientation == Qt::Horizontal;
+    layout_ = new QBoxLayout(horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
+    tail_ = horizontal ? new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum)
+                       : new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding);
+    layout_->addItem(tail_);
 }
 
 void CWidgetList::setMargin(int left, int top, int right, int bottom)
@@ -64,8 +69,7 @@ void CWidgetList::addStretchWidget(QWidget* widget, int stretch, int anchor, boo
         return;
     const bool reparented = widget->parentWidget() != this;
     const bool explicitlyHidden = widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
-    layout_->addWidget(widget, stretch, crossAxisAlignment(layout_->direction() == QBoxLayout::LeftToRight
-                                                               ? Qt::Horizontal : Qt::Vertical, anchor));
+    insertItemWidget(widget, stretch, anchor);
     // The layout reparents; keep the widget's own shown/hidden choice.
     if (reparented && !explicitlyHidden)
         widget->show();
@@ -73,19 +77,26 @@ void CWidgetList::addStretchWidget(QWidget* widget, int stretch, int anchor, boo
         layout_->activate();
 }
 
+void CWidgetList::insertItemWidget(QWidget* widget, int stretch, int anchor)
+{
+    const Qt::Orientation orientation =
+        layout_->direction() == QBoxLayout::LeftToRight ? Qt::Horizontal : Qt::Vertical;
+    layout_->insertWidget(layout_->count() - 1, widget, std::max(0, stretch), crossAxisAlignment(orientation, anchor));
+}
+
 void CWidgetList::addFixedSpace(int size)
 {
-    layout_->addSpacing(size);
+    layout_->insertSpacing(layout_->count() - 1, size);
 }
 
 void CWidgetList::addStretchSpace(int stretch)
 {
-    layout_->addStretch(stretch);
+    layout_->insertStretch(layout_->count() - 1, stretch);
 }
 
 int CWidgetList::count() const
 {
-    return layout_->count();
+    return layout_->count() - 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -102,6 +113,7 @@ CSimpleTextWidget::CSimpleTextWidget(QWidget* parent, const QString& text)
     : CBaseWidget(QString(), false, parent)
 {
     label_ = new QLabel(text, this);
+    label_->setFont(CUiResource::getFont(QStringLiteral("fnt_control_text")));
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setInnerStretchWidget(label_);
 }
@@ -120,6 +132,7 @@ QString CSimpleTextWidget::text() const
 
 CNumberLineEdit::CNumberLineEdit(QWidget* parent) : QLineEdit(parent)
 {
+    setFont(CUiResource::getFont(QStringLiteral("fnt_control_text")));
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setRange(bottom_, top_, decimals_);
 }
@@ -165,6 +178,7 @@ CParameterCell::CParameterCell(int id, const QString& caption, const QString& un
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     caption_ = new QLabel(caption, this);
+    caption_->setFont(CUiResource::getFont(QStringLiteral("fnt_control_text")));
     caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     editor_ = new CNumberLineEdit(this);
     layout->addWidget(caption_);
@@ -220,7 +234,8 @@ CRadioButtonGroup::CRadioButtonGroup(int /*columns*/, int spacing, Qt::Orientati
     group_->setExclusive(true);
     layout_ = new QBoxLayout(orientation == Qt::Horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, this);
     layout_->setContentsMargins(0, 0, 0, 0);
-    layout_->setSpacing(spacing > 0 ? spacing : 6);
+    layout_->setSpacing(std::max(0, spacing));
+    setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));   // two choices fit a narrow strip
     // buttonClicked comes only from the user (or click()), never from setChecked.
     connect(group_, &QButtonGroup::idClicked, this,
             [this](int id) { deliverEvent(EVT_RADIO_CHOSEN, id, 0, QString(), nullptr); });
@@ -229,6 +244,7 @@ CRadioButtonGroup::CRadioButtonGroup(int /*columns*/, int spacing, Qt::Orientati
 void CRadioButtonGroup::addButton(const QString& text, int id, bool checked)
 {
     auto* button = new QRadioButton(text, this);
+    button->setFont(CUiResource::getFont(QStringLiteral("fnt_control_text")));
     group_->addButton(button, id);
     layout_->addWidget(button);
     button->setChecked(checked);

@@ -12,6 +12,7 @@ class QAbstractButton;
 class QBoxLayout;
 class QButtonGroup;
 class QLabel;
+class QSpacerItem;
 
 namespace KZ {
 
@@ -30,7 +31,11 @@ public:
     int count() const;
 
 private:
+    void insertItemWidget(QWidget* widget, int stretch, int anchor);
+
     QBoxLayout* layout_ = nullptr;      // owned by Qt parent
+    // Last item: takes the room that fixed widgets leave, so they pack at the start.
+    QSpacerItem* tail_ = nullptr;       // owned by layout_
 };
 
 class CScrollArea : public CEventWidgetT<QScrollArea> {
