@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -142,6 +143,31 @@ TEST_F(DeskDatabaseTest, shouldHaveEachUpdateOnDiskWhenTheCallReturns)
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
     EXPECT_EQ(FreshConnection(path).count(kBond, RT_ALLOC_UNDERWRITER), 1);
     CHostStore::instance().setPersistence(nullptr);
+}
+
+TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
+{
+    // Given a database whose records table another program dropped behind the desk's back
+    auto db = openOrFail();
+    ASSERT_TRUE(db);
+    QStringList failures;
+    db->setFailureHandler([&failures](const QString& message) { failures << message; });
+    CHostStore::instance().setPersistence(db.get());
+    {
+        sqlite3* other = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &other);
+        sqlite3_exec(other, "DROP TABLE records", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+
+    // When the panel saves underwriter rows
+    CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
+    CHostStore::instance().setPersistence(nullptr);
+
+    // Then the failure is reported with the file, and the transaction left nothing behind
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].startsWith(path + QStringLiteral(": the save was not written"))) << failures[0].toStdString();
+    EXPECT_EQ(FreshConnection(path).pragma("SELECT COUNT(*) FROM record_sets"), QStringLiteral("0"));
 }
 
 TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedOverTheScenarioOnTheNextStart)
