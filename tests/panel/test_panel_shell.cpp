@@ -3,7 +3,14 @@
 
 #include <QSignalSpy>
 #include <atomic>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/helpers/transcoder.h>
+#include <log4cxx/spi/loggingevent.h>
+#include <memory>
+#include <mutex>
 #include <thread>
+
+#include "services/LogCentre.h"
 
 #include "panel_workflow_support.h"
 
@@ -49,6 +56,18 @@ TEST_F(PanelShellTest, shouldBuildAllAreasInOrderInsideTheScrollArea)
     EXPECT_LT(top(p.three()), top(p.bar(true)));
     EXPECT_EQ(p.panel->findChildren<KZ::CScrollArea*>().size(), 1);
     EXPECT_EQ(p.panel->panelName(), QStringLiteral("btdallo"));
+}
+
+TEST_F(PanelShellTest, shouldOfferItsSignalsAndSlotsToTheHostInOrder)
+{
+    // The host connects by method index: two signals, then the three slots
+    const QMetaObject& meta = TC::CPanelBondTenderAllocationPanel::staticMetaObject;
+    const int offset = meta.methodOffset();
+    EXPECT_EQ(meta.indexOfSignal("sigBondExecutionShowTab(QString)") - offset, 0);
+    EXPECT_EQ(meta.indexOfSignal("sigRefreshBondTenderWinBidAmount(QString)") - offset, 1);
+    EXPECT_EQ(meta.indexOfSlot("slotNewTradingDay(std::string)") - offset, 2);
+    EXPECT_EQ(meta.indexOfSlot("handleEvent(int,int,int,QString,void*)") - offset, 3);
+    EXPECT_EQ(meta.indexOfSlot("handleReturnExecutionPanelOperation()") - offset, 4);
 }
 
 TEST_F(PanelShellTest, shouldShowWonAndLostViewsForTheResultEvents)
@@ -392,4 +411,74 @@ TEST_F(PanelShellTest, shouldClearAndResubscribeOnANewTradingDay)
     // Then the table is cleared and loaded again
     EXPECT_EQ(table->updateCount(), loaded + 1);
     EXPECT_EQ(p.panel->subscriptionCount(), 0);
+}
+
+namespace logcapture {
+
+using namespace log4cxx;   // the object macros below name log4cxx's helpers unqualified
+
+// Keeps the messages logged to the logger it is attached to.
+class CaptureAppender : public log4cxx::AppenderSkeleton {
+public:
+    DECLARE_LOG4CXX_OBJECT(CaptureAppender)
+    BEGIN_LOG4CXX_CAST_MAP()
+    LOG4CXX_CAST_ENTRY(CaptureAppender)
+    LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
+    END_LOG4CXX_CAST_MAP()
+
+    void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
+    {
+        std::string text;
+        log4cxx::helpers::Transcoder::encode(event->getRenderedMessage(), text);
+        std::lock_guard<std::mutex> guard(mutex);
+        lines.push_back(text);
+    }
+    void close() override {}
+    bool requiresLayout() const override { return false; }
+
+    std::vector<std::string> taken()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return std::move(lines);
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+IMPLEMENT_LOG4CXX_OBJECT(CaptureAppender)
+
+} // namespace logcapture
+
+TEST_F(PanelShellTest, shouldLogTimerAndUnsubscribeLinesOnlyForEnabledDebugIds)
+{
+    // Given a capture of the debug logger
+    auto capture = std::make_shared<logcapture::CaptureAppender>();
+    ::log4cxx::LoggerPtr debugLogger = CLogCentre::instance()->debugLogger();
+    debugLogger->addAppender(capture);
+    PanelUnderTest p;
+
+    // When ticks and a clear run with no debug id enabled
+    CLogCentre::instance()->setDebugIds("");
+    p.panel->onTimer(TC::TUF_NORMAL);
+    p.panel->clear();
+    // Then nothing is logged
+    EXPECT_TRUE(capture->taken().empty());
+
+    // When the ids 54, 53 and 50 are enabled
+    CLogCentre::instance()->setDebugIds("54,53,50");
+    p.panel->onTimer(TC::TUF_NORMAL);
+    p.panel->clear();
+    CLogCentre::instance()->setDebugIds("");
+    debugLogger->removeAppender(capture);
+
+    // Then the tick's begin and end and the unsubscription are logged
+    const auto lines = capture->taken();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "[dbg_id=54] TC::CPanelBondTenderAllocationPanel::onTimer begin.");
+    EXPECT_NE(lines[1].find("TC::CPanelBondTenderAllocationPanel::onTimer end, time = "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(" msec."), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("CPanelBondTenderAllocationPanel (0x"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find(") unsubscribe all."), std::string::npos) << lines[2];
 }
