@@ -106,16 +106,24 @@ void CDeskWindow::createPanelDock()
     panel_->setTradeType(ttservice::VTT_NORMAL);
 }
 
-QString CDeskWindow::resultText(const std::string& bondCode, bool settled)
+CDeskWindow::EStoredResult CDeskWindow::storedResult(const std::string& bondCode)
 {
     const auto params = ttservice::CHostStore::instance().typedRecords<ttservice::CIBondTenderAllocParams>(
         bondCode, ttservice::RT_ALLOC_PARAMS);
-    QString text = tr("待录入");
     for (const auto& p : params) {
-        if (!p)
-            continue;
-        text = TC::CPanelBondTenderAllocationHelper::isZero(p->marginalPrice) ? tr("未中标") : tr("已中标");
-        break;
+        if (p)   // the panel reads the first record; a marginal price of 0 means lost
+            return TC::CPanelBondTenderAllocationHelper::isZero(p->marginalPrice) ? SR_LOST : SR_WON;
+    }
+    return SR_NONE;
+}
+
+QString CDeskWindow::resultText(const std::string& bondCode, bool settled)
+{
+    QString text;
+    switch (storedResult(bondCode)) {
+    case SR_NONE: text = tr("待录入"); break;
+    case SR_WON: text = tr("已中标"); break;
+    case SR_LOST: text = tr("未中标"); break;
     }
     return settled ? text + tr("(已结算)") : text;
 }
@@ -137,7 +145,7 @@ bool CDeskWindow::showBond(const std::string& bondCode)
         panel_->refreshSettleStatusBond(bond->code, bond->basicTenderUnit);
     } else {
         panel_->refreshWinBidAllocationPanel(false, bond->code, bond->basicTenderUnit);
-        if (resultText(bond->code, false) == tr("未中标"))
+        if (storedResult(bond->code) == SR_LOST)
             panel_->refreshLoseBidAllocationPanel();
     }
     reportView_->showBond(ttservice::CHostStore::instance(), bond->code);

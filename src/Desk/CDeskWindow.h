@@ -56,6 +56,8 @@ private slots:
 private:
     void createBondList();
     void createPanelDock();
+    enum EStoredResult { SR_NONE, SR_WON, SR_LOST };
+    static EStoredResult storedResult(const std::string& bondCode);
     static QString resultText(const std::string& bondCode, bool settled);
 
     const CScenario& scenario_;
