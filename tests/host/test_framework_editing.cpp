@@ -200,6 +200,31 @@ TEST_F(EditingFixture, shouldDeliverTypedNumberWithoutSeparatorsToTheTableOwner)
     EXPECT_EQ(model->getDataByKey("r2")->getDisplayQString(1), QStringLiteral("乙"));
 }
 
+TEST_F(EditingFixture, shouldKeepAnOpenEditorWhileSyncsOnlyChangeValues)
+{
+    // Given an open editor in row r2 (as after Tab moved on from a committed cell)
+    auto* delegate = new KZ::CBaseTableColumnLineeditDelegate(1, table);
+    table->setColumnDelegate(1, delegate);
+    QLineEdit* editor = openLineEditor(cell(1, 1));
+    ASSERT_NE(editor, nullptr);
+
+    // When the owner redraws after changing a value of the same rows
+    delegate->setItemText(QStringLiteral("r1"), QStringLiteral("5.0000"));
+    table->updateTable();
+    QCoreApplication::processEvents();
+
+    // Then the editor is still there and the new value shows
+    EXPECT_EQ(table->view()->indexWidget(cell(1, 1)), editor);
+    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("5.0000"));
+
+    // But a changed row set rebuilds the view
+    model->addData(KZ::IBaseHpfTableDataPtr(new CTextRow("r3", QStringLiteral("丙"))));
+    table->updateTable();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(table->qtModel()->rowCount(), 3);
+    EXPECT_EQ(table->view()->indexWidget(cell(1, 1)), nullptr);
+}
+
 TEST_F(EditingFixture, shouldOpenNoEditorOnAReadOnlyLineEditColumn)
 {
     auto* delegate = new KZ::CBaseTableColumnLineeditDelegate(1, table);

@@ -39,20 +39,46 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
 
 void CHpfTableQtModel::resync()
 {
-    beginResetModel();
-    snapshot_.clear();
-    columns_ = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
+    std::vector<SRow> fresh;
+    const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
     if (source_ != nullptr) {
         const int count = source_->rowCount();
-        snapshot_.reserve(static_cast<size_t>(count));
+        fresh.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
             IBaseHpfTableDataPtr row = source_->dataAt(i);
             if (row)
-                snapshot_.push_back(SRow{row, sToQs(row->key())});
+                fresh.push_back(SRow{row, sToQs(row->key())});
         }
     }
-    rebuildIndex();
+    // Same rows in the same places: only values changed, so open editors, the current
+    // cell and the selection survive.
+    if (freshColumns == columns_ && sameRows(fresh)) {
+        std::vector<int> freshVisible = buildIndex(fresh, freshColumns);
+        if (freshVisible == visible_) {
+            snapshot_.swap(fresh);
+            if (!visible_.empty() && columns_ > 0)
+                emit dataChanged(index(0, 0), index(static_cast<int>(visible_.size()) - 1, columns_ - 1));
+            if (columns_ > 0)
+                emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+            return;
+        }
+    }
+    beginResetModel();
+    snapshot_.swap(fresh);
+    columns_ = freshColumns;
+    visible_ = buildIndex(snapshot_, columns_);
     endResetModel();
+}
+
+bool CHpfTableQtModel::sameRows(const std::vector<SRow>& fresh) const
+{
+    if (fresh.size() != snapshot_.size())
+        return false;
+    for (size_t i = 0; i < fresh.size(); ++i) {
+        if (fresh[i].data != snapshot_[i].data || fresh[i].key != snapshot_[i].key)
+            return false;
+    }
+    return true;
 }
 
 void CHpfTableQtModel::setSort(int column, Qt::SortOrder order)
@@ -116,10 +142,10 @@ QString CHpfTableQtModel::snapshotCellText(const SRow& row, int column) const
     return row.data->getDisplayQString(column);
 }
 
-bool CHpfTableQtModel::passesFilters(const SRow& row) const
+bool CHpfTableQtModel::passesFilters(const SRow& row, int columns) const
 {
     for (auto it = filters_.constBegin(); it != filters_.constEnd(); ++it) {
-        if (it.key() >= columns_ || !snapshotCellText(row, it.key()).contains(it.value()))
+        if (it.key() >= columns || !snapshotCellText(row, it.key()).contains(it.value()))
             return false;
     }
     return true;
@@ -127,43 +153,48 @@ bool CHpfTableQtModel::passesFilters(const SRow& row) const
 
 void CHpfTableQtModel::rebuildIndex()
 {
-    visible_.clear();
-    visible_.reserve(snapshot_.size());
-    for (size_t i = 0; i < snapshot_.size(); ++i) {
-        if (filters_.isEmpty() || passesFilters(snapshot_[i]))
-            visible_.push_back(static_cast<int>(i));
-    }
-    sortIndex();
+    visible_ = buildIndex(snapshot_, columns_);
 }
 
-void CHpfTableQtModel::sortIndex()
+std::vector<int> CHpfTableQtModel::buildIndex(const std::vector<SRow>& rows, int columns) const
 {
-    if (sortColumn_ < 0 || sortColumn_ >= columns_ || source_ == nullptr)
-        return;
+    std::vector<int> visible;
+    visible.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (filters_.isEmpty() || passesFilters(rows[i], columns))
+            visible.push_back(static_cast<int>(i));
+    }
+    if (sortColumn_ >= 0 && sortColumn_ < columns && source_ != nullptr)
+        sortIndex(rows, &visible);
+    return visible;
+}
+
+void CHpfTableQtModel::sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const
+{
     const int column = sortColumn_;
     const bool descending = sortOrder_ == Qt::DescendingOrder;
     // Keys are taken once per row so that the comparisons stay cheap.
     if (source_->columnType(column) == QVariant::Double) {
         std::vector<std::pair<double, int>> keyed;
-        keyed.reserve(visible_.size());
-        for (int position : visible_)
-            keyed.emplace_back(snapshot_[static_cast<size_t>(position)].data->getDouble(column), position);
+        keyed.reserve(visible->size());
+        for (int position : *visible)
+            keyed.emplace_back(rows[static_cast<size_t>(position)].data->getDouble(column), position);
         std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
             return descending ? b.first < a.first : a.first < b.first;
         });
         for (size_t i = 0; i < keyed.size(); ++i)
-            visible_[i] = keyed[i].second;
+            (*visible)[i] = keyed[i].second;
         return;
     }
     std::vector<std::pair<QString, int>> keyed;
-    keyed.reserve(visible_.size());
-    for (int position : visible_)
-        keyed.emplace_back(snapshotCellText(snapshot_[static_cast<size_t>(position)], column), position);
+    keyed.reserve(visible->size());
+    for (int position : *visible)
+        keyed.emplace_back(snapshotCellText(rows[static_cast<size_t>(position)], column), position);
     std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
         return descending ? QString::compare(b.first, a.first) < 0 : QString::compare(a.first, b.first) < 0;
     });
     for (size_t i = 0; i < keyed.size(); ++i)
-        visible_[i] = keyed[i].second;
+        (*visible)[i] = keyed[i].second;
 }
 
 bool CHpfTableQtModel::isOwnCell(const QModelIndex& index) const
@@ -247,8 +278,14 @@ void CHpfStatQtModel::setSource(IBaseHpfTableModel* source)
 
 void CHpfStatQtModel::resync()
 {
+    const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
+    if (freshColumns == columns_) {
+        if (columns_ > 0)
+            emit dataChanged(index(0, 0), index(0, columns_ - 1));
+        return;
+    }
     beginResetModel();
-    columns_ = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
+    columns_ = freshColumns;
     endResetModel();
 }
 

@@ -28,7 +28,8 @@ public:
 
     void setSource(IBaseHpfTableModel* source);   // not owned; null detaches
     IBaseHpfTableModel* source() const { return source_; }
-    // Takes a new snapshot of the source's rows and rebuilds the index (one model reset).
+    // Takes a new snapshot of the source's rows and rebuilds the index: one model reset,
+    // or only dataChanged when the same rows stay in the same places.
     void resync();
 
     void setSort(int column, Qt::SortOrder order);   // column -1: insertion order
@@ -55,10 +56,12 @@ private:
         QString key;   // the row key as text, cached for painting
     };
     bool isOwnCell(const QModelIndex& index) const;
+    bool sameRows(const std::vector<SRow>& fresh) const;
     QString snapshotCellText(const SRow& row, int column) const;
-    bool passesFilters(const SRow& row) const;
+    bool passesFilters(const SRow& row, int columns) const;
     void rebuildIndex();
-    void sortIndex();
+    std::vector<int> buildIndex(const std::vector<SRow>& rows, int columns) const;
+    void sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const;
 
     DelegateLookup delegateOf_;
     IBaseHpfTableModel* source_ = nullptr;   // owned by the table
