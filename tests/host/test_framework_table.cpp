@@ -262,6 +262,13 @@ TEST_F(TableFixture, shouldRestoreWidthsOrderAndSortFromItsConfiguration)
     EXPECT_EQ(other.sortOrder(), Qt::DescendingOrder);
     EXPECT_EQ(shownKeys(other), (QStringList{"2", "1"}));
     EXPECT_EQ(other.saveConfigStr(), config);
+
+    // And emptying the table for a new load keeps the columns as they are
+    otherModel->clear();
+    other.clear();
+    other.syncNow();
+    EXPECT_EQ(header->sectionSize(0), 130);
+    EXPECT_EQ(header->logicalIndex(0), 1);
 }
 
 TEST_F(TableFixture, shouldRefuseEmptyOrGarbledConfigurationWithoutChangingTheView)

@@ -83,6 +83,8 @@ bool CHpfTableQtModel::sameRows(const std::vector<SRow>& fresh) const
 
 void CHpfTableQtModel::setSort(int column, Qt::SortOrder order)
 {
+    if (column < 0 && sortColumn_ < 0)
+        return;   // already in insertion order
     beginResetModel();
     sortColumn_ = column;
     sortOrder_ = order;
@@ -92,6 +94,8 @@ void CHpfTableQtModel::setSort(int column, Qt::SortOrder order)
 
 void CHpfTableQtModel::setFilter(int column, const QString& text)
 {
+    if (filters_.value(column) == text)
+        return;
     beginResetModel();
     if (text.isEmpty())
         filters_.remove(column);
