@@ -1,7 +1,9 @@
 // End to end through the panel: a Dutch rate tender is won, distributed fairly,
 // split over accounts in table three, saved, and shown again from what was stored.
 
+#include <QLocale>
 #include <QSignalSpy>
+#include <clocale>
 
 #include "panel_workflow_support.h"
 
@@ -310,4 +312,34 @@ TEST_F(DutchSaveWorkflowTest, shouldSaveTheBidParametersAloneFromTheLostView)
     EXPECT_DOUBLE_EQ(params[0]->couponRate, 2.85);
     ASSERT_EQ(amounts.count(), 1);
     EXPECT_EQ(amounts.at(0).at(0).toString(), QStringLiteral("DB001|0.000000"));
+}
+
+TEST_F(DutchSaveWorkflowTest, shouldSaveTheSameFiguresUnderAGermanLocale)
+{
+    // Given a process running under a locale with a decimal comma
+    const std::string previous = setlocale(LC_ALL, nullptr);
+    ASSERT_NE(setlocale(LC_ALL, "de_DE.utf8"), nullptr);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    PanelUnderTest p;
+    distribute(p);
+    completeTableThree(p);
+    QSignalSpy amounts(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigRefreshBondTenderWinBidAmount);
+
+    // When the allocation is saved
+    boxes.expect();
+    click(p.saveButton());
+    setlocale(LC_ALL, previous.c_str());
+    QLocale::setDefault(QLocale::c());
+
+    // Then the figures are the same as anywhere else
+    ASSERT_EQ(amounts.count(), 1);
+    EXPECT_EQ(amounts.at(0).at(0).toString(), QStringLiteral("DB001|4.500000"));
+    const auto details = stored<CWinBidInfoDetail>(kDutchBond, RT_WIN_BID_DETAIL);
+    ASSERT_EQ(details.size(), 3u);
+    EXPECT_EQ(details[0]->winBidAmount, 12000);
+    EXPECT_EQ(details[1]->winBidAmount, 15000);
+    EXPECT_EQ(details[2]->winBidAmount, 18000);
+    const auto underWriters = stored<CIBondTenderAllocUnderWriterInfo>(kDutchBond, RT_ALLOC_UNDERWRITER);
+    ASSERT_EQ(underWriters.size(), 2u);
+    EXPECT_DOUBLE_EQ(underWriters[0]->winAmount, 2.7);
 }

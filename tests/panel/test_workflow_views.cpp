@@ -315,3 +315,24 @@ TEST_F(ViewsWorkflowTest, shouldClearTheStoredAllocationAndLockWhenTheReturnIsCo
     ASSERT_EQ(amounts.count(), 1);
     EXPECT_EQ(amounts.at(0).at(0).toString(), QStringLiteral("AB002|0.000000"));
 }
+
+TEST_F(ViewsWorkflowTest, shouldSettleMixedTenderBidsUpToTheWeightedMeanAtIt)
+{
+    // Given the mixed rate tender shown as won
+    PanelUnderTest p;
+    p.panel->refreshWinBidAllocationPanel(false, kMixedBond, 0.1);
+
+    // When the user types marginal rate 2.60 and weighted mean 2.55
+    p.editHeadPrices(2.60, 2.55);
+
+    // Then a bid at or below the weighted mean settles at it, one above at its own rate
+    const auto one = oneRows(p);
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_DOUBLE_EQ(one[0]->info->bidPrice, 2.50);
+    EXPECT_DOUBLE_EQ(one[0]->info->winBidPrice, 2.55);
+    EXPECT_DOUBLE_EQ(one[1]->info->bidPrice, 2.60);
+    EXPECT_DOUBLE_EQ(one[1]->info->winBidPrice, 2.60);
+    // And table two has a row per won position: fund one at 2.50 and 2.60, fund two at 2.55
+    EXPECT_EQ(twoRows(p).size(), 3u);
+    EXPECT_EQ(threeRows(p).size(), 3u);
+}
