@@ -1,5 +1,6 @@
 #include "CPanelBondTenderAllocationHelper.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -27,14 +28,6 @@ const char* const kInvalidNumberText = "非法值";
 constexpr int kFractionDigits = 4;
 constexpr long long kFixedScale = 10000;    // units of 0.0001
 
-// strtod in the "C" locale whatever the process locale is: the number a C-locale
-// atof would read from the start of the text (0 when nothing is read).
-double leadingNumberInCLocale(const std::string& text)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return strtod_l(text.c_str(), nullptr, cLocale);
-}
-
 // Truncates toward zero; NaN counts as 0, values outside int are clamped.
 long long truncateToIntRange(double value)
 {
@@ -42,6 +35,29 @@ long long truncateToIntRange(double value)
     if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
     if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
     return static_cast<long long>(std::trunc(value));
+}
+
+// The whole part of the number at the start of the text, clamped to int. A plain decimal
+// ("0.99999999999999999") is read digit by digit: as a double it would round up into
+// the next integer. Exponents, "inf" and hex keep the double's reading.
+long long wholePartInIntRange(const std::string& text)
+{
+    // strtod in the "C" locale whatever the process locale is.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = strtod_l(begin, &end, cLocale);
+    const char* p = begin;
+    while (p < end && (*p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r')) ++p;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    long long whole = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p)
+        whole = std::min<long long>(whole * 10 + (*p - '0'), static_cast<long long>(INT_MAX) + 1);
+    if (p < end && *p == '.')
+        for (++p; p < end && *p >= '0' && *p <= '9'; ++p) {}
+    if (p != end) return truncateToIntRange(value);
+    return negative ? std::max<long long>(-whole, INT_MIN) : std::min<long long>(whole, INT_MAX);
 }
 
 // The first four characters after the first '.', as digits. A non-digit ends the
@@ -137,7 +153,7 @@ QString CPanelBondTenderAllocationHelper::getTenderQStr(double value, utils::EFo
 int CPanelBondTenderAllocationHelper::str2Int(std::string text)
 {
     if (text.empty() || text.find(' ') != std::string::npos) return 0;
-    const long long whole = truncateToIntRange(leadingNumberInCLocale(text));
+    const long long whole = wholePartInIntRange(text);
     return clampToInt(whole * kFixedScale + fractionInFixedUnits(text));
 }
 
