@@ -45,7 +45,10 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(bondList_);
     splitter->addWidget(reportView_);
-    splitter->setStretchFactor(0, 1);
+    // The list shows every bond of a scenario of usual size; the reports get the rest.
+    const int listHeight = bondList_->horizontalHeader()->sizeHint().height() + bondList_->verticalHeader()->length()
+        + 2 * bondList_->frameWidth() + 4;
+    splitter->setSizes({listHeight, kPreferredSize.height() - listHeight});
     splitter->setStretchFactor(1, 1);
     setCentralWidget(splitter);
 

@@ -1,6 +1,5 @@
 #include "CExecutionReportView.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -43,13 +42,11 @@ CExecutionReportView::CExecutionReportView(QWidget* parent) : QWidget(parent)
     underwriters_ = makeTable({tr("承销商"), tr("标位"), tr("投标量(亿)")}, this);
     products_ = makeTable({tr("产品"), tr("标位"), tr("投标量(亿)")}, this);
 
-    auto* tables = new QHBoxLayout;
-    tables->addWidget(underwriters_);
-    tables->addWidget(products_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 4, 0, 0);
     layout->addWidget(caption_);
-    layout->addLayout(tables, 1);
+    layout->addWidget(underwriters_, 2);
+    layout->addWidget(products_, 3);
 }
 
 QTableWidget* CExecutionReportView::makeTable(const QStringList& headers, QWidget* parent)
@@ -59,8 +56,9 @@ QTableWidget* CExecutionReportView::makeTable(const QStringList& headers, QWidge
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->setVisible(false);
-    // Three short columns: they share the width, so nothing needs a horizontal scroll.
+    // The name in full, the two numbers share the rest: nothing needs a horizontal scroll.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     return table;
 }
 
