@@ -11,10 +11,12 @@ constexpr int kInvalidInt = INT_MAX;                        // 2147483647
 constexpr long long kInvalidLongLong = LLONG_MAX;           // 9223372036854775807
 constexpr double kInvalidDouble = DBL_MAX;                  // 1.7976931348623157e308
 
-enum ETenderingType { TT_DUTCH = 0, TT_AMERICAN = 1, TT_MIXED = 2, TT_NONE = 7 };
-enum ETenderTarget { TTG_RATE = 0, TTG_PRICE = 1, TTG_NONE = 4 };
-enum ETenderMarket { TM_NONE = -1, TM_SSE = 1, TM_SZSE = 2, TM_INTERBANK = 3 };
-enum ETenderPurchaseType { TPT_NONE = 0, TPT_PRIMARY = 1, TPT_SECONDARY = 2 };
+// Fixed to int: records carry these as plain ints (the no-value mark included), and
+// casting any such int back to the enum must stay defined.
+enum ETenderingType : int { TT_DUTCH = 0, TT_AMERICAN = 1, TT_MIXED = 2, TT_NONE = 7 };
+enum ETenderTarget : int { TTG_RATE = 0, TTG_PRICE = 1, TTG_NONE = 4 };
+enum ETenderMarket : int { TM_NONE = -1, TM_SSE = 1, TM_SZSE = 2, TM_INTERBANK = 3 };
+enum ETenderPurchaseType : int { TPT_NONE = 0, TPT_PRIMARY = 1, TPT_SECONDARY = 2 };
 enum ETenderOperation { TOP_NONE = 0, TOP_SAVE_WIN_BID = 3 };
 enum EOrderCommandStatus { OCS_NONE = 0, OCS_RETURN_TO_EXECUTION = 204 };
 enum EVnTraderType { VTT_NONE = 0, VTT_NORMAL = 1, VTT_CREDIT = 2 };
