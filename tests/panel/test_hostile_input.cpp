@@ -36,6 +36,7 @@ TEST(HostileFixedPoint, shouldReadLongFractionsDigitByDigit)
         {"1.99999999999999999", 19999},      // was 29999
         {"214747.99999999999999", 2147479999},
         {"+0.99999999999999999", 9999},
+        {"00.999999999999999999999999999999999999999999999999999999999999999999999999999999999910345", 9999},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(c.expected, Helper::str2Int(c.text)) << "text \"" << c.text << "\"";
