@@ -336,3 +336,33 @@ TEST_F(ViewsWorkflowTest, shouldSettleMixedTenderBidsUpToTheWeightedMeanAtIt)
     EXPECT_EQ(twoRows(p).size(), 3u);
     EXPECT_EQ(threeRows(p).size(), 3u);
 }
+
+TEST_F(ViewsWorkflowTest, shouldFindTargetAndMethodInCommandsThenReportsThenStoredRows)
+{
+    // Given a later conflicting command for MB003, a command whose "btdparam" is no document,
+    // and a bond XB009 known only from an internal report and a stored underwriter row
+    addTenderCommand(9300, kFundTwo, kMixedBond, 2.55, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    BSONObjBuilder notADocument;
+    notADocument.append("btdparam", std::string("XB009"));
+    boost::shared_ptr<CTenderCommandInfo> broken(new CTenderCommandInfo());
+    broken->commandId = 9301;
+    broken->productId = kFundOne;
+    broken->extension = notADocument.obj();
+    CHostStore::instance().addTenderCommand(broken);
+    addInternalReport("XB009", "x", TTG_PRICE, kFundOne, {{"100.00", 1.0}});
+    boost::shared_ptr<CIBondTenderAllocUnderWriterInfo> uw(new CIBondTenderAllocUnderWriterInfo());
+    uw->bondCode = "XB009";
+    uw->underWriterName = kGuotai;
+    uw->tenderingType = TT_DUTCH;
+    CHostStore::instance().putRecords("XB009", RT_ALLOC_UNDERWRITER, {uw});
+    PanelUnderTest p;
+
+    struct Case { std::string bond; ETenderTarget target; ETenderingType type; };
+    for (const Case& c : {Case{kMixedBond, TTG_RATE, TT_MIXED},       // the first command wins
+                          Case{"XB009", TTG_PRICE, TT_DUTCH},         // report, stored row
+                          Case{"ZZ000", TTG_NONE, TT_NONE}}) {        // nothing known
+        SCOPED_TRACE(c.bond);
+        EXPECT_EQ(p.panel->getETenderTarget(c.bond), c.target);
+        EXPECT_EQ(p.panel->getETenderingType(c.bond), c.type);
+    }
+}
