@@ -1,6 +1,8 @@
 #include "KZ/StandardHpfTable.h"
 
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -125,6 +127,8 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, int menuFlags)
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSortIndicator(-1, Qt::AscendingOrder);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &CStandardHpfTable::onSortIndicatorChanged);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this, &CStandardHpfTable::showHeaderMenu);
     layout->addWidget(view_, 1);
 
     statView_ = new QTableView(this);
@@ -281,6 +285,36 @@ void CStandardHpfTable::onSortIndicatorChanged(int column, Qt::SortOrder order)
         qtModel_->setSort(column, order);
     else
         showSortIndicator();   // a click on a column that does not sort changes nothing
+}
+
+// A right click on the header of a filterable column lets the user filter it by text.
+void CStandardHpfTable::showHeaderMenu(const QPoint& position)
+{
+    QHeaderView* header = view_->horizontalHeader();
+    const int column = header->logicalIndexAt(position);
+    if (column < 0 || !filterableColumns_.contains(column))
+        return;
+    QPointer<CStandardHpfTable> alive(this);   // the menu and the dialog run nested event loops
+    QMenu menu;
+    QAction* filter = menu.addAction(QStringLiteral("筛选..."));
+    QAction* clearAll = menu.addAction(QStringLiteral("清除筛选"));
+    QAction* unsort = menu.addAction(QStringLiteral("取消排序"));
+    unsort->setEnabled(qtModel_->sortColumn() >= 0);
+    QAction* chosen = menu.exec(header->viewport()->mapToGlobal(position));
+    if (alive.isNull())
+        return;
+    if (chosen == filter) {
+        bool ok = false;
+        const QString caption = qtModel_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const QString text = QInputDialog::getText(this, QStringLiteral("筛选"), caption + QStringLiteral(" 包含:"),
+                                                   QLineEdit::Normal, QString(), &ok);
+        if (ok && !alive.isNull())
+            setColumnFilter(column, text.trimmed());
+    } else if (chosen == clearAll) {
+        clearFilter();
+    } else if (chosen == unsort) {
+        clearSort();
+    }
 }
 
 void CStandardHpfTable::showSortIndicator()

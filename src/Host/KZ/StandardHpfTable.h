@@ -81,6 +81,7 @@ private:
     bool applyConfig(const SViewConfig& config);
     void mirrorHeaderToStatView();
     void onSortIndicatorChanged(int column, Qt::SortOrder order);
+    void showHeaderMenu(const QPoint& position);
     void showSortIndicator();
 
     int id_;
