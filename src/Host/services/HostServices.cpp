@@ -321,10 +321,12 @@ std::vector<boost::shared_ptr<CProduct>> CUserConfig::getAllProducts() const
 
 boost::shared_ptr<CProduct> CUserConfig::getProductByID(int productId) const
 {
-    for (const auto& product : store().products())
-        if (product && product->productId == productId)
-            return product;
-    return {};
+    return store().productById(productId);
+}
+
+boost::shared_ptr<CProduct> CUserConfig::getProductByName(const std::string& productName) const
+{
+    return store().productByName(productName);
 }
 
 QString CUserConfig::getProductName(int productId) const

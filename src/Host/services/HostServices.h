@@ -100,6 +100,7 @@ class CUserConfig {
 public:
     std::vector<boost::shared_ptr<CProduct>> getAllProducts() const;
     boost::shared_ptr<CProduct> getProductByID(int productId) const;
+    boost::shared_ptr<CProduct> getProductByName(const std::string& productName) const;   // null when unknown
     QString getProductName(int productId) const;               // empty when unknown
     utils::EFormatNumberFlag getSegmentedFormatFlag() const;
     bool testGlobalOrderHint(int flag) const;

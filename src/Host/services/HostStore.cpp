@@ -40,10 +40,13 @@ void CHostStore::reset()
 {
     Lock lock(mutex_);
     records_.clear();
+    keyIndex_.clear();
     tenderCommands_.clear();
     bondInfos_.clear();
     calls_.clear();
     products_.clear();
+    productById_.clear();
+    productByName_.clear();
     hintBeforeOrder_ = true;
     globalOrderHint_ = true;
     segmented_ = false;
@@ -86,6 +89,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     }
 
     stored = newRows;
+    forgetKeysLocked(typeId);
     if (stored.empty()) {
         records_[bondCode].erase(typeId);
         if (records_[bondCode].empty())
@@ -108,6 +112,7 @@ void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataP
         return;
     Lock lock(mutex_);
     records_[bondCode][typeId].push_back(row);
+    forgetKeysLocked(typeId);
 }
 
 IDataList CHostStore::records(const std::string& bondCode, int typeId) const
@@ -148,10 +153,25 @@ std::vector<std::string> CHostStore::bondCodes() const
 IDataPtr CHostStore::recordByKey(int typeId, const std::string& key) const
 {
     Lock lock(mutex_);
+    const KeyIndex& index = keyIndexLocked(typeId);
+    const auto found = index.find(key);
+    return found == index.end() ? IDataPtr() : found->second;
+}
+
+void CHostStore::forgetKeysLocked(int typeId)
+{
+    keyIndex_.erase(typeId);
+}
+
+const CHostStore::KeyIndex& CHostStore::keyIndexLocked(int typeId) const
+{
+    const auto known = keyIndex_.find(typeId);
+    if (known != keyIndex_.end())
+        return known->second;
+    KeyIndex& index = keyIndex_[typeId];
     for (const IDataPtr& row : recordsOfType(typeId))
-        if (row->getKey() == key)
-            return row;
-    return {};
+        index.emplace(row->getKey(), row);   // the first record with a key wins
+    return index;
 }
 
 void CHostStore::addTenderCommand(const boost::shared_ptr<CTenderCommandInfo>& cmd)
@@ -160,6 +180,7 @@ void CHostStore::addTenderCommand(const boost::shared_ptr<CTenderCommandInfo>& c
         return;
     Lock lock(mutex_);
     tenderCommands_.push_back(cmd);
+    forgetKeysLocked(RT_TENDER_COMMAND);
 }
 
 IDataList CHostStore::tenderCommands() const
@@ -295,6 +316,28 @@ void CHostStore::setProducts(const std::vector<boost::shared_ptr<CProduct>>& pro
 {
     Lock lock(mutex_);
     products_ = products;
+    productById_.clear();
+    productByName_.clear();
+    for (const auto& product : products_) {
+        if (!product)
+            continue;
+        productById_.emplace(product->productId, product);        // the first one wins
+        productByName_.emplace(product->productName, product);
+    }
+}
+
+boost::shared_ptr<CProduct> CHostStore::productById(int productId) const
+{
+    Lock lock(mutex_);
+    const auto found = productById_.find(productId);
+    return found == productById_.end() ? boost::shared_ptr<CProduct>() : found->second;
+}
+
+boost::shared_ptr<CProduct> CHostStore::productByName(const std::string& productName) const
+{
+    Lock lock(mutex_);
+    const auto found = productByName_.find(productName);
+    return found == productByName_.end() ? boost::shared_ptr<CProduct>() : found->second;
 }
 
 std::vector<boost::shared_ptr<CProduct>> CHostStore::products() const

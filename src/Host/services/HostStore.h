@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ttservice/BondTenderRecords.h"
@@ -61,6 +62,7 @@ public:
     IDataList records(const std::string& bondCode, int typeId) const;
     IDataList recordsOfType(int typeId) const;            // all bonds, bond order then row order
     std::vector<std::string> bondCodes() const;
+    // The first record of the type with that key, in recordsOfType order; O(1) on average.
     IDataPtr recordByKey(int typeId, const std::string& key) const;
     template <class T> std::vector<boost::shared_ptr<T>> typedRecords(const std::string& bondCode, int typeId) const {
         std::vector<boost::shared_ptr<T>> out;
@@ -86,6 +88,9 @@ public:
     // --- user configuration ---
     void setProducts(const std::vector<boost::shared_ptr<CProduct>>& products);
     std::vector<boost::shared_ptr<CProduct>> products() const;
+    // The first product with that id or name, null when none; O(1) on average.
+    boost::shared_ptr<CProduct> productById(int productId) const;
+    boost::shared_ptr<CProduct> productByName(const std::string& productName) const;
     void setHintSettings(bool hintBeforeOrder, bool globalOrderHint);
     bool hintBeforeOrder() const;
     bool globalOrderHint() const;
@@ -115,6 +120,12 @@ private:
     IDataList replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
                             std::vector<IHostStorePersistence::SReplacement>* log);
     void announce(const IDataList& changed);
+    void forgetKeysLocked(int typeId);
+    // Keys are looked up once per changed record on every timer tick: a scan over all
+    // records there would make a tick quadratic. The index of a type is rebuilt on its
+    // first lookup after a change, so seeding row by row stays linear.
+    using KeyIndex = std::unordered_map<std::string, IDataPtr>;
+    const KeyIndex& keyIndexLocked(int typeId) const;
 
     mutable std::recursive_mutex mutex_;
     std::map<std::string, std::map<int, IDataList>> records_;  // bond -> type -> rows
@@ -122,6 +133,9 @@ private:
     std::map<std::string, boost::shared_ptr<CTenderBondInfoDetail>> bondInfos_;
     std::vector<SHostCall> calls_;
     std::vector<boost::shared_ptr<CProduct>> products_;
+    std::unordered_map<int, boost::shared_ptr<CProduct>> productById_;
+    std::unordered_map<std::string, boost::shared_ptr<CProduct>> productByName_;
+    mutable std::unordered_map<int, KeyIndex> keyIndex_;   // type -> key -> first record; absent = stale
     bool hintBeforeOrder_ = true;
     bool globalOrderHint_ = true;
     bool segmented_ = false;
