@@ -1,7 +1,11 @@
 #include "TC/TradeDockableWidget.h"
 
 #include <QVector>
+#include <memory>
+#include <typeindex>
+#include <typeinfo>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "KZ/Format.h"
 #include "KZ/HpfTableModel.h"
@@ -72,48 +76,36 @@ QString elementText(const ttservice::BSONElement& element)
     }
 }
 
-// One account-data record as a row: its fields' texts by column.
-class CRecordRow : public KZ::IBaseHpfTableData {
+// Columns of a data table: the field names of the records seen so far, in order of first
+// appearance. Shared by the model and its rows, so a row can be shown after the model is gone.
+class CRecordColumns {
 public:
-    CRecordRow(std::string key, QVector<QString> texts, QColor color)
-        : key_(std::move(key)), texts_(std::move(texts)), color_(color) {}
-    QString getDisplayQString(int column) const override { return texts_.value(column); }
-    QString getQString(int column) const override { return texts_.value(column); }
-    QColor getColor(int) const override { return color_; }
-    std::string key() const override { return key_; }
-
-private:
-    std::string key_;
-    QVector<QString> texts_;
-    QColor color_;
-};
-
-// Columns are the field names of the records seen so far, in order of first appearance.
-class CRecordModel : public KZ::IBaseHpfTableModel {
-public:
-    CRecordModel() : KZ::IBaseHpfTableModel(true) {}
-    int columnCount() const override { return static_cast<int>(fieldNames_.size()); }
-    QString columnHeader(int column) const override
+    int count() const { return static_cast<int>(fieldNames_.size()); }
+    QString name(int column) const
     {
-        return column >= 0 && column < columnCount() ? KZ::sToQs(fieldNames_[static_cast<size_t>(column)]) : QString();
-    }
-    QVariant::Type columnType(int) const override { return QVariant::String; }
-    QColor getBackgroundColor(int row) const override
-    {
-        return KZ::CUiResource::getColor(row % 2 == 0 ? QStringLiteral("clr_table_background")
-                                                      : QStringLiteral("clr_table_background2"));
+        return column >= 0 && column < count() ? KZ::sToQs(fieldNames_[static_cast<size_t>(column)]) : QString();
     }
 
-    void putRecord(const ttservice::IData& record, const QColor& color)
+    // Learns the fields of a record class from its first record: a class always writes
+    // the same fields, so the other records of the class need not be looked at here.
+    void learn(const ttservice::IData& record)
     {
-        QVector<QString> texts(columnCount());
+        if (!classesSeen_.insert(std::type_index(typeid(record))).second)
+            return;
+        for (const ttservice::BSONElement& element : record.bsonValueToObj().elements())
+            columnOf(element.fieldName());
+    }
+
+    QVector<QString> textsOf(const ttservice::IData& record)
+    {
+        QVector<QString> texts(count());
         for (const ttservice::BSONElement& element : record.bsonValueToObj().elements()) {
             const int column = columnOf(element.fieldName());
             if (column >= texts.size())
                 texts.resize(column + 1);
             texts[column] = elementText(element);
         }
-        addData(KZ::IBaseHpfTableDataPtr(new CRecordRow(record.getKey(), std::move(texts), color)));
+        return texts;
     }
 
 private:
@@ -122,7 +114,7 @@ private:
         const auto found = columnOfField_.find(fieldName);
         if (found != columnOfField_.end())
             return found->second;
-        const int column = columnCount();
+        const int column = count();
         fieldNames_.push_back(fieldName);
         columnOfField_.emplace(fieldName, column);
         return column;
@@ -130,6 +122,60 @@ private:
 
     std::vector<std::string> fieldNames_;
     std::unordered_map<std::string, int> columnOfField_;
+    std::unordered_set<std::type_index> classesSeen_;
+};
+
+// One account-data record as a row. Its texts are made when the row is first shown or
+// sorted: the table takes every changed record on each timer tick, and formatting all
+// fields of rows nobody looks at would dominate the tick. A record delivered by the host
+// does not change afterwards; a changed record arrives as a new put.
+class CRecordRow : public KZ::IBaseHpfTableData {
+public:
+    CRecordRow(std::string key, boost::shared_ptr<const ttservice::IData> record,
+               std::shared_ptr<CRecordColumns> columns, QColor color)
+        : key_(std::move(key)), record_(std::move(record)), columns_(std::move(columns)), color_(color) {}
+    QString getDisplayQString(int column) const override { return texts().value(column); }
+    QString getQString(int column) const override { return texts().value(column); }
+    QColor getColor(int) const override { return color_; }
+    std::string key() const override { return key_; }
+
+private:
+    const QVector<QString>& texts() const
+    {
+        if (record_) {
+            texts_ = columns_->textsOf(*record_);
+            record_.reset();
+        }
+        return texts_;
+    }
+
+    std::string key_;
+    mutable boost::shared_ptr<const ttservice::IData> record_;   // until the texts are made
+    std::shared_ptr<CRecordColumns> columns_;
+    mutable QVector<QString> texts_;
+    QColor color_;
+};
+
+class CRecordModel : public KZ::IBaseHpfTableModel {
+public:
+    CRecordModel() : KZ::IBaseHpfTableModel(true) {}
+    int columnCount() const override { return columns_->count(); }
+    QString columnHeader(int column) const override { return columns_->name(column); }
+    QVariant::Type columnType(int) const override { return QVariant::String; }
+    QColor getBackgroundColor(int row) const override
+    {
+        return KZ::CUiResource::getColor(row % 2 == 0 ? QStringLiteral("clr_table_background")
+                                                      : QStringLiteral("clr_table_background2"));
+    }
+
+    void putRecord(const boost::shared_ptr<ttservice::IData>& record, const QColor& color)
+    {
+        columns_->learn(*record);
+        addData(KZ::IBaseHpfTableDataPtr(new CRecordRow(record->getKey(), record, columns_, color)));
+    }
+
+private:
+    std::shared_ptr<CRecordColumns> columns_ = std::make_shared<CRecordColumns>();
 };
 
 } // namespace
@@ -151,7 +197,7 @@ void CHpfDataTable::updateDataFixColor(const boost::shared_ptr<ttservice::IData>
     auto* model = dynamic_cast<CRecordModel*>(dataModel());
     if (!record || model == nullptr)
         return;
-    model->putRecord(*record, KZ::CUiResource::getColor(colorKey));
+    model->putRecord(record, KZ::CUiResource::getColor(colorKey));
     ++updateCount_;
     updateTable();
 }
