@@ -26,6 +26,7 @@
 #include "CPanelBondAllocationUnderWriteTable.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "KZ/ColumnDelegates.h"
+#include "KZ/Format.h"
 #include "KZ/StandardHpfTable.h"
 #include "KZ/Widgets.h"
 #include "TC/AutoLineEditDelegate.h"
@@ -244,13 +245,22 @@ struct PanelUnderTest {
     TC::COpButton* saveButton() const { return bar(true)->saveButton(); }
     TC::COpButton* returnButton() const { return bar(true)->returnButton(); }
 
-    // The head's price cells report an edit as event 114 with their id.
+    // The user types the rates into the head's cells; each cell reports its edit (114).
     void editHeadPrices(double marginal, double weighted)
     {
-        head()->setMarginalPrice(marginal);
-        head()->marginalPriceCell()->deliverEvent(114, 12, 0, QString(), nullptr);
-        head()->setWeightedMeanPrice(weighted);
-        head()->weightedMeanPriceCell()->deliverEvent(114, 13, 0, QString(), nullptr);
+        typeIntoCell(head()->marginalPriceCell(), marginal);
+        typeIntoCell(head()->weightedMeanPriceCell(), weighted);
+    }
+
+    static void typeIntoCell(KZ::CParameterCell* cell, double value)
+    {
+        QLineEdit* editor = cell->getEditor();
+        ASSERT_TRUE(editor->isEnabled());
+        editor->setFocus();
+        editor->selectAll();
+        QTest::keyClicks(editor, QString::fromStdString(KZ::printFixed6(value)));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents();
     }
 
     std::unique_ptr<TestPanel> panel;
