@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <log4cxx/logger.h>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "KZ/ColumnDelegates.h"
 #include "KZ/EventDeliverer.h"
@@ -59,6 +61,51 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
     }
     return ok;
 }
+
+// The purchase types of one bond's tender commands by product, read once per rebuild:
+// asking the host per row would read and parse every command for every row.
+class CCommandPurchaseTypes {
+public:
+    explicit CCommandPurchaseTypes(const std::string& bondCode)
+    {
+        ttservice::CDataCenter* center = ttservice::TraderCenter::instance()->getDataCenter();
+        const boost::shared_ptr<ttservice::CAccountData> data =
+            center ? center->getAccountData(std::string()) : boost::shared_ptr<ttservice::CAccountData>();
+        if (!data)
+            return;
+        ttservice::IDataList commands;
+        {
+            ttservice::CAccountData::Lock lock(*data);
+            commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
+        }
+        for (const ttservice::IDataPtr& record : commands) {
+            const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
+            const auto param = command ? command->tenderParam() : boost::shared_ptr<ttservice::CBondTendersParam>();
+            if (param && param->bondCode == bondCode)
+                positionsOfProduct[command->productId].push_back({param->tenderPrice, param->purchaseType});
+        }
+    }
+
+    // The first command of the product at that price, as the helper's lookup answers.
+    ttservice::ETenderPurchaseType of(int productId, double price) const
+    {
+        const auto positions = positionsOfProduct.find(productId);
+        if (positions == positionsOfProduct.end())
+            return ttservice::TPT_NONE;
+        for (const SPosition& position : positions->second) {
+            if (Helper::isEqual(position.price, price))
+                return static_cast<ttservice::ETenderPurchaseType>(position.purchaseType);
+        }
+        return ttservice::TPT_NONE;
+    }
+
+private:
+    struct SPosition {
+        double price;
+        int purchaseType;
+    };
+    std::unordered_map<int, std::vector<SPosition>> positionsOfProduct;
+};
 
 bool isNoBid(double volume)
 {
@@ -279,6 +326,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
         return;
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
     KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    const CCommandPurchaseTypes purchaseTypes(bondCode);
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -297,7 +345,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
 
             auto row = newRow(++rowNumber, *report);
             row->info->tenderPrice = price;
-            row->info->purchaseType = Helper::getETenderPurchaseTypeFromCmd(bondCode, report->productId, price);
+            row->info->purchaseType = purchaseTypes.of(report->productId, price);
             row->info->bidAmount = Helper::roundTo4(volume);
             if (delegate) {
                 const QString key = KZ::sToQs(row->key());
