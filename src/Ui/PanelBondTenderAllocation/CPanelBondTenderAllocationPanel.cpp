@@ -178,10 +178,10 @@ void CPanelBondTenderAllocationPanel::requestAccount(const ttservice::CAccountIn
         records = data->getDatas(ttservice::RT_WIN_BID_DETAIL);
     }
     if (!records.empty() && winBidDetailTable) {
-        const auto products = getUserConfig()->getAllProducts();
+        const ProductIdSet products = userProductIds();
         for (const ttservice::IDataPtr& record : records) {
             auto detail = boost::dynamic_pointer_cast<ttservice::CWinBidInfoDetail>(record);
-            if (detail && isUserProduct(detail->productId, products))
+            if (detail && products.count(detail->productId))
                 doUpdateTabelData(detail);
         }
         winBidDetailTable->updateTable();
@@ -233,15 +233,15 @@ void CPanelBondTenderAllocationPanel::doUpdateStatMap(PendingKeySet& keys)
 {
     if (!winBidDetailTable)
         return;
-    const auto products = getUserConfig()->getAllProducts();
+    const boost::shared_ptr<ttservice::CAccountData> data = accountData();
+    if (!data)
+        return;
+    const ProductIdSet products = userProductIds();
     std::vector<boost::shared_ptr<ttservice::CWinBidInfoDetail>> changed;
     for (const PendingKey& key : keys) {
-        const boost::shared_ptr<ttservice::CAccountData> data = accountData();
-        if (!data)
-            continue;
         auto detail = boost::dynamic_pointer_cast<ttservice::CWinBidInfoDetail>(
             data->getData(ttservice::RT_WIN_BID_DETAIL, key.first));
-        if (detail && isUserProduct(detail->productId, products))
+        if (detail && products.count(detail->productId))
             changed.push_back(detail);
     }
     for (const auto& detail : changed)
@@ -289,11 +289,15 @@ boost::shared_ptr<ttservice::CAccountData> CPanelBondTenderAllocationPanel::acco
     return center ? center->getAccountData(std::string()) : boost::shared_ptr<ttservice::CAccountData>();
 }
 
-bool CPanelBondTenderAllocationPanel::isUserProduct(
-    int productId, const std::vector<boost::shared_ptr<ttservice::CProduct>>& products)
+// Read once per tick or account request, so each record's check is one hash lookup.
+CPanelBondTenderAllocationPanel::ProductIdSet CPanelBondTenderAllocationPanel::userProductIds()
 {
-    const boost::shared_ptr<ttservice::CProduct> product = getUserConfig()->getProductByID(productId);
-    return product && std::find(products.begin(), products.end(), product) != products.end();
+    ProductIdSet ids;
+    for (const auto& product : getUserConfig()->getAllProducts()) {
+        if (product)
+            ids.insert(product->productId);
+    }
+    return ids;
 }
 
 // ---------------------------------------------------------------- events

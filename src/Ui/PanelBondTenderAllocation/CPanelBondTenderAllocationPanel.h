@@ -11,6 +11,7 @@
 #include <boost/thread/shared_mutex.hpp>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -123,8 +124,8 @@ private:
     bool hintsEnabled() const;
     void emitWinBidAmount(double amount);
     static boost::shared_ptr<ttservice::CAccountData> accountData();
-    static bool isUserProduct(int productId,
-                              const std::vector<boost::shared_ptr<ttservice::CProduct>>& products);
+    using ProductIdSet = std::unordered_set<int>;
+    static ProductIdSet userProductIds();
 
     QMap<std::string, ttservice::CSubscriptionPtr> accountSubscriptions;
     boost::mutex pendingKeysMutex;
