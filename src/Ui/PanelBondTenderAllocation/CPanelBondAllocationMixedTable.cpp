@@ -12,6 +12,7 @@
 #include "TC/AutoLineEditDelegate.h"
 #include "services/HostServices.h"
 
+#include <QSet>
 #include <QTableView>
 
 namespace TC {
@@ -221,14 +222,13 @@ void CPanelBondAllocationMixedTable::getAllocationAccounts(QStringList& out, tts
     else
         return;
 
-    for (const auto& product : TC::getUserConfig()->getAllProducts()) {
-        if (!product || product->productName != productName)
-            continue;
-        for (const auto& account : product->accounts) {
-            if (account && account->accountType == wantedType)
-                out.append(KZ::sToQs(account->accountId));
-        }
+    // Looked up by name, not by scanning every product: this runs for every row of a load.
+    const boost::shared_ptr<ttservice::CProduct> product = TC::getUserConfig()->getProductByName(productName);
+    if (!product)
         return;
+    for (const auto& account : product->accounts) {
+        if (account && account->accountType == wantedType)
+            out.append(KZ::sToQs(account->accountId));
     }
 }
 
@@ -292,6 +292,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         return;
 
     const int flag = userFlag();
+    // Names already offered, so that checking a row's underwriter costs no scan of the list.
+    QSet<QString> offered;
+    for (const QString& name : underWriters)
+        offered.insert(name);
     std::map<std::string, MixedGroup> groupsByKey;   // byte-wise key order
     int counter = 0;
     for (const auto& detail : details) {
@@ -316,8 +320,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
 
         // The underwriter choices grow with names that only saved rows still carry.
         const QString underWriter = KZ::sToQs(info.underWriter);
-        if (!underWriters.contains(underWriter))
+        if (!offered.contains(underWriter)) {
+            offered.insert(underWriter);
             underWriters.append(underWriter);
+        }
         if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
             delegate->setItems(rowKey(row->rowNumber), underWriters, {});
             delegate->setCurItem(rowKey(row->rowNumber), underWriter, -1);
@@ -469,6 +475,9 @@ void CPanelBondAllocationMixedTable::refreshTable()
     if (!table || !model)
         return;
     const int flag = userFlag();
+    QSet<QString> offered;   // as in updateMixedTableDatas
+    for (const QString& name : underWriterList)
+        offered.insert(name);
     int counter = 0;
     for (MixedGroup& group : productDataMap) {
         for (const CAllocationMixedDataPtr& row : group) {
@@ -476,8 +485,10 @@ void CPanelBondAllocationMixedTable::refreshTable()
                 continue;
             row->rowNumber = ++counter;
             const QString underWriter = KZ::sToQs(row->info->underWriter);
-            if (!underWriterList.contains(underWriter))
+            if (!offered.contains(underWriter)) {
+                offered.insert(underWriter);
                 underWriterList.append(underWriter);
+            }
             if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
                 delegate->setItems(rowKey(counter), underWriterList, {});
                 delegate->setCurItem(rowKey(counter), underWriter, -1);
