@@ -225,6 +225,7 @@ QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+    case Qt::ToolTipRole:  // columns are narrow by design: hovering shows an elided text whole
         return snapshotCellText(row, index.column());
     case Qt::BackgroundRole:
         return source_ != nullptr ? QBrush(source_->getBackgroundColor(index.row())) : QVariant();
@@ -247,7 +248,7 @@ QVariant CHpfTableQtModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= columns_ || source_ == nullptr)
         return QVariant();
-    if (role == Qt::DisplayRole)
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return source_->columnHeader(section);
     return QVariant();
 }
