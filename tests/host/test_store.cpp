@@ -1,8 +1,8 @@
 // The host store: replace and clear semantics, recorded calls, persistence, defaults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <boost/make_shared.hpp>
-#include <functional>
 
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
@@ -11,21 +11,18 @@ using namespace ttservice;
 
 namespace {
 
-class RecordingPersistence : public IHostStorePersistence {
-public:
-    struct SCommit { std::vector<SReplacement> replacements; std::vector<int> commandIds; };
+struct RecordingPersistence : IHostStorePersistence {
     void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) override
     {
         commits.push_back({replacements, commandIds});
     }
-    std::vector<SCommit> commits;
+    std::vector<std::pair<std::vector<SReplacement>, std::vector<int>>> commits;
 };
 
-boost::shared_ptr<CWinBidInfoDetail> detail(const std::string& bond, const std::string& rowKey, int productId = 1,
-                                            const std::string& productName = "产品")
+boost::shared_ptr<CWinBidInfoDetail> detail(const std::string& bond, const std::string& rowKey, int productId = 1)
 {
     auto d = boost::make_shared<CWinBidInfoDetail>();
-    d->bondCode = bond; d->rowKey = rowKey; d->productId = productId; d->productName = productName;
+    d->bondCode = bond; d->rowKey = rowKey; d->productId = productId; d->productName = rowKey.empty() ? "" : "产品";
     return d;
 }
 
@@ -39,8 +36,8 @@ IDataPtr underWriter(const std::string& name)
 IDataPtr params(double marginal, const std::string& bondName = "")
 {
     auto p = boost::make_shared<CIBondTenderAllocParams>();
-    p->bondCode = "B1"; p->bondName = bondName;
-    p->marginalPrice = marginal; p->weightedMeanPrice = 0; p->issuePrice = 0; p->couponRate = 0;
+    p->bondCode = "B1"; p->bondName = bondName; p->marginalPrice = marginal;
+    p->weightedMeanPrice = p->issuePrice = p->couponRate = 0;
     return p;
 }
 
@@ -59,6 +56,8 @@ std::vector<std::string> keys(const IDataList& rows)
     return out;
 }
 
+using Keys = std::vector<std::string>;
+
 class HostStoreTest : public ::testing::Test {
 protected:
     void SetUp() override { testsupport::resetHost(); }
@@ -70,13 +69,7 @@ protected:
 
 TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerType)
 {
-    struct Case {
-        const char* name;
-        int typeId;
-        IDataList first;
-        IDataList second;
-        size_t expectedRows;  // after the second update
-    };
+    struct Case { const char* name; int typeId; IDataList first, second; size_t expectedRows; };
     const Case cases[] = {
         {"update replaces", RT_ALLOC_UNDERWRITER, {underWriter("a"), underWriter("b")}, {underWriter("c")}, 1},
         {"underwriter clearing record", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {underWriter("")}, 0},
@@ -87,89 +80,63 @@ TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerType)
         {"params lost bond is not clearing", RT_ALLOC_PARAMS, {params(2.3)}, {params(0, "国债")}, 1},
         {"product clearing record", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "")}, 0},
         {"product without id but named", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "产品")}, 1},
-        {"win-bid clearing record", RT_WIN_BID_DETAIL, {detail("B1", "1")}, {detail("B1", "", kInvalidInt, "")}, 0},
+        {"win-bid clearing record", RT_WIN_BID_DETAIL, {detail("B1", "1")}, {detail("B1", "", kInvalidInt)}, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         store.reset();
-        store.putRecords("B2", c.typeId, c.first);  // another bond is never touched
+        store.putRecords("B2", c.typeId, c.first);   // another bond is never touched
 
         store.applyBondTenderDatas("B1", c.typeId, c.first);
         store.applyBondTenderDatas("B1", c.typeId, c.second);
 
         const IDataList rows = store.records("B1", c.typeId);
-        EXPECT_EQ(rows.size(), c.expectedRows) << c.name;
-        for (const IDataPtr& row : rows)
-            EXPECT_TRUE(row) << c.name;
-        EXPECT_EQ(store.records("B2", c.typeId).size(), c.first.size()) << c.name;
+        EXPECT_EQ(rows.size(), c.expectedRows);
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), nullptr), 0);
+        EXPECT_EQ(store.records("B2", c.typeId).size(), c.first.size());
     }
 }
 
-TEST_F(HostStoreTest, shouldGroupWinBidDetailsByBondAndRecordTheCommandIds)
+TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeAnnouncing)
 {
-    // Given stored details of two bonds
+    // Given stored details of two bonds, a persistence and a change listener
     store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
     store.putRecords("B2", RT_WIN_BID_DETAIL, {detail("B2", "1")});
-
-    // When a tender-command update names details of B1 and B3 (and a null entry)
-    const std::vector<boost::shared_ptr<CWinBidInfoDetail>> rows = {
-        detail("B3", "1"), detail("B1", "5"), nullptr, detail("B1", "6")};
-    store.applyTenderCmds(TOP_SAVE_WIN_BID, {7, 9}, rows);
-
-    // Then each named bond holds exactly its details in order, others are untouched
-    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B1|5", "B1|6"}));
-    EXPECT_EQ(keys(store.records("B2", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B2|1"}));
-    EXPECT_EQ(keys(store.records("B3", RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B3|1"}));
-    EXPECT_EQ(keys(store.recordsOfType(RT_WIN_BID_DETAIL)), (std::vector<std::string>{"B1|5", "B1|6", "B2|1", "B3|1"}));
-    EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1")->getKey(), "B2|1");
-    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
-
-    // And the call is recorded as sent
-    const auto calls = store.calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].kind, SHostCall::TenderCmds);
-    EXPECT_EQ(calls[0].operation, TOP_SAVE_WIN_BID);
-    EXPECT_EQ(calls[0].commandIds, (std::vector<int>{7, 9}));
-    EXPECT_EQ(calls[0].records.size(), 4u);
-
-    // When the clearing detail is sent for B1 with no commands
-    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B1", "", kInvalidInt, "")});
-    EXPECT_TRUE(store.records("B1", RT_WIN_BID_DETAIL).empty());
-    EXPECT_EQ(store.calls().size(), 2u);
-}
-
-TEST_F(HostStoreTest, shouldCommitOncePerUpdateWithAllReplacementsBeforeAnnouncingChanges)
-{
     RecordingPersistence persistence;
     store.setPersistence(&persistence);
-    std::vector<std::string> announced;
+    Keys announced;
     store.setChangeListener([&](const IDataList& changed) {
-        EXPECT_EQ(persistence.commits.size(), 2u);  // announced only after the commit
+        EXPECT_EQ(persistence.commits.size(), 1u);   // announced only after the commit
         announced = keys(changed);
+        std::sort(announced.begin(), announced.end());
     });
 
-    store.applyBondTenderDatas("B1", RT_ALLOC_UNDERWRITER, {underWriter("a")});
-    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
-    store.applyTenderCmds(TOP_SAVE_WIN_BID, {3}, {detail("B1", "2"), detail("B2", "1")});
+    // When a tender-command update names details of B1 and B3 (and a null entry)
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {7, 9}, {detail("B3", "1"), detail("B1", "5"), nullptr, detail("B1", "6")});
+
+    // Then each named bond holds exactly its details in order, others are untouched
+    EXPECT_EQ(keys(store.recordsOfType(RT_WIN_BID_DETAIL)), (Keys{"B1|5", "B1|6", "B2|1", "B3|1"}));
+    EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1")->getKey(), "B2|1");
+    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
+    // And one commit holds both bonds' replacements with the command ids
+    ASSERT_EQ(persistence.commits.size(), 1u);
+    const auto& commit = persistence.commits[0];
+    EXPECT_EQ(commit.second, (std::vector<int>{7, 9}));
+    ASSERT_EQ(commit.first.size(), 2u);
+    for (const auto& replacement : commit.first)
+        EXPECT_EQ(keys(replacement.rows), keys(store.records(replacement.bondCode, RT_WIN_BID_DETAIL)));
+    // And the removed and the new details are announced
+    EXPECT_EQ(announced, (Keys{"B1|1", "B1|2", "B1|5", "B1|6", "B3|1"}));
+    // And the call is recorded as sent
     store.applyCommandStatus(OCS_RETURN_TO_EXECUTION, "B1");
-
-    ASSERT_EQ(persistence.commits.size(), 2u);
-    ASSERT_EQ(persistence.commits[0].replacements.size(), 1u);
-    EXPECT_EQ(persistence.commits[0].replacements[0].typeId, RT_ALLOC_UNDERWRITER);
-    EXPECT_EQ(keys(persistence.commits[0].replacements[0].rows), std::vector<std::string>{"B1|a|2.500000"});
-    const auto& cmd = persistence.commits[1];
-    EXPECT_EQ(cmd.commandIds, std::vector<int>{3});
-    ASSERT_EQ(cmd.replacements.size(), 2u);
-    EXPECT_EQ(cmd.replacements[0].bondCode, "B1");
-    EXPECT_EQ(keys(cmd.replacements[0].rows), std::vector<std::string>{"B1|2"});
-    EXPECT_EQ(cmd.replacements[1].bondCode, "B2");
-    // the removed detail and the new ones are announced
-    EXPECT_EQ(announced, (std::vector<std::string>{"B1|1", "B1|2", "B2|1"}));
-
     const auto calls = store.calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[2].kind, SHostCall::CommandStatus);
-    EXPECT_EQ(calls[2].commandStatus, OCS_RETURN_TO_EXECUTION);
-    EXPECT_EQ(calls[2].bondCode, "B1");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].kind, SHostCall::TenderCmds);
+    EXPECT_EQ(calls[0].commandIds, (std::vector<int>{7, 9}));
+    EXPECT_EQ(calls[0].records.size(), 4u);
+    EXPECT_EQ(calls[1].kind, SHostCall::CommandStatus);
+    EXPECT_EQ(calls[1].bondCode, "B1");
+    EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
 }
 
 TEST_F(HostStoreTest, shouldPutDefaultsBackOnReset)
@@ -181,20 +148,15 @@ TEST_F(HostStoreTest, shouldPutDefaultsBackOnReset)
     store.setHintSettings(false, false);
     store.setSegmentedFormat(true);
     store.setNow(QDateTime(QDate(2020, 1, 2), QTime(3, 4)));
-    store.setProducts({boost::make_shared<CProduct>()});
-    store.addTenderCommand(boost::make_shared<CTenderCommandInfo>());
     store.addRecord("B1", RT_ALLOC_UNDERWRITER, underWriter("a"));
 
     store.reset();
     store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B1", "1")});
 
-    EXPECT_TRUE(store.hintBeforeOrder());
-    EXPECT_TRUE(store.globalOrderHint());
+    EXPECT_TRUE(store.hintBeforeOrder() && store.globalOrderHint());
     EXPECT_FALSE(store.segmentedFormat());
-    EXPECT_TRUE(store.products().empty());
-    EXPECT_TRUE(store.tenderCommands().empty());
     EXPECT_TRUE(store.records("B1", RT_ALLOC_UNDERWRITER).empty());
     EXPECT_TRUE(persistence.commits.empty());
     EXPECT_EQ(announcements, 0);
-    EXPECT_NE(store.now().date(), QDate(2020, 1, 2));  // the system clock again
+    EXPECT_NE(store.now().date(), QDate(2020, 1, 2));   // the system clock again
 }
