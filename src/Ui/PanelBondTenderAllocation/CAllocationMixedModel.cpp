@@ -1,8 +1,5 @@
 #include "CAllocationMixedModel.h"
 
-#include "CPanelBondTenderAllocationHelper.h"
-#include "KZ/UiResource.h"
-#include "services/HostServices.h"
 
 namespace TC {
 
@@ -30,7 +27,7 @@ bool isColumn(int column)
 } // namespace
 
 CAllocationMixedModel::CAllocationMixedModel()
-    : KZ::IBaseHpfTableModel(true)
+    : CAllocationTotalsModel(5, 7)
 {
 }
 
@@ -51,36 +48,9 @@ QVariant::Type CAllocationMixedModel::columnType(int column) const
     return isColumn(column) ? kColumns[column].type : QVariant::Invalid;
 }
 
-QString CAllocationMixedModel::getStatDispalyQString(int column) const
-{
-    const int flag = TC::getUserConfig()->getSegmentedFormatFlag();
-    if (column == 5)
-        return CPanelBondTenderAllocationHelper::format4(totalBidAmount, flag);
-    if (column == 7)
-        return CPanelBondTenderAllocationHelper::format4(totalWinAmount, flag);
-    return QString();
-}
 
-bool CAllocationMixedModel::columnFlashChange(int) const
-{
-    return false;
-}
 
-QColor CAllocationMixedModel::getBackgroundColor(int row) const
-{
-    return KZ::CUiResource::getColor(row % 2 != 0 ? QStringLiteral("clr_table_background2")
-                                                  : QStringLiteral("clr_table_background"));
-}
 
-int CAllocationMixedModel::columnFlag(int) const
-{
-    return utils::FNF_NONE;
-}
 
-void CAllocationMixedModel::setTotalData(double bidTotal, double winTotal)
-{
-    totalBidAmount = bidTotal;
-    totalWinAmount = winTotal;
-}
 
 } // namespace TC

@@ -1,15 +1,12 @@
 #include "CAllocationProductModel.h"
 
-#include "KZ/UiResource.h"
-#include "services/HostServices.h"
 
 #include "CAllocationProductData.h"
-#include "CPanelBondTenderAllocationHelper.h"
 
 namespace TC {
 
 CAllocationProductModel::CAllocationProductModel()
-    : KZ::IBaseHpfTableModel(true)
+    : CAllocationTotalsModel(CAllocationProductData::COL_BID_AMOUNT, CAllocationProductData::COL_WIN_AMOUNT)
 {
 }
 
@@ -51,39 +48,9 @@ QVariant::Type CAllocationProductModel::columnType(int column) const
     }
 }
 
-QString CAllocationProductModel::getStatDispalyQString(int column) const
-{
-    const int format = getUserConfig()->getSegmentedFormatFlag();
-    switch (column) {
-    case CAllocationProductData::COL_BID_AMOUNT:
-        return CPanelBondTenderAllocationHelper::format4(totalBidAmount, format);
-    case CAllocationProductData::COL_WIN_AMOUNT:
-        return CPanelBondTenderAllocationHelper::format4(totalWinAmount, format);
-    default:
-        return QString();
-    }
-}
 
-bool CAllocationProductModel::columnFlashChange(int) const
-{
-    return false;
-}
 
-QColor CAllocationProductModel::getBackgroundColor(int row) const
-{
-    return KZ::CUiResource::getColor(row % 2 != 0 ? QStringLiteral("clr_table_background2")
-                                                  : QStringLiteral("clr_table_background"));
-}
 
-int CAllocationProductModel::columnFlag(int) const
-{
-    return utils::FNF_NONE;
-}
 
-void CAllocationProductModel::setTotalData(double bidTotal, double winTotal)
-{
-    totalBidAmount = bidTotal;
-    totalWinAmount = winTotal;
-}
 
 } // namespace TC

@@ -1,17 +1,14 @@
 #include "CAllocationUnderWriteModel.h"
 
-#include "KZ/UiResource.h"
-#include "services/HostServices.h"
 
 #include "CAllocationUnderWriteData.h"
-#include "CPanelBondTenderAllocationHelper.h"
 
 namespace TC {
 
 using Column = CAllocationUnderWriteData::EColumn;
 
 CAllocationUnderWriteModel::CAllocationUnderWriteModel()
-    : KZ::IBaseHpfTableModel(true)
+    : CAllocationTotalsModel(Column::COL_BID_AMOUNT, Column::COL_WIN_BID_AMOUNT)
 {
 }
 
@@ -44,34 +41,9 @@ QVariant::Type CAllocationUnderWriteModel::columnType(int column) const
     return QVariant::Invalid;
 }
 
-QString CAllocationUnderWriteModel::getStatDispalyQString(int column) const
-{
-    const int format = getUserConfig()->getSegmentedFormatFlag();
-    if (column == Column::COL_BID_AMOUNT) return CPanelBondTenderAllocationHelper::format4(totalBidAmount, format);
-    if (column == Column::COL_WIN_BID_AMOUNT) return CPanelBondTenderAllocationHelper::format4(totalWinAmount, format);
-    return QString();
-}
 
-bool CAllocationUnderWriteModel::columnFlashChange(int) const
-{
-    return false;
-}
 
-QColor CAllocationUnderWriteModel::getBackgroundColor(int row) const
-{
-    return KZ::CUiResource::getColor(row % 2 ? QStringLiteral("clr_table_background2")
-                                             : QStringLiteral("clr_table_background"));
-}
 
-int CAllocationUnderWriteModel::columnFlag(int) const
-{
-    return 0;
-}
 
-void CAllocationUnderWriteModel::setTotalData(double bidTotal, double winTotal)
-{
-    totalBidAmount = bidTotal;
-    totalWinAmount = winTotal;
-}
 
 } // namespace TC
