@@ -79,18 +79,24 @@ void CPanelBondAllocationButtonTable::createBar(const SButtonSpec* specs, int co
 
 COpButton* CPanelBondAllocationButtonTable::addButton(const SButtonSpec& spec)
 {
-    auto* button = new COpButton(spec.id, spec.buttonType, widgetList_);
     widgetList_->addFixedSpace(kSpaceBeforeButton);
-    button->setText(QString::fromUtf8(spec.text));
+    return addOperationButton(widgetList_, this, spec.id, spec.buttonType, QString::fromUtf8(spec.text), spec.width);
+}
+
+COpButton* CPanelBondAllocationButtonTable::addOperationButton(KZ::CWidgetList* list, QObject* owner, int id,
+                                                               int buttonType, const QString& text, int width)
+{
+    auto* button = new COpButton(id, buttonType, list);
+    button->setText(text);
     button->setFontKeys(QStringLiteral("tc_fnt_operation_btn_text_option"),
                         QStringLiteral("tc_fnt_operation_btn_text_price"),
                         QStringLiteral("tc_fnt_operation_btn_text_volume"));
-    button->installEventFilter(this);
+    button->installEventFilter(owner);
     button->setFocusPolicy(Qt::StrongFocus);
     button->setBoldOnHover(true);
     button->setEnabled(false);
-    button->setFixedSize(spec.width, kButtonHeight);
-    widgetList_->addFixedWidget(button, kAnchorStart, false);
+    button->setFixedSize(width, kButtonHeight);
+    list->addFixedWidget(button, kAnchorStart, false);
     return button;
 }
 

@@ -34,6 +34,11 @@ public:
     COpButton* fairAllocButton() const { return fairAllocButton_; }
     COpButton* returnButton() const { return returnButton_; }
 
+    // An operation button as the panel's strips show it (operation fonts, bold on hover,
+    // strong focus, disabled until enabled), appended to list; owner watches its events.
+    static COpButton* addOperationButton(KZ::CWidgetList* list, QObject* owner, int id, int buttonType,
+                                         const QString& text, int width);
+
 protected:
     bool handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam, void* pParam) override;
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <boost/shared_ptr.hpp>
 
+#include "CPanelBondAllocationButtonTable.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "KZ/Widgets.h"
 #include "TC/OpButton.h"
@@ -190,17 +191,8 @@ void CPanelBondAllocationHeadTable::createUi()
     couponRateCell_->hide();
 
     widgetList_->addFixedSpace(10);
-    saveButton_ = new COpButton(ID_SAVE, kSaveButtonType, widgetList_);
-    saveButton_->setText(QStringLiteral("  保存  "));
-    saveButton_->setFontKeys(QStringLiteral("tc_fnt_operation_btn_text_option"),
-                             QStringLiteral("tc_fnt_operation_btn_text_price"),
-                             QStringLiteral("tc_fnt_operation_btn_text_volume"));
-    saveButton_->installEventFilter(this);
-    saveButton_->setFocusPolicy(Qt::StrongFocus);
-    saveButton_->setBoldOnHover(true);
-    saveButton_->setEnabled(false);
-    saveButton_->setFixedSize(60, kLineHeight);
-    widgetList_->addFixedWidget(saveButton_, kAnchorStart, false);
+    saveButton_ = CPanelBondAllocationButtonTable::addOperationButton(widgetList_, this, ID_SAVE, kSaveButtonType,
+                                                                      QStringLiteral("  保存  "), 60);
     saveButton_->hide();
 
     setInnerStretchWidget(widgetList_, 0, 0, 0, 0);
