@@ -252,6 +252,15 @@ struct PanelUnderTest {
         typeIntoCell(head()->weightedMeanPriceCell(), weighted);
     }
 
+    // The user clicks the head's "未中标" radio.
+    void chooseLost()
+    {
+        QAbstractButton* lost = head()->resultGroup()->button(TC::CPanelBondAllocationHeadTable::ID_RESULT_LOST);
+        ASSERT_NE(lost, nullptr);
+        QTest::mouseClick(lost, Qt::LeftButton, Qt::NoModifier, QPoint(5, lost->height() / 2));
+        QApplication::processEvents();
+    }
+
     static void typeIntoCell(KZ::CParameterCell* cell, double value)
     {
         QLineEdit* editor = cell->getEditor();
@@ -384,6 +393,46 @@ inline void completeRow(const PanelUnderTest& p, const std::string& key, const s
     typeInto(p.three(), key, 3, underWriter);
     typeInto(p.three(), key, 8, account);
 }
+
+// The American tender AB002 as the user allocates it: table one 国泰 1.0 at 100.00 and
+// 3.0 at 99.50, the fair distribution keeps fund one's 1.0 at 100.00 and splits 3.0 at the
+// marginal 99.50 evenly; table three completed on the exchange with the volumes typed.
+inline void allocateAmericanTender(PanelUnderTest& p)
+{
+    p.panel->refreshWinBidAllocationPanel(false, kAmericanBond, 0.1);
+    const auto one = oneRows(p);
+    ASSERT_EQ(one.size(), 2u);
+    typeInto(p.one(), one[0]->key(), 7, "1");
+    typeInto(p.one(), one[1]->key(), 7, "3");
+    click(p.fairButton());
+    ASSERT_EQ(threeRows(p).size(), 3u);
+    completeRow(p, "1", "上交所", "二级上市", kGuotai, "A001");
+    completeRow(p, "2", "上交所", "一级分销", kGuotai, "A002");
+    completeRow(p, "3", "上交所", "一级分销", kGuotai, "B001");
+    typeInto(p.three(), "1", 7, "1");
+    typeInto(p.three(), "2", 7, "1.5");
+    typeInto(p.three(), "3", 7, "1.5");
+}
+
+// Stands in for a parent widget: records every event that reaches it and consumes it.
+struct SEvent {
+    int id;
+    int sender;
+    int intParam;
+    QString text;
+    void* pointer;
+};
+
+class EventRecorder : public KZ::CBaseWidget {
+public:
+    EventRecorder() : KZ::CBaseWidget(QStringLiteral("test"), false, nullptr) {}
+    bool handleEvent(int id, int sender, int intParam, QString text, void* pointer) override
+    {
+        events.push_back({id, sender, intParam, text, pointer});
+        return true;
+    }
+    std::vector<SEvent> events;
+};
 
 // ------------------------------------------------------------------ the host's side
 

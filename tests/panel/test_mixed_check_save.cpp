@@ -1,13 +1,13 @@
 // Validation of table three against tables one and two, and what it writes to the host.
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <functional>
 
-#include "CAllocationUnderWriteData.h"
 #include "test_mixed_support.h"
 
 using namespace mixedtest;
-using TC::CPanelBondAllocationMixedTable;
+using ttservice::TT_AMERICAN;
+using ttservice::TT_DUTCH;
+using ttservice::TT_MIXED;
 
 namespace {
 
@@ -41,9 +41,7 @@ protected:
                      withUnderWriter(detail(12, "P12", 1234.5, 10000, false), "UW2"),
                      withUnderWriter(detail(9, "P9", 99.0, 10000, true), "UW1")},
              type);
-        const auto position = [type](double price) {
-            return type == ttservice::TT_DUTCH ? ttservice::kInvalidDouble : price;
-        };
+        const auto position = [type](double price) { return type == TT_DUTCH ? ttservice::kInvalidDouble : price; };
         products = {{1, productRow(1, 12, position(1234.5), 5.0, 3.0)},
                     {2, productRow(2, 9, position(99.0), 5.0, 1.0)},
                     {3, productRow(3, 10, position(98.0), 5.0, 0.0)}};
@@ -51,19 +49,21 @@ protected:
                         underWriterRow("UW1", 99.0, 1.0)};
     }
 
-    // Row with the given number as the model holds it.
+public:
     TC::CAllocationMixedInfo& info(const char* key) { return *rowByKey(table, key)->info; }
 
-    bool check(ttservice::ETenderingType type)
+protected:
+
+    // Checks against table one's total, leaving msg alone when it passes.
+    bool check(ttservice::ETenderingType type, double tableOne = -1)
     {
-        return table.check(table.getAllocationMixedModel()->getTotalWinBidAmount(), msg, products, underWriters,
-                           type);
+        msg = QStringLiteral("untouched");
+        return table.check(tableOne < 0 ? wonTotal() : tableOne, msg, products, underWriters, type);
     }
 
-    CPanelBondAllocationMixedTable table{0, nullptr};
     QMap<int, ProductRowPtr> products;
     std::vector<UnderWriterRowPtr> underWriters;
-    QString msg = QStringLiteral("untouched");
+    QString msg;
 };
 
 } // namespace
@@ -72,27 +72,19 @@ TEST_F(MixedCheckTest, shouldRequireAPositiveTotalEqualToTableOne)
 {
     const struct { double total; double tableOne; const char* message; } cases[] = {
         {0.000005, 0.000005, "表三中标合计数据必须大于0!"},
-        {-1.0, -1.0, "表三中标合计数据必须大于0!"},
-        {0.00002, 0.00002, nullptr},
-        {10.000005, 10.0, nullptr},
+        {0.00002, 0.00002, "untouched"},
+        {10.000005, 10.0, "untouched"},
         {10.0001, 10.0, "表三中标数量合计与表一中标总量不一致!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.total);
-        msg = QStringLiteral("untouched");
         table.getAllocationMixedModel()->setTotalData(0.0, c.total);
-        const bool ok = table.check(c.tableOne, msg, products, underWriters, ttservice::TT_AMERICAN);
-        EXPECT_EQ(ok, c.message == nullptr);
-        EXPECT_EQ(msg, c.message ? QString::fromUtf8(c.message) : QStringLiteral("untouched"));
+        EXPECT_EQ(check(TT_AMERICAN, c.tableOne), c.message == std::string("untouched"));
+        EXPECT_EQ(msg, QString::fromUtf8(c.message));
     }
-}
-
-TEST_F(MixedCheckTest, shouldPassWhenAllTablesAgree)
-{
-    for (auto type : {ttservice::TT_AMERICAN, ttservice::TT_MIXED, ttservice::TT_DUTCH}) {
+    for (auto type : {TT_AMERICAN, TT_MIXED, TT_DUTCH}) {
         loadAgreeing(type);
         EXPECT_TRUE(check(type)) << msg.toStdString();
-        EXPECT_EQ(msg, QStringLiteral("untouched"));
     }
 }
 
@@ -108,7 +100,7 @@ TEST_F(MixedCheckTest, shouldReportTheFirstIncompleteFieldOfTheFirstIncompleteRo
     for (const auto& c : cases) {
         SCOPED_TRACE(c.field);
         // Given row 2 (model order: second) lacks a field and row 3 lacks an account
-        loadAgreeing(ttservice::TT_AMERICAN);
+        loadAgreeing(TT_AMERICAN);
         const std::string field = c.field;
         if (field == "market" || field == "marketAndAccount")
             info("2").tenderMarket = -1;
@@ -120,42 +112,36 @@ TEST_F(MixedCheckTest, shouldReportTheFirstIncompleteFieldOfTheFirstIncompleteRo
             info("2").account.clear();
         info("3").account.clear();
         // Then only row 2's first missing field is reported
-        EXPECT_FALSE(check(ttservice::TT_AMERICAN));
+        EXPECT_FALSE(check(TT_AMERICAN));
         EXPECT_EQ(msg, QString::fromUtf8(c.message));
     }
 }
 
-TEST_F(MixedCheckTest, shouldReportProductMismatchWithItsPositionFormattedWithoutGrouping)
+TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersPerTenderingType)
 {
-    // Given P12 at 1234.5 is allocated 2.5 instead of 3 (and the totals still agree)
-    ttservice::CHostStore::instance().setSegmentedFormat(true);
-    loadAgreeing(ttservice::TT_AMERICAN);
-    info("2").winBidAmount = 0.5;
-    info("3").winBidAmount = 1.5;   // P9 mismatches as well, but P12's key sorts first
-    // Then
-    EXPECT_FALSE(check(ttservice::TT_AMERICAN));
-    EXPECT_EQ(msg, QStringLiteral("表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"));
-}
-
-TEST_F(MixedCheckTest, shouldCompareProductTotalsOnlyInADutchTender)
-{
-    loadAgreeing(ttservice::TT_DUTCH);
-    info("3").winBidAmount = 0.5;
-    EXPECT_FALSE(check(ttservice::TT_DUTCH));
-    EXPECT_EQ(msg, QStringLiteral("表三产品 P9实际分配合计与表二中该产品中标数量不一致,无法保存!"));
-}
-
-TEST_F(MixedCheckTest, shouldReportUnderwriterMismatchPerTenderingType)
-{
-    const struct { ttservice::ETenderingType type; const char* message; } cases[] = {
-        {ttservice::TT_MIXED, "表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"},
-        {ttservice::TT_DUTCH, "表三承销商 UW1实际分配合计与表一中该承销商中标量合计不一致,无法保存!"},
+    const auto misbook = [](MixedCheckTest& t) { t.info("2").underWriter = "UW1"; };   // UW2's 1.0 to UW1
+    const auto underAllocate = [](MixedCheckTest& t) {
+        t.info("2").winBidAmount = 0.5;   // P12 2.5 instead of 3 ...
+        t.info("3").winBidAmount = 1.5;   // ... P9 mismatches as well, but P12's key sorts first
     };
+    const struct {
+        ttservice::ETenderingType type;
+        std::function<void(MixedCheckTest&)> breakIt;
+        const char* message;
+    } cases[] = {
+        // the position without grouping, although the user's format groups
+        {TT_AMERICAN, underAllocate,
+         "表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"},
+        {TT_DUTCH, [](MixedCheckTest& t) { t.info("3").winBidAmount = 0.5; },
+         "表三产品 P9实际分配合计与表二中该产品中标数量不一致,无法保存!"},
+        {TT_MIXED, misbook, "表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"},
+        {TT_DUTCH, misbook, "表三承销商 UW1实际分配合计与表一中该承销商中标量合计不一致,无法保存!"},
+    };
+    CHostStore::instance().setSegmentedFormat(true);
     for (const auto& c : cases) {
-        // Given product totals agree, but row 2's volume is booked to UW1 instead of UW2
-        // (UW1's key sorts first)
+        SCOPED_TRACE(c.message);
         loadAgreeing(c.type);
-        info("2").underWriter = "UW1";
+        c.breakIt(*this);
         EXPECT_FALSE(check(c.type));
         EXPECT_EQ(msg, QString::fromUtf8(c.message));
     }
@@ -163,7 +149,7 @@ TEST_F(MixedCheckTest, shouldReportUnderwriterMismatchPerTenderingType)
 
 namespace {
 
-boost::shared_ptr<ttservice::CTenderCommandInfo> command(int id, int productId, const std::string& bondCode)
+void addCommand(int id, int productId, const std::string& bondCode)
 {
     boost::shared_ptr<ttservice::CTenderCommandInfo> cmd(new ttservice::CTenderCommandInfo());
     cmd->commandId = id;
@@ -175,36 +161,31 @@ boost::shared_ptr<ttservice::CTenderCommandInfo> command(int id, int productId, 
         extension.append("btdparam", param.obj());
         cmd->extension = extension.obj();
     }
-    return cmd;
-}
-
-std::vector<boost::shared_ptr<ttservice::CWinBidInfoDetail>> savedDetails()
-{
-    return ttservice::CHostStore::instance().typedRecords<ttservice::CWinBidInfoDetail>(kBond, 30097);
+    CHostStore::instance().addTenderCommand(cmd);
 }
 
 } // namespace
 
-TEST_F(MixedTableTest, shouldSaveEveryRowWithItsFieldsAndTheProductsCommandsOnce)
+TEST_F(MixedTableTest, shouldSaveEveryRowInGroupOrderWithTheProductsCommandsOnce)
 {
     // Given tender commands of products 12 and 9 (one of another bond, one without parameters)
-    auto& store = ttservice::CHostStore::instance();
+    auto& store = CHostStore::instance();
     store.setNow(QDateTime(QDate(2026, 12, 5), QTime(23, 59)));
-    for (auto cmd : {command(501, 12, kBond), command(503, 12, "B2"), command(505, 12, ""), command(502, 12, kBond),
-                     command(504, 9, kBond)})
-        store.addTenderCommand(cmd);
-    // And a loaded allocation: P10 without market or purchase type, P12 on Shanghai and interbank, P9 on Shenzhen
-    CPanelBondAllocationMixedTable table(0, nullptr);
+    addCommand(501, 12, kBond);
+    addCommand(503, 12, "B2");
+    addCommand(505, 12, "");
+    addCommand(502, 12, kBond);
+    addCommand(504, 9, kBond);
+    // And P10 without market or purchase type, P12 on Shanghai and interbank, P9 on Shenzhen
     DetailPtr p10 = detail(10, "P10", 100.5, 5000, true);
     p10->tenderMarket = -1;
     p10->purchaseType = 0;
-    DetailPtr p12 = detail(12, "P12", 100.5, 12345, true);
     DetailPtr p12added = detail(12, "P12", 100.5, 10000, false);
-    p12added->tenderMarket = 3;
+    p12added->tenderMarket = ttservice::TM_INTERBANK;
     p12added->account = "IB1";
     DetailPtr p9 = detail(9, "P9", 100.5, 20000, true);
-    p9->tenderMarket = 2;
-    load(table, {p9, p12added, p12, p10}, ttservice::TT_AMERICAN, 0.1);
+    p9->tenderMarket = ttservice::TM_SZSE;
+    load(table, {p9, p12added, detail(12, "P12", 100.5, 12345, true), p10});
 
     // When saved
     store.clearCalls();
@@ -216,86 +197,36 @@ TEST_F(MixedTableTest, shouldSaveEveryRowWithItsFieldsAndTheProductsCommandsOnce
     EXPECT_EQ(calls[0].kind, ttservice::SHostCall::TenderCmds);
     EXPECT_EQ(calls[0].operation, 3);
     EXPECT_EQ(calls[0].commandIds, (std::vector<int>{501, 502, 504}));
-    // And the records come back in model (group) order with every field
-    const auto saved = savedDetails();
-    ASSERT_EQ(saved.size(), 4u);
-    const struct {
-        int productId; const char* name; int market; const char* accountType; int winUnits;
-        const char* fixedIndex; int purchaseType; const char* rowKey; const char* account;
-    } expected[] = {
-        {10, "P10", -1, "", 5000, "1", 0, "4", "SH1"},
-        {12, "P12", 1, "证券账号", 12345, "2", 1, "3", "SH1"},
-        {12, "P12", 3, "银行间账号", 10000, "", 1, "2", "IB1"},
-        {9, "P9", 2, "证券账号", 20000, "3", 1, "1", "SH1"},
-    };
-    for (size_t i = 0; i < saved.size(); ++i) {
-        SCOPED_TRACE(i);
-        const auto& d = *saved[i];
-        EXPECT_EQ(d.tradingDay, "20261205");
-        EXPECT_EQ(d.remark, "");
-        EXPECT_EQ(d.portfolioId, INT_MAX);
-        EXPECT_EQ(d.productId, expected[i].productId);
-        EXPECT_EQ(d.productName, expected[i].name);
-        EXPECT_EQ(d.bondCode, kBond);
-        EXPECT_EQ(d.bondName, "Bond 1");
-        EXPECT_EQ(d.tenderTarget, ttservice::TTG_PRICE);
-        EXPECT_EQ(d.winBidPrice, 100.5);   // American: the row's own position
-        EXPECT_EQ(d.account, expected[i].account);
-        EXPECT_EQ(d.tenderMarket, expected[i].market);
-        EXPECT_EQ(d.accountTypeText, expected[i].accountType);
-        EXPECT_EQ(d.underWriter, "UW1");
-        EXPECT_EQ(d.winBidAmount, expected[i].winUnits);
-        EXPECT_EQ(d.bidAmount, 10.0);
-        EXPECT_EQ(d.rowKey, expected[i].rowKey);
-        EXPECT_EQ(d.fixedRowIndex, expected[i].fixedIndex);
-        EXPECT_EQ(d.purchaseType, expected[i].purchaseType);
-        EXPECT_EQ(d.bidPrice, 100.5);
+    // And the records come in model order with row key, fixed row index, market, account and type
+    std::vector<std::string> saved;
+    for (const auto& d : stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL)) {
+        EXPECT_EQ(d->tradingDay, "20261205");
+        EXPECT_EQ(d->portfolioId, INT_MAX);
+        EXPECT_EQ(d->bondName, "Bond 1");
+        EXPECT_EQ(d->tenderTarget, ttservice::TTG_PRICE);
+        EXPECT_EQ(d->winBidPrice, 100.5);   // American: the row's own position
+        EXPECT_EQ(d->bidPrice, 100.5);
+        EXPECT_EQ(d->bidAmount, 10.0);
+        EXPECT_EQ(d->underWriter, "UW1");
+        saved.push_back(d->rowKey + "|" + d->fixedRowIndex + "|" + std::to_string(d->productId) + "|" + d->productName
+                        + "|" + std::to_string(d->tenderMarket) + "|" + d->account + "|" + d->accountTypeText + "|"
+                        + std::to_string(d->purchaseType) + "|" + std::to_string(d->winBidAmount));
     }
+    EXPECT_EQ(saved, (std::vector<std::string>{"4|1|10|P10|-1|SH1||0|5000", "3|2|12|P12|1|SH1|证券账号|1|12345",
+                                                "2||12|P12|3|IB1|银行间账号|1|10000", "1|3|9|P9|2|SH1|证券账号|1|20000"}));
 }
 
-TEST_F(MixedTableTest, shouldSaveTypedVolumesAsWholeUnitsOfTenThousandth)
+TEST_F(MixedTableTest, shouldSaveTypedVolumesAsWholeTenThousandths)
 {
-    // Given a fresh allocation whose row won 1.2345, with a basic tender unit of 0.1
-    CPanelBondAllocationMixedTable table(0, nullptr);
-    load(table, {}, ttservice::TT_AMERICAN, 0.1);
+    // Given a fresh allocation whose rows won 1.2345 and 0.99995, with a basic tender unit of 0.1
+    load(table, {});
     QMap<int, ProductRowPtr> products{{1, productRow(1, 12, 100.5, 3.0, 1.2345)},
                                       {2, productRow(2, 9, 100.5, 3.0, 0.99995)}};
-    table.refreshWinBidAllocationMixedTable(products, ttservice::TT_AMERICAN, "Bond 1");
-    // When saved
+    table.refreshWinBidAllocationMixedTable(products, TT_AMERICAN, "Bond 1");
+    // When saved, then the volume in ten-thousandths is cut, not rounded
     table.placeMixedTableDatas();
-    // Then the volume is cut after adding the unit, not rounded
-    const auto saved = savedDetails();
+    const auto saved = stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL);
     ASSERT_EQ(saved.size(), 2u);
     EXPECT_EQ(saved[0]->winBidAmount, 12345);
-    EXPECT_EQ(saved[1]->winBidAmount, 9999);   // 9999.5 + 0.1 cut
-    EXPECT_EQ(saved[0]->productId, 12);
-    EXPECT_EQ(saved[0]->purchaseType, 1);
-}
-
-TEST_F(MixedTableTest, shouldClearTheBondsAllocationWithOneClearingRecord)
-{
-    // Given a saved allocation
-    CPanelBondAllocationMixedTable table(0, nullptr);
-    load(table, {detail(12, "P12", 100.5, 10000, true)});
-    table.placeMixedTableDatas();
-    ASSERT_EQ(savedDetails().size(), 1u);
-    auto& store = ttservice::CHostStore::instance();
-    store.clearCalls();
-    // When cleared
-    table.clearMixedTableBackStageData();
-    // Then one call with no command ids and one clearing record, and the stored rows are gone
-    const auto calls = store.calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].operation, 3);
-    EXPECT_TRUE(calls[0].commandIds.empty());
-    ASSERT_EQ(calls[0].records.size(), 1u);
-    const auto clearing = boost::dynamic_pointer_cast<ttservice::CWinBidInfoDetail>(calls[0].records[0]);
-    ASSERT_TRUE(clearing);
-    EXPECT_EQ(clearing->bondCode, kBond);
-    EXPECT_EQ(clearing->productId, INT_MAX);
-    EXPECT_EQ(clearing->productName, "");
-    EXPECT_TRUE(ttservice::CHostStore::isClearingRecord(*clearing));
-    EXPECT_TRUE(savedDetails().empty());
-    // And the table itself is untouched
-    EXPECT_TRUE(table.isMixedTableHasData());
+    EXPECT_EQ(saved[1]->winBidAmount, 9999);
 }
