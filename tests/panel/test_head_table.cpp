@@ -1,42 +1,12 @@
 // The head strip: result radios, faces, check and the bid parameters written to the host.
-#include <QAbstractButton>
-#include <QTest>
 #include <functional>
-#include <gtest/gtest.h>
-#include <memory>
-#include <vector>
 
-#include "CPanelBondAllocationHeadTable.h"
-#include "KZ/Widgets.h"
-#include "TC/OpButton.h"
-#include "services/HostStore.h"
-#include "support/TestSupport.h"
-#include "ttservice/BondTenderRecords.h"
+#include "panel_workflow_support.h"
 
+using namespace wf;
 using TC::CPanelBondAllocationHeadTable;
-using namespace ttservice;
 
 namespace {
-
-struct SEvent {
-    int id;
-    int sender;
-    int intParam;
-    QString text;
-    void* pointer;
-};
-
-// Stands in for the panel: records every event that reaches it and consumes it.
-class EventRecorder : public KZ::CBaseWidget {
-public:
-    EventRecorder() : KZ::CBaseWidget(QStringLiteral("test"), false, nullptr) {}
-    bool handleEvent(int id, int sender, int intParam, QString text, void* pointer) override
-    {
-        events.push_back({id, sender, intParam, text, pointer});
-        return true;
-    }
-    std::vector<SEvent> events;
-};
 
 class HeadTableTest : public ::testing::Test {
 protected:
@@ -47,12 +17,6 @@ protected:
         panel.show();
     }
     void TearDown() override { testsupport::resetHost(); }
-
-    void click(QAbstractButton* button)
-    {
-        ASSERT_NE(nullptr, button);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
 
     boost::shared_ptr<CIBondTenderAllocParams> lastSentParams(const std::string& bond)
     {
@@ -70,12 +34,10 @@ protected:
 
 } // namespace
 
-TEST_F(HeadTableTest, shouldReportTheChosenResultAsEvent95)
+TEST_F(HeadTableTest, shouldReportTheChosenResultAsEvent95AndPassOtherClicksOn)
 {
-    // Given the won face
+    // Given the won face, when the user clicks "未中标", then "已中标"
     head->showWinBidHeadTable();
-
-    // When the user clicks "未中标", then "已中标"
     click(head->resultGroup()->button(CPanelBondAllocationHeadTable::ID_RESULT_LOST));
     click(head->resultGroup()->button(CPanelBondAllocationHeadTable::ID_RESULT_WON));
 
@@ -89,106 +51,57 @@ TEST_F(HeadTableTest, shouldReportTheChosenResultAsEvent95)
         EXPECT_TRUE(e.text.isEmpty());
         EXPECT_EQ(nullptr, e.pointer);
     }
-}
 
-TEST_F(HeadTableTest, shouldLetOtherEventsReachThePanel)
-{
-    // Given the not-won face, where the save button is shown and enabled
+    // When the not-won face's save is clicked, then its click event goes up unchanged
     head->showLoseBidHeadTable();
-
-    // When the user clicks save
     click(head->saveButton());
-
-    // Then the button's own click event goes up unchanged
-    ASSERT_EQ(1u, panel.events.size());
-    EXPECT_EQ(KZ::EVT_BUTTON_CLICKED, panel.events[0].id);
-    EXPECT_EQ(CPanelBondAllocationHeadTable::ID_SAVE, panel.events[0].sender);
+    ASSERT_EQ(3u, panel.events.size());
+    EXPECT_EQ(KZ::EVT_BUTTON_CLICKED, panel.events[2].id);
+    EXPECT_EQ(CPanelBondAllocationHeadTable::ID_SAVE, panel.events[2].sender);
 }
 
 namespace {
 
-// What one face shows: visibility, enabling, the selected result, the coupon's editability.
-struct SFace {
-    const char* name;
-    std::function<void(CPanelBondAllocationHeadTable*)> apply;
-    bool groupEnabled;
-    int checkedId;
-    bool marginalShown, marginalEnabled;
-    bool meanShown, meanEnabled;
-    bool couponShown, couponEnabled, couponEditable;
-    bool saveShown, saveEnabled;
-};
+// What a face shows, as "result enabled/checked id", then shown/enabled flags of the
+// marginal, mean, coupon (and its editability) and save cells, e.g. "1/10 11 11 010 00".
+std::string faceOf(const CPanelBondAllocationHeadTable* h)
+{
+    const auto flags = [](const QWidget* w) {
+        return std::string(w->isVisible() ? "1" : "0") + (w->isEnabled() ? "1" : "0");
+    };
+    EXPECT_TRUE(h->resultGroup()->isVisible());
+    EXPECT_EQ(h->resultGroup()->isEnabled(), h->isControllorEnable());
+    return (h->isControllorEnable() ? "1/" : "0/") + std::to_string(h->resultGroup()->checkedId()) + " "
+           + flags(h->marginalPriceCell()) + " " + flags(h->weightedMeanPriceCell()) + " "
+           + flags(h->couponRateCell()) + (h->couponRateCell()->isEditEnable() ? "1" : "0") + " "
+           + flags(h->saveButton());
+}
 
 } // namespace
 
 TEST_F(HeadTableTest, shouldShowHideAndEnableTheCellsOfEachFace)
 {
     using H = CPanelBondAllocationHeadTable;
-    const SFace faces[] = {
-        {"after creation", [](H*) {}, false, 10, true, false, true, false, false, true, false, false, false},
-        {"won", [](H* h) { h->showWinBidHeadTable(); }, true, 10, true, true, true, true, false, true, false, false,
-         false},
-        {"not won", [](H* h) { h->showLoseBidHeadTable(); }, true, 11, false, false, false, false, true, true, false,
-         true, true},
-        {"won, disabled", [](H* h) { h->showWinBidHeadTable(); h->disableBidHeadTable(); }, false, 10, true, false,
-         true, false, false, false, false, false, false},
-        {"not won, disabled", [](H* h) { h->showLoseBidHeadTable(); h->disableBidHeadTable(); }, false, 11, false,
-         false, false, false, true, false, false, true, false},
+    const struct { const char* name; std::function<void(H*)> apply; const char* face; } faces[] = {
+        {"after creation", [](H*) {}, "0/10 10 10 010 00"},
+        {"won", [](H* h) { h->showWinBidHeadTable(); }, "1/10 11 11 010 00"},
+        {"not won", [](H* h) { h->showLoseBidHeadTable(); }, "1/11 00 00 110 11"},
+        {"won, disabled", [](H* h) { h->showWinBidHeadTable(); h->disableBidHeadTable(); }, "0/10 10 10 000 00"},
+        {"not won, disabled", [](H* h) { h->showLoseBidHeadTable(); h->disableBidHeadTable(); }, "0/11 00 00 100 10"},
         {"not won, editable", [](H* h) { h->showLoseBidHeadTable(); h->refreshAllocationHeadTableButton(true); },
-         true, 11, false, false, false, false, true, true, true, true, true},
+         "1/11 00 00 111 11"},
         {"not won, locked", [](H* h) { h->showLoseBidHeadTable(); h->refreshAllocationHeadTableButton(false); },
-         true, 11, false, false, false, false, true, true, false, true, false},
+         "1/11 00 00 110 10"},
     };
-    for (const SFace& face : faces) {
-        SCOPED_TRACE(face.name);
-        // Given a fresh strip, when the face is applied
+    for (const auto& face : faces) {
+        // Given a fresh strip, when the face is applied, then exactly these cells are shown and enabled
         EventRecorder owner;
-        auto* strip = new H(0, &owner);
+        auto* strip = new H(0, &owner);   // owned by Qt parent
         owner.show();
         face.apply(strip);
-
-        // Then exactly these cells are shown and enabled
-        EXPECT_TRUE(strip->resultCaption()->isVisible());
-        EXPECT_TRUE(strip->resultGroup()->isVisible());
-        EXPECT_EQ(face.groupEnabled, strip->resultGroup()->isEnabled());
-        EXPECT_EQ(face.groupEnabled, strip->isControllorEnable());
-        EXPECT_EQ(face.checkedId, strip->resultGroup()->checkedId());
-        EXPECT_EQ(face.marginalShown, strip->marginalPriceCell()->isVisible());
-        EXPECT_EQ(face.marginalEnabled, strip->marginalPriceCell()->isEnabled());
-        EXPECT_EQ(face.meanShown, strip->weightedMeanPriceCell()->isVisible());
-        EXPECT_EQ(face.meanEnabled, strip->weightedMeanPriceCell()->isEnabled());
-        EXPECT_EQ(face.couponShown, strip->couponRateCell()->isVisible());
-        EXPECT_EQ(face.couponEnabled, strip->couponRateCell()->isEnabled());
-        EXPECT_EQ(face.couponEditable, strip->couponRateCell()->isEditEnable());
-        EXPECT_EQ(face.saveShown, strip->saveButton()->isVisible());
-        EXPECT_EQ(face.saveEnabled, strip->saveButton()->isEnabled());
+        EXPECT_EQ(face.face, faceOf(strip)) << face.name;
     }
 }
-
-TEST_F(HeadTableTest, shouldBuildTheStripWithItsCaptionsAndSizes)
-{
-    EXPECT_EQ(QSize(1100, 50), head->size());
-    EXPECT_EQ(12, head->marginalPriceCell()->id());
-    EXPECT_EQ(13, head->weightedMeanPriceCell()->id());
-    EXPECT_EQ(14, head->couponRateCell()->id());
-    EXPECT_EQ(15, head->saveButton()->id());
-    EXPECT_EQ(QStringLiteral("  保存  "), head->saveButton()->text());
-    EXPECT_EQ(QStringLiteral("中标结果:"), head->resultCaption()->text());
-    EXPECT_EQ(QStringLiteral("已中标"), head->resultGroup()->button(10)->text());
-    EXPECT_EQ(QStringLiteral("未中标"), head->resultGroup()->button(11)->text());
-}
-
-namespace {
-
-struct SCheckCase {
-    bool wonFace;
-    double marginal, mean, coupon;
-    const char* bond;
-    ETenderingType type;
-    const char* message;   // null: accepted
-};
-
-} // namespace
 
 TEST_F(HeadTableTest, shouldReportOnlyTheFirstFailingRule)
 {
@@ -196,7 +109,13 @@ TEST_F(HeadTableTest, shouldReportOnlyTheFirstFailingRule)
     const char* const meanZero = "加权平均价格/利率必须大于0!";
     const char* const couponZero = "票面利率必须大于0!";
     const char* const noBond = "债券代码为空,无法保存!";
-    const SCheckCase cases[] = {
+    const struct {
+        bool wonFace;
+        double marginal, mean, coupon;
+        const char* bond;
+        ETenderingType type;
+        const char* message;   // null: accepted
+    } cases[] = {
         {true, 0.00001, 1.0, 0.0, "B1", TT_DUTCH, marginalZero},
         {true, 0.0, 0.0, 0.0, "", TT_AMERICAN, marginalZero},
         {true, 0.0001, 1.0, 0.0, "B1", TT_DUTCH, nullptr},
@@ -210,9 +129,9 @@ TEST_F(HeadTableTest, shouldReportOnlyTheFirstFailingRule)
         {false, 0.0, 0.0, 3.5, "", TT_AMERICAN, noBond},
         {false, 0.0, 0.0, 3.5, "B1", TT_AMERICAN, nullptr},
     };
-    for (const SCheckCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.wonFace ? "won" : "not won") << " m=" << c.marginal << " w=" << c.mean
-                                        << " c=" << c.coupon << " bond=" << c.bond << " type=" << c.type);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.wonFace << " " << c.marginal << " " << c.mean << " " << c.coupon << " "
+                                        << c.bond << " " << c.type);
         // Given a face with these values
         c.wonFace ? head->showWinBidHeadTable() : head->showLoseBidHeadTable();
         head->setMarginalPrice(c.marginal);
@@ -229,7 +148,7 @@ TEST_F(HeadTableTest, shouldReportOnlyTheFirstFailingRule)
     }
 }
 
-TEST_F(HeadTableTest, shouldWriteTheShownValuesAndZeroForHiddenCells)
+TEST_F(HeadTableTest, shouldWriteTheShownValuesWithZeroForHiddenCellsAndClearWithZeros)
 {
     // Given values in all three cells
     head->setMarginalPrice(101.5);
@@ -257,32 +176,15 @@ TEST_F(HeadTableTest, shouldWriteTheShownValuesAndZeroForHiddenCells)
     EXPECT_DOUBLE_EQ(0.0, sent->marginalPrice);
     EXPECT_DOUBLE_EQ(0.0, sent->weightedMeanPrice);
     EXPECT_DOUBLE_EQ(3.5, sent->couponRate);
-    const auto stored = CHostStore::instance().typedRecords<CIBondTenderAllocParams>(bond, RT_ALLOC_PARAMS);
-    ASSERT_EQ(1u, stored.size());
-    EXPECT_DOUBLE_EQ(3.5, stored.front()->couponRate);
-}
+    const auto kept = stored<CIBondTenderAllocParams>(bond, RT_ALLOC_PARAMS);
+    ASSERT_EQ(1u, kept.size());
+    EXPECT_DOUBLE_EQ(3.5, kept.front()->couponRate);
 
-TEST_F(HeadTableTest, shouldClearWithZerosWhateverTheCellsShow)
-{
-    // Given stored parameters and cells holding values
-    std::string bond = "B1";
-    head->showWinBidHeadTable();
-    head->setMarginalPrice(101.5);
-    head->setWeightedMeanPrice(100.25);
-    head->placeHeadTableDatas(bond);
-
-    // When cleared
+    // When cleared, then one all-zero record goes out and the host drops the bond's parameters
     head->clearHeadTableBackStageData(bond);
-
-    // Then one all-zero record went out and the host dropped the bond's parameters
-    const auto sent = lastSentParams(bond);
+    sent = lastSentParams(bond);
     ASSERT_TRUE(sent);
     EXPECT_EQ(bond, sent->bondCode);
-    EXPECT_TRUE(sent->bondName.empty());
-    EXPECT_EQ(0.0, sent->marginalPrice);
-    EXPECT_EQ(0.0, sent->weightedMeanPrice);
-    EXPECT_EQ(0.0, sent->issuePrice);
-    EXPECT_EQ(0.0, sent->couponRate);
+    EXPECT_EQ(0.0, sent->marginalPrice + sent->weightedMeanPrice + sent->issuePrice + sent->couponRate);
     EXPECT_TRUE(CHostStore::instance().records(bond, RT_ALLOC_PARAMS).empty());
 }
-
