@@ -1,19 +1,13 @@
 // Fair distribution of a won total over the rows of table two: proportional shares in
 // whole basic tender units, fixed rows away from the marginal price, leftover units at random.
-#include <gtest/gtest.h>
-
 #include <boost/make_shared.hpp>
 #include <cmath>
 #include <cstdlib>
-#include <map>
-#include <vector>
 
 #include "CAllocationProductModel.h"
-#include "CPanelBondAllocationProductTable.h"
-#include "support/TestSupport.h"
-#include "ttservice/BondTenderRecords.h"
+#include "panel_workflow_support.h"
 
-using namespace ttservice;
+using namespace wf;
 using TC::CPanelBondAllocationProductTable;
 
 namespace {
@@ -30,28 +24,24 @@ struct STender {
     std::vector<SBid> bids;
 };
 
-boost::shared_ptr<CIBondTenderAllocProductInfo> storedRow(int productId, const SBid& bid)
-{
-    auto record = boost::make_shared<CIBondTenderAllocProductInfo>();
-    record->bondCode = "240001";
-    record->bondName = "24附息国债01";
-    record->productId = productId;
-    record->tenderPrice = bid.price;
-    record->purchaseType = TPT_PRIMARY;
-    record->bidAmount = bid.bid;
-    record->winAmount = 0.0;
-    return record;
-}
-
 class FairDistributionTest : public ::testing::Test {
 protected:
     void SetUp() override { testsupport::resetHost(); }
 
+    // Rows 1, 2, ... of products 1, 2, ..., nothing won yet.
     void load(const STender& tender)
     {
         std::vector<boost::shared_ptr<CIBondTenderAllocProductInfo>> rows;
-        for (size_t i = 0; i < tender.bids.size(); ++i)
-            rows.push_back(storedRow(int(i) + 1, tender.bids[i]));
+        for (const SBid& bid : tender.bids) {
+            auto record = boost::make_shared<CIBondTenderAllocProductInfo>();
+            record->bondCode = "240001";
+            record->productId = int(rows.size()) + 1;
+            record->tenderPrice = bid.price;
+            record->purchaseType = TPT_PRIMARY;
+            record->bidAmount = bid.bid;
+            record->winAmount = 0.0;
+            rows.push_back(record);
+        }
         table.updateProductTableDatas(rows, tender.marginal, "240001", tender.type, tender.unit, TTG_PRICE);
     }
 
