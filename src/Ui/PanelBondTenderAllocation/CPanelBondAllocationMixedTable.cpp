@@ -878,25 +878,10 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 
 void CPanelBondAllocationMixedTable::getProductCommandIdVec(int productId, QVector<int>& ids) const
 {
-    ttservice::CDataCenter* center = ttservice::TraderCenter::instance()->getDataCenter();
-    const boost::shared_ptr<ttservice::CAccountData> data = center ? center->getAccountData(std::string())
-                                                                   : boost::shared_ptr<ttservice::CAccountData>();
-    if (!data)
-        return;
-    ttservice::IDataList commands;
-    {
-        ttservice::CAccountData::Lock lock(data);
-        commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
-    }
-    for (const ttservice::IDataPtr& record : commands) {
-        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-        if (!command)
-            continue;
-        const boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
-        if (!param)
-            continue;
-        if (param->bondCode == bondCode && command->productId == productId && !ids.contains(command->commandId))
-            ids.append(command->commandId);
+    for (const STenderCommandParam& entry : CPanelBondTenderAllocationHelper::getTenderCommandParams()) {
+        const int commandId = entry.command->commandId;
+        if (entry.param->bondCode == bondCode && entry.command->productId == productId && !ids.contains(commandId))
+            ids.append(commandId);
     }
 }
 

@@ -68,21 +68,10 @@ class CCommandPurchaseTypes {
 public:
     explicit CCommandPurchaseTypes(const std::string& bondCode)
     {
-        ttservice::CDataCenter* center = ttservice::TraderCenter::instance()->getDataCenter();
-        const boost::shared_ptr<ttservice::CAccountData> data =
-            center ? center->getAccountData(std::string()) : boost::shared_ptr<ttservice::CAccountData>();
-        if (!data)
-            return;
-        ttservice::IDataList commands;
-        {
-            ttservice::CAccountData::Lock lock(*data);
-            commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
-        }
-        for (const ttservice::IDataPtr& record : commands) {
-            const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-            const auto param = command ? command->tenderParam() : boost::shared_ptr<ttservice::CBondTendersParam>();
-            if (param && param->bondCode == bondCode)
-                positionsOfProduct[command->productId].push_back({param->tenderPrice, param->purchaseType});
+        for (const STenderCommandParam& entry : Helper::getTenderCommandParams()) {
+            if (entry.param->bondCode == bondCode)
+                positionsOfProduct[entry.command->productId].push_back(
+                    {entry.param->tenderPrice, entry.param->purchaseType});
         }
     }
 

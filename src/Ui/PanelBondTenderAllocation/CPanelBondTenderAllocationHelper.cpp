@@ -187,11 +187,22 @@ double CPanelBondTenderAllocationHelper::getWinBidPrice(ttservice::ETenderingTyp
 ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
     std::string bondCode, int productId, double bidPrice)
 {
+    for (const STenderCommandParam& entry : getTenderCommandParams()) {
+        if (entry.param->bondCode == bondCode && isEqual(entry.param->tenderPrice, bidPrice)
+            && entry.command->productId == productId)
+            return static_cast<ttservice::ETenderPurchaseType>(entry.param->purchaseType);
+    }
+    return ttservice::TPT_NONE;
+}
+
+std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderCommandParams()
+{
+    std::vector<STenderCommandParam> out;
     ttservice::TraderCenter* center = ttservice::TraderCenter::instance();
     ttservice::CDataCenter* dataCenter = center ? center->getDataCenter() : nullptr;
-    if (!dataCenter) return ttservice::TPT_NONE;
+    if (!dataCenter) return out;
     const boost::shared_ptr<ttservice::CAccountData> accountData = dataCenter->getAccountData(std::string());
-    if (!accountData) return ttservice::TPT_NONE;
+    if (!accountData) return out;
 
     // Copy under the host's lock, examine after: the lock guards the host's lists only.
     ttservice::IDataList commands;
@@ -199,16 +210,14 @@ ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurch
         ttservice::CAccountData::Lock lock(*accountData);
         commands = accountData->getDatas(ttservice::RT_TENDER_COMMAND);
     }
-
+    out.reserve(commands.size());
     for (const ttservice::IDataPtr& record : commands) {
         const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
         if (!command) continue;
-        const boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
-        if (!param) continue;
-        if (param->bondCode == bondCode && isEqual(param->tenderPrice, bidPrice) && command->productId == productId)
-            return static_cast<ttservice::ETenderPurchaseType>(param->purchaseType);
+        if (boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam())
+            out.push_back({command, param});
     }
-    return ttservice::TPT_NONE;
+    return out;
 }
 
 bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)

@@ -3,11 +3,20 @@
 // area of the allocation panel. Static functions only; nothing here touches a widget.
 
 #include <QString>
+#include <boost/shared_ptr.hpp>
 #include <string>
+#include <vector>
 
+#include "ttservice/BondTenderRecords.h"
 #include "ttservice/TenderEnums.h"
 
 namespace TC {
+
+// A tender command of the host with the tender parameters of its "btdparam" document.
+struct STenderCommandParam {
+    boost::shared_ptr<ttservice::CTenderCommandInfo> command;
+    boost::shared_ptr<ttservice::CBondTendersParam> param;
+};
 
 class CPanelBondTenderAllocationHelper {
 public:
@@ -36,6 +45,9 @@ public:
     // Purchase type chosen when the product's bid at that price was placed (0 if no command matches).
     static ttservice::ETenderPurchaseType getETenderPurchaseTypeFromCmd(std::string bondCode, int productId,
                                                                         double bidPrice);
+    // The host's tender commands (type 535) that carry tender parameters, in the host's
+    // order; empty without account data. Commands without a "btdparam" document are skipped.
+    static std::vector<STenderCommandParam> getTenderCommandParams();
 
     // --- the one place that owns the tolerance for prices and volumes ---
     static constexpr double kTolerance = 0.00001;

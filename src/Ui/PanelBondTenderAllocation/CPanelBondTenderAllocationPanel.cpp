@@ -410,21 +410,20 @@ void CPanelBondTenderAllocationPanel::onInitMixedTableDatas(
         mixedTable->updateMixedTableDatas(rows, marginal, weighted, bondCode, underWriters, target, type, unit, name);
 }
 
+// The tender parameters of the bond's first command in the host's order (null if none).
+static boost::shared_ptr<ttservice::CBondTendersParam> firstTenderParamOf(const std::string& code)
+{
+    for (const STenderCommandParam& entry : CPanelBondTenderAllocationHelper::getTenderCommandParams()) {
+        if (entry.param->bondCode == code)
+            return entry.param;
+    }
+    return boost::shared_ptr<ttservice::CBondTendersParam>();
+}
+
 ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::string code) const
 {
-    if (const boost::shared_ptr<ttservice::CAccountData> data = accountData()) {
-        ttservice::IDataList commands;
-        {
-            ttservice::CAccountData::Lock lock(data);
-            commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
-        }
-        for (const ttservice::IDataPtr& record : commands) {
-            auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-            const auto param = command ? command->tenderParam() : boost::shared_ptr<ttservice::CBondTendersParam>();
-            if (param && param->bondCode == code)
-                return static_cast<ttservice::ETenderTarget>(param->tenderTarget);
-        }
-    }
+    if (const auto param = firstTenderParamOf(code))
+        return static_cast<ttservice::ETenderTarget>(param->tenderTarget);
     for (const auto& report : ttservice::CBondTerderDataManager::instance()->getBtExecInternalReportInfo(code)) {
         if (report)
             return static_cast<ttservice::ETenderTarget>(report->tenderTarget);
@@ -434,19 +433,8 @@ ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::
 
 ttservice::ETenderingType CPanelBondTenderAllocationPanel::getETenderingType(std::string code) const
 {
-    if (const boost::shared_ptr<ttservice::CAccountData> data = accountData()) {
-        ttservice::IDataList commands;
-        {
-            ttservice::CAccountData::Lock lock(data);
-            commands = data->getDatas(ttservice::RT_TENDER_COMMAND);
-        }
-        for (const ttservice::IDataPtr& record : commands) {
-            auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-            const auto param = command ? command->tenderParam() : boost::shared_ptr<ttservice::CBondTendersParam>();
-            if (param && param->bondCode == code)
-                return static_cast<ttservice::ETenderingType>(param->tenderingType);
-        }
-    }
+    if (const auto param = firstTenderParamOf(code))
+        return static_cast<ttservice::ETenderingType>(param->tenderingType);
     for (const auto& row : ttservice::CBondTerderDataManager::instance()->getBtAllocUnderWriterInfo(code)) {
         if (row)
             return static_cast<ttservice::ETenderingType>(row->tenderingType);
