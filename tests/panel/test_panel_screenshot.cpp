@@ -16,31 +16,25 @@ protected:
     void SetUp() override
     {
         freshHost();
-        seedDutchRateTender();
+        seedAmericanPriceTender();
     }
     void TearDown() override { testsupport::resetHost(); }
 
     testsupport::MessageBoxRecorder boxes;
 };
 
-// A Dutch tender won and distributed, with fund one split over two accounts.
+// The American tender won and distributed: the head's prices and table one filled, table
+// three with three groups, fund one's 1.5 at 99.50 split over an exchange and an
+// interbank account.
 void loadSeededTender(PanelUnderTest& p)
 {
-    p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
-    p.editHeadPrices(3.30, 3.15);
-    const auto one = oneRows(p);
-    ASSERT_EQ(one.size(), 2u);
-    typeInto(p.one(), one[0]->key(), 7, "2.7");
-    typeInto(p.one(), one[1]->key(), 7, "1.8");
-    click(p.fairButton());
-    completeRow(p, "1", "上交所", "一级分销", kGuotai, "A001");
-    clickCell(p.three(), "1", 9);
-    typeInto(p.three(), "2", 1, "银行间");
-    typeInto(p.three(), "2", 8, "IB001");
-    typeInto(p.three(), "1", 7, "1.2");
-    typeInto(p.three(), "2", 7, "1.5");
-    completeRow(p, "3", "深交所", "一级分销", kCitic, "B001");
-    typeInto(p.three(), "3", 7, "1.8");
+    allocateAmericanTender(p);
+    clickCell(p.three(), "2", 9);   // "+添加"
+    ASSERT_EQ(threeRows(p).size(), 4u);
+    typeInto(p.three(), "3", 1, "银行间");
+    typeInto(p.three(), "3", 8, "IB001");
+    typeInto(p.three(), "2", 7, "1");
+    typeInto(p.three(), "3", 7, "0.5");
 }
 
 } // namespace
