@@ -80,13 +80,3 @@ TEST(FrameworkFormat, shouldFormatParseAndPrintNumbersTheSameUnderTheCAndAGerman
     expectConversions(fromC);
     std::setlocale(LC_ALL, "C");
 }
-
-TEST(FrameworkFormat, shouldConvertUtf8AndPickColourKeysByDirection)
-{
-    const std::string utf8 = "中标分配 btdallo";
-    EXPECT_EQ(KZ::qsToS(KZ::sToQs(utf8)), utf8);
-    EXPECT_EQ(KZ::sToQs(utf8), QStringLiteral("中标分配 btdallo"));
-    EXPECT_EQ(KZ::getStockColorKey(1.0, 0.5), QStringLiteral("clr_global_rise"));
-    EXPECT_EQ(KZ::getStockColorKey(0.5, 1.0), QStringLiteral("clr_global_fall"));
-    EXPECT_EQ(KZ::getStockColorKey(0.0, 0.0), QStringLiteral("clr_global_flat"));
-}

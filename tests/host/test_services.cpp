@@ -82,29 +82,18 @@ TEST_F(HostServicesTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandl
 
 TEST_F(HostServicesTest, shouldServeTheStoreThroughTheReadServicesAndUserConfiguration)
 {
-    // Given a saved detail, a report among null rows, a product and a fixed day
-    saveDetails({"1"});
     auto report = boost::make_shared<CIBondTenderExecExternalReportInfo>();
     store.putRecords("B1", RT_EXEC_EXTERNAL_REPORT, {IDataPtr(), report, IDataPtr()});
-    auto product = boost::make_shared<CProduct>();
-    product->productId = 3; product->productName = "稳健一号";
-    store.setProducts({product});
     store.setNow(QDateTime(QDate(2026, 3, 9), QTime(10, 0)));
+    store.setHintSettings(false, true);
+    store.setSegmentedFormat(true);
 
-    // Then the services read them back
-    EXPECT_TRUE(accountData()->getData(RT_WIN_BID_DETAIL, "B1|1"));
-    EXPECT_FALSE(accountData()->getData(RT_WIN_BID_DETAIL, "B1|9"));
     EXPECT_EQ(CBondTerderDataManager::instance()->getBtExecExternalReportInfo("B1"),
               std::vector<boost::shared_ptr<CIBondTenderExecExternalReportInfo>>{report});
     EXPECT_FALSE(CExchangeClient::instance()->getTenderBondInfoDetailPtr("B1"));
-    CUserConfig* config = TC::getUserConfig();
-    EXPECT_EQ(config->getProductName(3), QStringLiteral("稳健一号"));
-    EXPECT_TRUE(config->getProductName(4).isEmpty());
     EXPECT_EQ(getTimeService()->today(), "20260309");
-
-    // And settings changed in the store show through the configuration
-    store.setHintSettings(false, true);
-    store.setSegmentedFormat(true);
+    CUserConfig* config = TC::getUserConfig();
+    EXPECT_TRUE(config->getProductName(4).isEmpty());
     EXPECT_FALSE(config->getTradeSetting()->testHintBeforeOrderFlag(1));
     EXPECT_TRUE(config->testGlobalOrderHint(1));
     EXPECT_EQ(config->getSegmentedFormatFlag(), utils::FNF_SEGMENTED);

@@ -1,4 +1,4 @@
-// The host store: replace and clear semantics, recorded calls, persistence, defaults.
+// The host store: replace and clear semantics, recorded calls, persistence.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -137,26 +137,4 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     EXPECT_EQ(calls[1].kind, SHostCall::CommandStatus);
     EXPECT_EQ(calls[1].bondCode, "B1");
     EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
-}
-
-TEST_F(HostStoreTest, shouldPutDefaultsBackOnReset)
-{
-    RecordingPersistence persistence;
-    store.setPersistence(&persistence);
-    int announcements = 0;
-    store.setChangeListener([&](const IDataList&) { ++announcements; });
-    store.setHintSettings(false, false);
-    store.setSegmentedFormat(true);
-    store.setNow(QDateTime(QDate(2020, 1, 2), QTime(3, 4)));
-    store.addRecord("B1", RT_ALLOC_UNDERWRITER, underWriter("a"));
-
-    store.reset();
-    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B1", "1")});
-
-    EXPECT_TRUE(store.hintBeforeOrder() && store.globalOrderHint());
-    EXPECT_FALSE(store.segmentedFormat());
-    EXPECT_TRUE(store.records("B1", RT_ALLOC_UNDERWRITER).empty());
-    EXPECT_TRUE(persistence.commits.empty());
-    EXPECT_EQ(announcements, 0);
-    EXPECT_NE(store.now().date(), QDate(2020, 1, 2));   // the system clock again
 }
