@@ -1,15 +1,10 @@
 // Conversions, fixed point, tolerance and purchase type lookup of the tender helper.
-#include <gtest/gtest.h>
-
 #include <cfloat>
 #include <climits>
 #include <clocale>
-#include <string>
 
 #include "CPanelBondTenderAllocationHelper.h"
-#include "services/HostStore.h"
-#include "support/TestSupport.h"
-#include "ttservice/BondTenderRecords.h"
+#include "panel_workflow_support.h"
 
 using namespace ttservice;
 using Helper = TC::CPanelBondTenderAllocationHelper;
@@ -143,32 +138,6 @@ TEST(TenderHelper, shouldTellAndSettleWonBidsAtTheToleranceEdge)
             << "type " << c.type << " target " << c.target << " bid " << c.bid;
 }
 
-namespace {
-
-void addCommand(int commandId, int productId, const BSONObj& extension)
-{
-    boost::shared_ptr<CTenderCommandInfo> command(new CTenderCommandInfo());
-    command->commandId = commandId;
-    command->productId = productId;
-    command->extension = extension;
-    CHostStore::instance().addTenderCommand(command);
-}
-
-BSONObj tenderParam(const std::string& bond, double price, ETenderPurchaseType type)
-{
-    CBondTendersParam param;
-    param.bondCode = bond;
-    param.tenderPrice = price;
-    param.purchaseType = type;
-    param.tenderTarget = TTG_PRICE;
-    param.tenderingType = TT_AMERICAN;
-    BSONObjBuilder builder;
-    builder.append("btdparam", param.bsonValueToObj());
-    return builder.obj();
-}
-
-} // namespace
-
 TEST(TenderHelper, shouldFindThePurchaseTypeOfTheCommandOfBondPriceAndProduct)
 {
     // Given no commands, then nothing is found
@@ -178,12 +147,16 @@ TEST(TenderHelper, shouldFindThePurchaseTypeOfTheCommandOfBondPriceAndProduct)
     // Given unreadable commands first, another bond's, and two products at one price
     BSONObjBuilder notADocument;
     notADocument.append("btdparam", "B1");
-    addCommand(1, 1, notADocument.obj());
-    addCommand(2, 1, BSONObj());
+    for (const BSONObj& extension : {notADocument.obj(), BSONObj()}) {
+        boost::shared_ptr<CTenderCommandInfo> unreadable(new CTenderCommandInfo());
+        unreadable->productId = 1;
+        unreadable->extension = extension;
+        CHostStore::instance().addTenderCommand(unreadable);
+    }
     CHostStore::instance().addTenderCommand(boost::shared_ptr<CTenderCommandInfo>());
-    addCommand(3, 1, tenderParam("B2", 100.0, TPT_SECONDARY));
-    addCommand(4, 1, tenderParam("B1", 100.0, TPT_PRIMARY));
-    addCommand(5, 2, tenderParam("B1", 100.0, TPT_SECONDARY));
+    wf::addTenderCommand(3, 1, "B2", 100.0, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
+    wf::addTenderCommand(4, 1, "B1", 100.0, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    wf::addTenderCommand(5, 2, "B1", 100.0, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
 
     // When looked up, then bond, product and the price within tolerance decide
     struct SCase { const char* bond; int product; double price; ETenderPurchaseType expected; };

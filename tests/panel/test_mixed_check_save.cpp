@@ -1,5 +1,4 @@
 // Validation of table three against tables one and two, and what it writes to the host.
-#include <climits>
 #include <functional>
 
 #include "test_mixed_support.h"
@@ -147,86 +146,36 @@ TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersPerTende
     }
 }
 
-namespace {
-
-void addCommand(int id, int productId, const std::string& bondCode)
+TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThousandths)
 {
-    boost::shared_ptr<ttservice::CTenderCommandInfo> cmd(new ttservice::CTenderCommandInfo());
-    cmd->commandId = id;
-    cmd->productId = productId;
-    if (!bondCode.empty()) {
-        ttservice::BSONObjBuilder param;
-        param.append("bondCode", bondCode);
-        ttservice::BSONObjBuilder extension;
-        extension.append("btdparam", param.obj());
-        cmd->extension = extension.obj();
-    }
-    CHostStore::instance().addTenderCommand(cmd);
-}
-
-} // namespace
-
-TEST_F(MixedTableTest, shouldSaveEveryRowInGroupOrderWithTheProductsCommandsOnce)
-{
-    // Given tender commands of products 12 and 9 (one of another bond, one without parameters)
-    auto& store = CHostStore::instance();
-    store.setNow(QDateTime(QDate(2026, 12, 5), QTime(23, 59)));
-    addCommand(501, 12, kBond);
-    addCommand(503, 12, "B2");
-    addCommand(505, 12, "");
-    addCommand(502, 12, kBond);
-    addCommand(504, 9, kBond);
-    // And P10 without market or purchase type, P12 on Shanghai and interbank, P9 on Shenzhen
-    DetailPtr p10 = detail(10, "P10", 100.5, 5000, true);
-    p10->tenderMarket = -1;
-    p10->purchaseType = 0;
-    DetailPtr p12added = detail(12, "P12", 100.5, 10000, false);
-    p12added->tenderMarket = ttservice::TM_INTERBANK;
-    p12added->account = "IB1";
-    DetailPtr p9 = detail(9, "P9", 100.5, 20000, true);
-    p9->tenderMarket = ttservice::TM_SZSE;
-    load(table, {p9, p12added, detail(12, "P12", 100.5, 12345, true), p10});
-
-    // When saved
-    store.clearCalls();
-    table.placeMixedTableDatas();
-
-    // Then one call carries the command ids once each, in the order the products come
-    const auto calls = store.calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].kind, ttservice::SHostCall::TenderCmds);
-    EXPECT_EQ(calls[0].operation, 3);
-    EXPECT_EQ(calls[0].commandIds, (std::vector<int>{501, 502, 504}));
-    // And the records come in model order with row key, fixed row index, market, account and type
-    std::vector<std::string> saved;
-    for (const auto& d : stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL)) {
-        EXPECT_EQ(d->tradingDay, "20261205");
-        EXPECT_EQ(d->portfolioId, INT_MAX);
-        EXPECT_EQ(d->bondName, "Bond 1");
-        EXPECT_EQ(d->tenderTarget, ttservice::TTG_PRICE);
-        EXPECT_EQ(d->winBidPrice, 100.5);   // American: the row's own position
-        EXPECT_EQ(d->bidPrice, 100.5);
-        EXPECT_EQ(d->bidAmount, 10.0);
-        EXPECT_EQ(d->underWriter, "UW1");
-        saved.push_back(d->rowKey + "|" + d->fixedRowIndex + "|" + std::to_string(d->productId) + "|" + d->productName
-                        + "|" + std::to_string(d->tenderMarket) + "|" + d->account + "|" + d->accountTypeText + "|"
-                        + std::to_string(d->purchaseType) + "|" + std::to_string(d->winBidAmount));
-    }
-    EXPECT_EQ(saved, (std::vector<std::string>{"4|1|10|P10|-1|SH1||0|5000", "3|2|12|P12|1|SH1|证券账号|1|12345",
-                                                "2||12|P12|3|IB1|银行间账号|1|10000", "1|3|9|P9|2|SH1|证券账号|1|20000"}));
-}
-
-TEST_F(MixedTableTest, shouldSaveTypedVolumesAsWholeTenThousandths)
-{
-    // Given a fresh allocation whose rows won 1.2345 and 0.99995, with a basic tender unit of 0.1
+    // Given tender commands of products 12 and 9, one of another bond and one without parameters
+    for (auto [id, productId, bond] : {std::tuple{501, 12, kBond}, std::tuple{503, 12, std::string("B2")},
+                                       std::tuple{502, 12, kBond}, std::tuple{504, 9, kBond}})
+        addTenderCommand(id, productId, bond, 100.5, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    boost::shared_ptr<ttservice::CTenderCommandInfo> bare(new ttservice::CTenderCommandInfo());
+    bare->commandId = 505;
+    bare->productId = 12;
+    CHostStore::instance().addTenderCommand(bare);
+    // And a fresh allocation whose rows won 1.2345 and 0.99995, with a basic tender unit of 0.1
     load(table, {});
     QMap<int, ProductRowPtr> products{{1, productRow(1, 12, 100.5, 3.0, 1.2345)},
                                       {2, productRow(2, 9, 100.5, 3.0, 0.99995)}};
     table.refreshWinBidAllocationMixedTable(products, TT_AMERICAN, "Bond 1");
-    // When saved, then the volume in ten-thousandths is cut, not rounded
+
+    // When saved
+    CHostStore::instance().clearCalls();
     table.placeMixedTableDatas();
+
+    // Then one call carries the command ids once each, in the order the products come
+    const auto calls = updateCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, ttservice::SHostCall::TenderCmds);
+    EXPECT_EQ(calls[0].operation, 3);
+    EXPECT_EQ(calls[0].commandIds, (std::vector<int>{501, 502, 504}));
+    // And the volumes in ten-thousandths are cut, not rounded
     const auto saved = stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL);
     ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0]->productId, 12);
     EXPECT_EQ(saved[0]->winBidAmount, 12345);
     EXPECT_EQ(saved[1]->winBidAmount, 9999);
 }
