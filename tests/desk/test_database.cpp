@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <functional>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -24,64 +25,54 @@ namespace {
 
 const std::string kBond = "260205.IB";
 
-// Reads the file through a connection of its own, as another process would.
-class FreshConnection {
-public:
-    explicit FreshConnection(const QString& path)
-    {
-        EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    }
-    ~FreshConnection() { sqlite3_close(db_); }
-    int count(const std::string& bond, int typeId) const
-    {
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT COUNT(*) FROM records WHERE bond_code = ?1 AND type_id = ?2", -1, &stmt, nullptr);
-        sqlite3_bind_text(stmt, 1, bond.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(stmt, 2, typeId);
-        const int n = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
-        sqlite3_finalize(stmt);
-        return n;
-    }
-    QString pragma(const char* sql) const
-    {
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
-        const QString value = sqlite3_step(stmt) == SQLITE_ROW
-            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) : QString();
-        sqlite3_finalize(stmt);
-        return value;
-    }
+// The first value a query gives on a connection of its own, as another process would read the file.
+QString readFresh(const QString& path, const QString& sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr);
+    const QString value = sqlite3_step(stmt) == SQLITE_ROW
+        ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) : QString();
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return value;
+}
 
-private:
-    sqlite3* db_ = nullptr;
-};
+QString rowCount(const QString& path, int typeId)
+{
+    return readFresh(path, QStringLiteral("SELECT COUNT(*) FROM records WHERE bond_code = '%1' AND type_id = %2")
+                               .arg(QString::fromStdString(kBond)).arg(typeId));
+}
+
+void execOn(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
 
 boost::shared_ptr<CIBondTenderAllocUnderWriterInfo> underwriterRow(const std::string& name, double price, double won)
 {
     auto row = boost::make_shared<CIBondTenderAllocUnderWriterInfo>();
     row->bondCode = kBond;
-    row->bondName = "26政金05(增发)";
     row->tenderingType = TT_MIXED;
     row->underWriterName = name;
-    row->tenderPrice = price;
-    row->bidAmount = won;
-    row->winBidPrice = price;
-    row->winAmount = won;
+    row->tenderPrice = row->winBidPrice = price;
+    row->bidAmount = row->winAmount = won;
     return row;
 }
 
 boost::shared_ptr<CWinBidInfoDetail> accountRow(const std::string& rowKey, int units)
 {
     auto row = boost::make_shared<CWinBidInfoDetail>();
-    row->tradingDay = "20261205";
     row->productId = 1001;
     row->productName = "稳健增利1号";
     row->bondCode = kBond;
     row->account = "IB0010001";
-    row->underWriter = "恒远证券";
     row->winBidAmount = units;
     row->rowKey = rowKey;
-    row->fixedRowIndex = rowKey == "1" ? "1" : "";
     return row;
 }
 
@@ -126,22 +117,18 @@ TEST_F(DeskDatabaseTest, shouldHaveEachUpdateOnDiskWhenTheCallReturns)
     auto db = openOrFail();
     ASSERT_TRUE(db);
     CHostStore::instance().setPersistence(db.get());
-    EXPECT_EQ(FreshConnection(path).pragma("PRAGMA journal_mode"), QStringLiteral("wal"));
+    EXPECT_EQ(readFresh(path, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("wal"));
 
-    // When the panel saves underwriter rows, then account rows
+    // When the panel saves underwriter rows, then account rows, then fewer underwriter rows
+    // Then another connection sees exactly the saved rows right after each call
     CTradeClient::instance()->updateBondTenderDatas_async(
         kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5), underwriterRow("瑞丰银行", 99.98, 7.1)});
-
-    // Then another connection sees the rows right after each call
-    EXPECT_EQ(FreshConnection(path).count(kBond, RT_ALLOC_UNDERWRITER), 2);
-
+    EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("2"));
     CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001, 53002},
                                                      {accountRow("1", 15000), accountRow("2", 10000)});
-    EXPECT_EQ(FreshConnection(path).count(kBond, RT_WIN_BID_DETAIL), 2);
-
-    // And a smaller save replaces the bond's rows rather than adding to them
+    EXPECT_EQ(rowCount(path, RT_WIN_BID_DETAIL), QStringLiteral("2"));
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
-    EXPECT_EQ(FreshConnection(path).count(kBond, RT_ALLOC_UNDERWRITER), 1);
+    EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("1"));
     CHostStore::instance().setPersistence(nullptr);
 }
 
@@ -153,12 +140,7 @@ TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
     QStringList failures;
     db->setFailureHandler([&failures](const QString& message) { failures << message; });
     CHostStore::instance().setPersistence(db.get());
-    {
-        sqlite3* other = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &other);
-        sqlite3_exec(other, "DROP TABLE records", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-    }
+    execOn(path, "DROP TABLE records");
 
     // When the panel saves underwriter rows
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
@@ -167,12 +149,14 @@ TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
     // Then the failure is reported with the file, and the transaction left nothing behind
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].startsWith(path + QStringLiteral(": the save was not written"))) << failures[0].toStdString();
-    EXPECT_EQ(FreshConnection(path).pragma("SELECT COUNT(*) FROM record_sets"), QStringLiteral("0"));
+    EXPECT_EQ(readFresh(path, QStringLiteral("SELECT COUNT(*) FROM record_sets")), QStringLiteral("0"));
 }
 
-TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedOverTheScenarioOnTheNextStart)
+TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedAndClearedOverTheScenarioOnTheNextStart)
 {
-    // Given a first run that saved new bid parameters and account rows for the sample's bond
+    // Given a first run that saved bid parameters and account rows for the sample's bond,
+    // and returned another bond to tender execution (the panel's clearing record)
+    const std::string clearedBond = "260011.IB";
     QJsonObject savedAllocation;
     {
         auto db = openOrFail();
@@ -186,6 +170,10 @@ TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedOverTheScenarioOnTheNextStar
         params->couponRate = 2.10;
         CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_PARAMS, {params});
         CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001}, {accountRow("1", 15000), accountRow("2", 5000)});
+        auto clearing = boost::make_shared<CIBondTenderAllocParams>();
+        clearing->bondCode = clearedBond;
+        clearing->marginalPrice = clearing->weightedMeanPrice = clearing->issuePrice = clearing->couponRate = 0.0;
+        CTradeClient::instance()->updateBondTenderDatas_async(clearedBond, RT_ALLOC_PARAMS, {clearing});
         savedAllocation = CAllocationDump::bondAllocation(CHostStore::instance(), kBond);
         CHostStore::instance().setPersistence(nullptr);
     }
@@ -195,40 +183,17 @@ TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedOverTheScenarioOnTheNextStar
     ASSERT_TRUE(db);
     startDesk(*db);
 
-    // Then the saved records win over the scenario's, row for row
+    // Then the saved records win over the scenario's, row for row, and the clearing stands
     EXPECT_EQ(CAllocationDump::bondAllocation(CHostStore::instance(), kBond), savedAllocation);
     const auto params = CHostStore::instance().typedRecords<CIBondTenderAllocParams>(kBond, RT_ALLOC_PARAMS);
     ASSERT_EQ(params.size(), 1u);
     EXPECT_DOUBLE_EQ(params[0]->marginalPrice, 99.80);
+    EXPECT_TRUE(CHostStore::instance().records(clearedBond, RT_ALLOC_PARAMS).empty());
     // And the scenario's read-only records are there as well
     EXPECT_FALSE(CHostStore::instance().records(kBond, RT_EXEC_EXTERNAL_REPORT).empty());
 }
 
-TEST_F(DeskDatabaseTest, shouldKeepAClearedAllocationClearedAcrossStarts)
-{
-    // Given a run that returned the bond to tender execution: the panel's clearing records
-    {
-        auto db = openOrFail();
-        ASSERT_TRUE(db);
-        startDesk(*db);
-        CHostStore::instance().setPersistence(db.get());
-        auto clearing = boost::make_shared<CIBondTenderAllocParams>();
-        clearing->bondCode = kBond;
-        clearing->marginalPrice = clearing->weightedMeanPrice = clearing->issuePrice = clearing->couponRate = 0.0;
-        CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_PARAMS, {clearing});
-        CHostStore::instance().setPersistence(nullptr);
-    }
-
-    // When the desk starts again with the sample, which has a result for the bond
-    auto db = openOrFail();
-    ASSERT_TRUE(db);
-    startDesk(*db);
-
-    // Then the bond has no bid parameters: the user's clearing stands
-    EXPECT_TRUE(CHostStore::instance().records(kBond, RT_ALLOC_PARAMS).empty());
-}
-
-TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReason)
+TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThemUntouched)
 {
     struct Case {
         const char* what;
@@ -238,10 +203,7 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReason)
     const std::vector<Case> cases{
         {"newer schema", [](const QDir& d) {
              const QString p = d.filePath(QStringLiteral("newer.sqlite"));
-             sqlite3* db = nullptr;
-             sqlite3_open(QFile::encodeName(p).constData(), &db);
-             sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
-             sqlite3_close(db);
+             execOn(p, "CREATE TABLE future (x); PRAGMA user_version = 2");
              return p;
          },
          QStringLiteral("schema version 2, written by a newer desk")},
@@ -266,22 +228,8 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReason)
         EXPECT_TRUE(error.startsWith(file + QStringLiteral(": "))) << error.toStdString();
         EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
     }
-}
-
-TEST_F(DeskDatabaseTest, shouldLeaveANewerFileUntouched)
-{
-    // Given a file of a newer desk
-    {
-        sqlite3* raw = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &raw);
-        sqlite3_exec(raw, "CREATE TABLE future (x); PRAGMA user_version = 7", nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
-    }
-    // When this desk tries to open it
-    QString error;
-    EXPECT_FALSE(CDeskDatabase::open(path, &error));
-    // Then its version and tables are as they were
-    FreshConnection check(path);
-    EXPECT_EQ(check.pragma("PRAGMA user_version"), QStringLiteral("7"));
-    EXPECT_EQ(check.pragma("SELECT COUNT(*) FROM sqlite_master WHERE name = 'records'"), QStringLiteral("0"));
+    // The newer desk's file keeps its version and tables
+    const QString newer = dir.filePath(QStringLiteral("newer.sqlite"));
+    EXPECT_EQ(readFresh(newer, QStringLiteral("PRAGMA user_version")), QStringLiteral("2"));
+    EXPECT_EQ(readFresh(newer, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'records'")), QStringLiteral("0"));
 }
