@@ -21,18 +21,8 @@ using namespace desk;
 
 namespace {
 
-// Opens the file as the desk does; writes the error to fd and returns 0 when refused.
-int openAndReport(const QString& path, int fd)
-{
-    QString error;
-    const bool opened = static_cast<bool>(CDeskDatabase::open(path, &error));
-    const QByteArray text = error.toUtf8();
-    ssize_t ignored = write(fd, text.constData(), static_cast<size_t>(text.size()));
-    (void)ignored;
-    return opened ? 1 : 0;
-}
-
-// The desk's answer for the file, as an unprivileged user; empty when it opened it.
+// The desk's answer for the file, as an unprivileged user: *refused is set when it did
+// not open it, and the text is its error.
 QString errorWithoutPrivileges(const QString& path, bool* refused)
 {
     int fds[2];
@@ -41,26 +31,26 @@ QString errorWithoutPrivileges(const QString& path, bool* refused)
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        if (geteuid() == 0) {
-            const passwd* nobody = getpwnam("nobody");
-            if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
-                _exit(3);
-        }
-        _exit(openAndReport(path, fds[1]));
+        const passwd* nobody = getpwnam("nobody");
+        if (geteuid() == 0 && (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+            _exit(3);
+        QString error;
+        const bool opened = static_cast<bool>(CDeskDatabase::open(path, &error));
+        const QByteArray text = error.toUtf8();
+        const bool written = write(fds[1], text.constData(), static_cast<size_t>(text.size())) == text.size();
+        _exit(opened ? 1 : written ? 0 : 4);
     }
     close(fds[1]);
     QByteArray text;
     char buffer[512];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
         text.append(buffer, static_cast<int>(n));
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     *refused = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 3)
-        return QStringLiteral("could not drop to the user nobody");
-    return QString::fromUtf8(text);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 3 ? QStringLiteral("could not drop to the user nobody")
+                                                         : QString::fromUtf8(text);
 }
 
 QByteArray contentsOf(const QString& path)
