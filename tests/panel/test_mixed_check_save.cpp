@@ -131,10 +131,7 @@ TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersPerTende
         // the position without grouping, although the user's format groups
         {TT_AMERICAN, underAllocate,
          "表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"},
-        {TT_DUTCH, [](MixedCheckTest& t) { t.info("3").winBidAmount = 0.5; },
-         "表三产品 P9实际分配合计与表二中该产品中标数量不一致,无法保存!"},
         {TT_MIXED, misbook, "表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"},
-        {TT_DUTCH, misbook, "表三承销商 UW1实际分配合计与表一中该承销商中标量合计不一致,无法保存!"},
     };
     CHostStore::instance().setSegmentedFormat(true);
     for (const auto& c : cases) {

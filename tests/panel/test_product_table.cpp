@@ -1,5 +1,4 @@
-// Table two as a widget: typing won volumes, the save check, the rebuilds from the
-// execution reports and the Qt adapter over it.
+// Table two as a widget: typing won volumes, the save check, locking and the Qt adapter.
 #include <QAbstractItemModelTester>
 #include <boost/make_shared.hpp>
 #include <cfloat>
@@ -25,17 +24,6 @@ boost::shared_ptr<CIBondTenderAllocProductInfo> saved(int productId, double pric
     return record;
 }
 
-boost::shared_ptr<CIBondTenderExecInternalReportInfo> report(int productId, std::map<std::string, double> bids,
-                                                             const std::string& bondCode = kBond)
-{
-    auto record = boost::make_shared<CIBondTenderExecInternalReportInfo>();
-    record->bondCode = bondCode;
-    record->tenderTarget = TTG_PRICE;
-    record->productId = productId;
-    record->bidDetails = std::move(bids);
-    return record;
-}
-
 class ProductTableTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -49,16 +37,6 @@ protected:
               double unit)
     {
         table.updateProductTableDatas(rows, 100.0, kBond, type, unit, TTG_PRICE);
-    }
-
-    // Rows as "product@position:bid/won".
-    std::vector<std::string> summary() const
-    {
-        std::vector<std::string> out;
-        for (const auto& row : table.getRowNum2ProductData())
-            out.push_back(std::to_string(row->info->productId) + "@" + row->getDisplayQString(3).toStdString() + ":"
-                          + row->getDisplayQString(5).toStdString() + "/" + row->getDisplayQString(6).toStdString());
-        return out;
     }
 
     testsupport::MessageBoxRecorder boxes;
@@ -108,31 +86,6 @@ TEST_F(ProductTableTest, shouldAcceptOnlyRowsWithinTheirBidAndATotalMatchingTabl
         QString message;
         EXPECT_EQ(table.check(c.tableOne, message), *c.message == '\0') << c.message;
         EXPECT_EQ(message, QString::fromUtf8(c.message));
-    }
-}
-
-TEST_F(ProductTableTest, shouldRebuildTheWonViewFromTheReportsWonBids)
-{
-    // Reports at marginal price 100: unreadable prices, no-value bids, a lost-only product,
-    // a null report and another bond's are left out.
-    const auto reports = [] {
-        return std::vector<boost::shared_ptr<CIBondTenderExecInternalReportInfo>>{
-            report(1, {{"100.5", 1.0}, {"100", 2.0}, {"99.5", 3.0}, {"abc", 4.0}, {"101", DBL_MAX}}),
-            report(2, {{"99", 5.0}}), nullptr, report(3, {{"100.2", 0.123456}}),
-            report(4, {{"100.2", 1.0}}, "240002")};
-    };
-    // Dutch: one row per report without a position; American: one row per won price, in
-    // price-text order ("100" before "100.5"); bids to 4 decimals, nothing won yet.
-    const struct { ETenderingType type; std::vector<std::string> rows; } cases[] = {
-        {TT_DUTCH, {"1@-:3.0000/0.0000", "3@-:0.1235/0.0000"}},
-        {TT_AMERICAN, {"1@100.0000:2.0000/0.0000", "1@100.5000:1.0000/0.0000", "3@100.2000:0.1235/0.0000"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        load({saved(9, 100.0, 1.0, 1.0)}, c.type, 0.1);
-        table.refreshWinBidAllocationProductTable(reports());
-        EXPECT_EQ(summary(), c.rows);
-        EXPECT_NE(openEditor(&table, "1", 6), nullptr);
     }
 }
 
