@@ -10,6 +10,7 @@
 
 #include "KZ/ColumnDelegates.h"
 #include "TC/TradeDockableWidget.h"
+#include "ttservice/BondTenderRecords.h"
 #include "framework_support.h"
 
 using namespace fwtest;
@@ -126,38 +127,29 @@ TEST_F(TableFixture, shouldRestoreWidthsOrderAndSortFromItsConfigurationAndRefus
 TEST(FrameworkDataTable, shouldApplyAConfigurationLoadedBeforeTheFirstRecordArrived)
 {
     // Given a data table configured before it has any column
-    struct CRecord : ttservice::IData {
-        double amount = 2.5;
-        std::string getKey() const override { return "K1"; }
-        int dataType() const override { return 30097; }
-        bool bsonValueFromObj(const ttservice::BSONObj&, bool, const ttservice::IData*) override { return false; }
-        ttservice::BSONObj bsonValueToObj() const override
-        {
-            ttservice::BSONObjBuilder builder;
-            builder.append("key", getKey()).append("amount", amount);
-            return builder.obj();
-        }
-    };
-    auto record = boost::make_shared<CRecord>();
-    TC::CHpfDataTable source(445, 30097, nullptr);
+    auto record = boost::make_shared<ttservice::CWinBidInfoDetail>();
+    record->bondCode = "B1";
+    record->rowKey = "1";
+    record->remark = "first";
+    TC::CHpfDataTable source(445, ttservice::RT_WIN_BID_DETAIL, nullptr);
     source.updateDataFixColor(record, QStringLiteral("clr_global_flat"), false);
     source.syncNow();
     source.setColumnWidth(1, 150);
-    TC::CHpfDataTable table(445, 30097, nullptr);
+    TC::CHpfDataTable table(445, ttservice::RT_WIN_BID_DETAIL, nullptr);
     ASSERT_TRUE(table.loadConfigStr(source.saveConfigStr()));
 
     // When the record arrives twice
     table.updateDataFixColor(record, QStringLiteral("clr_global_flat"), false);
-    record->amount = 3.0;
+    record->remark = "second";
     table.updateDataFixColor(record, QStringLiteral("clr_global_flat"), false);
     QCoreApplication::processEvents();
 
     // Then the columns are the record's fields, one row per key, with the loaded widths
     const QAbstractItemModel* qt = table.qtModel();
-    ASSERT_EQ(qt->columnCount(), 2);
-    EXPECT_EQ(qt->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("key"));
+    ASSERT_EQ(qt->columnCount(), static_cast<int>(record->bsonValueToObj().elements().size()));
+    EXPECT_EQ(qt->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("remark"));
     EXPECT_EQ(qt->rowCount(), 1);
-    EXPECT_EQ(qt->index(0, 1).data().toString(), QStringLiteral("3.0000"));
+    EXPECT_EQ(qt->index(0, 1).data().toString(), QStringLiteral("second"));
     EXPECT_EQ(table.view()->horizontalHeader()->sectionSize(1), 150);
 }
 

@@ -1,9 +1,13 @@
-// The host store: replace and clear semantics, recorded calls, persistence.
+// The host store and its services: replace and clear semantics, recorded calls,
+// persistence, and subscriptions to the changes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <mutex>
+#include <thread>
 
+#include "services/HostServices.h"
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
 
@@ -57,6 +61,32 @@ std::vector<std::string> keys(const IDataList& rows)
 }
 
 using Keys = std::vector<std::string>;
+
+// Collects delivered keys, counting those that came on the caller's thread.
+struct Deliveries {
+    std::mutex mutex;
+    Keys keys;
+    int onCallerThread = 0;
+    CAccountData::Callback callback()
+    {
+        const std::thread::id caller = std::this_thread::get_id();
+        return [this, caller](const IDataPtr& data) {
+            std::lock_guard<std::mutex> lock(mutex);
+            keys.push_back(data ? data->getKey() : "null");
+            onCallerThread += std::this_thread::get_id() == caller;
+        };
+    }
+};
+
+// Saves details of bond B1 as the panel does and waits until they were delivered.
+void saveDetails(const Keys& rowKeys)
+{
+    std::vector<boost::shared_ptr<CWinBidInfoDetail>> rows;
+    for (const std::string& key : rowKeys)
+        rows.push_back(detail("B1", key));
+    CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {1}, rows);
+    TraderCenter::instance()->waitForDeliveries();
+}
 
 class HostStoreTest : public ::testing::Test {
 protected:
@@ -137,4 +167,29 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     EXPECT_EQ(calls[1].kind, SHostCall::CommandStatus);
     EXPECT_EQ(calls[1].bondCode, "B1");
     EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
+}
+
+TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIsDropped)
+{
+    // Given subscriptions to all win-bid details and to one key
+    Deliveries all, one;
+    const auto accountData = TraderCenter::instance()->getDataCenter()->getAccountData("");
+    CSubscriptionPtr allHandle = accountData->subscribe(RT_WIN_BID_DETAIL, "", all.callback());
+    CSubscriptionPtr oneHandle = accountData->subscribe(RT_WIN_BID_DETAIL, "B1|2", one.callback());
+    ASSERT_TRUE(allHandle && oneHandle);
+
+    // When the panel saves details, they arrive on a thread that is not the caller's
+    saveDetails({"1", "2"});
+    EXPECT_EQ(all.keys, (Keys{"B1|1", "B1|2"}));
+    EXPECT_EQ(one.keys, Keys{"B1|2"});
+    EXPECT_EQ(all.onCallerThread + one.onCallerThread, 0);
+
+    // When a handle is dropped, nothing more reaches it (the removed detail still reaches the other)
+    oneHandle.reset();
+    saveDetails({"2"});
+    EXPECT_EQ(one.keys.size(), 1u);
+    EXPECT_EQ(all.keys, (Keys{"B1|1", "B1|2", "B1|1", "B1|2"}));
+    allHandle.reset();
+    saveDetails({"3"});
+    EXPECT_EQ(all.keys.size(), 4u);
 }
