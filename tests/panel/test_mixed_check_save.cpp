@@ -1,5 +1,4 @@
 // Validation of table three against tables one and two, and what it writes to the host.
-#include <functional>
 
 #include "test_mixed_support.h"
 
@@ -48,10 +47,7 @@ protected:
                         underWriterRow("UW1", 99.0, 1.0)};
     }
 
-public:
     TC::CAllocationMixedInfo& info(const char* key) { return *rowByKey(table, key)->info; }
-
-protected:
 
     // Checks against table one's total, leaving msg alone when it passes.
     bool check(ttservice::ETenderingType type, double tableOne = -1)
@@ -116,31 +112,25 @@ TEST_F(MixedCheckTest, shouldReportTheFirstIncompleteFieldOfTheFirstIncompleteRo
     }
 }
 
-TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersPerTenderingType)
+TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersWithItsPosition)
 {
-    const auto misbook = [](MixedCheckTest& t) { t.info("2").underWriter = "UW1"; };   // UW2's 1.0 to UW1
-    const auto underAllocate = [](MixedCheckTest& t) {
-        t.info("2").winBidAmount = 0.5;   // P12 2.5 instead of 3 ...
-        t.info("3").winBidAmount = 1.5;   // ... P9 mismatches as well, but P12's key sorts first
-    };
-    const struct {
-        ttservice::ETenderingType type;
-        std::function<void(MixedCheckTest&)> breakIt;
-        const char* message;
-    } cases[] = {
-        // the position without grouping, although the user's format groups
-        {TT_AMERICAN, underAllocate,
-         "表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"},
-        {TT_MIXED, misbook, "表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"},
-    };
+    // Given P12 allocated 2.5 instead of 3 and P9 1.5 instead of 1 (P12's key sorts first),
+    // and a user format that groups thousands
     CHostStore::instance().setSegmentedFormat(true);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        loadAgreeing(c.type);
-        c.breakIt(*this);
-        EXPECT_FALSE(check(c.type));
-        EXPECT_EQ(msg, QString::fromUtf8(c.message));
-    }
+    loadAgreeing(TT_AMERICAN);
+    info("2").winBidAmount = 0.5;
+    info("3").winBidAmount = 1.5;
+    // Then P12 and its position are named, without grouping
+    EXPECT_FALSE(check(TT_AMERICAN));
+    EXPECT_EQ(msg, QStringLiteral("表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"));
+
+    // Given a mixed tender whose products agree, but UW2's 1.0 is booked to UW1
+    loadAgreeing(TT_MIXED);
+    info("2").underWriter = "UW1";
+    // Then UW1 and its position are named
+    EXPECT_FALSE(check(TT_MIXED));
+    EXPECT_EQ(msg,
+              QStringLiteral("表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"));
 }
 
 TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThousandths)

@@ -62,8 +62,9 @@ TEST_F(PanelShellTest, shouldDispatchButtonClicksAndParameterEventsAlike)
             boxes.expect(row.box.isEmpty() ? 0 : 1);
             EXPECT_TRUE(p.panel->deliver(eventId, row.sender));
             ASSERT_EQ(boxes.boxes().size(), before + (row.box.isEmpty() ? 0 : 1));
-            if (!row.box.isEmpty())
+            if (!row.box.isEmpty()) {
                 EXPECT_EQ(boxes.boxes().back().text, row.box);
+            }
         }
     }
     EXPECT_TRUE(updateCalls().empty());
