@@ -86,23 +86,18 @@ protected:
     }
     void TearDown() override { testsupport::resetHost(); }
 
-    std::unique_ptr<CDeskDatabase> openOrFail()
-    {
-        QString error;
-        std::unique_ptr<CDeskDatabase> db = CDeskDatabase::open(path, &error);
-        EXPECT_TRUE(db) << error.toStdString();
-        return db;
-    }
-
-    // A desk start: the sample, then what the file holds.
-    void startDesk(CDeskDatabase& db)
+    // A desk start on the file: the sample, then what the file holds; the store then saves into the file.
+    std::unique_ptr<CDeskDatabase> startDesk()
     {
         testsupport::resetHost();
         CScenario sample;
         QString error;
-        ASSERT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
+        std::unique_ptr<CDeskDatabase> db = CDeskDatabase::open(path, &error);
+        EXPECT_TRUE(db && CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
         sample.applyTo(CHostStore::instance());
-        ASSERT_TRUE(db.loadInto(CHostStore::instance(), &error)) << error.toStdString();
+        EXPECT_TRUE(db && db->loadInto(CHostStore::instance(), &error)) << error.toStdString();
+        CHostStore::instance().setPersistence(db.get());
+        return db;
     }
 
     QTemporaryDir dir;
@@ -114,9 +109,7 @@ protected:
 TEST_F(DeskDatabaseTest, shouldHaveEachUpdateOnDiskWhenTheCallReturns)
 {
     // Given a desk database attached to the store, in WAL mode with full syncs
-    auto db = openOrFail();
-    ASSERT_TRUE(db);
-    CHostStore::instance().setPersistence(db.get());
+    const auto db = startDesk();
     EXPECT_EQ(readFresh(path, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("wal"));
 
     // When the panel saves underwriter rows, then account rows, then fewer underwriter rows
@@ -129,22 +122,19 @@ TEST_F(DeskDatabaseTest, shouldHaveEachUpdateOnDiskWhenTheCallReturns)
     EXPECT_EQ(rowCount(path, RT_WIN_BID_DETAIL), QStringLiteral("2"));
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
     EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("1"));
-    CHostStore::instance().setPersistence(nullptr);
 }
 
 TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
 {
     // Given a database whose records table another program dropped behind the desk's back
-    auto db = openOrFail();
+    const auto db = startDesk();
     ASSERT_TRUE(db);
     QStringList failures;
     db->setFailureHandler([&failures](const QString& message) { failures << message; });
-    CHostStore::instance().setPersistence(db.get());
     execOn(path, "DROP TABLE records");
 
     // When the panel saves underwriter rows
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
-    CHostStore::instance().setPersistence(nullptr);
 
     // Then the failure is reported with the file, and the transaction left nothing behind
     ASSERT_EQ(failures.size(), 1);
@@ -159,10 +149,7 @@ TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedAndClearedOverTheScenarioOnT
     const std::string clearedBond = "260011.IB";
     QJsonObject savedAllocation;
     {
-        auto db = openOrFail();
-        ASSERT_TRUE(db);
-        startDesk(*db);
-        CHostStore::instance().setPersistence(db.get());
+        const auto db = startDesk();
         auto params = boost::make_shared<CIBondTenderAllocParams>();
         params->bondCode = kBond;
         params->marginalPrice = 99.80;
@@ -175,13 +162,10 @@ TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedAndClearedOverTheScenarioOnT
         clearing->marginalPrice = clearing->weightedMeanPrice = clearing->issuePrice = clearing->couponRate = 0.0;
         CTradeClient::instance()->updateBondTenderDatas_async(clearedBond, RT_ALLOC_PARAMS, {clearing});
         savedAllocation = CAllocationDump::bondAllocation(CHostStore::instance(), kBond);
-        CHostStore::instance().setPersistence(nullptr);
     }
 
     // When the desk starts again on the same file
-    auto db = openOrFail();
-    ASSERT_TRUE(db);
-    startDesk(*db);
+    const auto db = startDesk();
 
     // Then the saved records win over the scenario's, row for row, and the clearing stands
     EXPECT_EQ(CAllocationDump::bondAllocation(CHostStore::instance(), kBond), savedAllocation);
