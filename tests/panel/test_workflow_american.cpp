@@ -1,6 +1,6 @@
 // End to end through the panel: an American price tender with stored bid parameters,
-// positions off the marginal price kept in full by the fair distribution, and table
-// three checked per product and position.
+// positions off the marginal price kept in full by the fair distribution, each position
+// saved with its own price and purchase type.
 
 #include <QSignalSpy>
 
@@ -64,22 +64,4 @@ TEST_F(AmericanWorkflowTest, shouldKeepOffMarginalBidsAndSaveEachPosition)
     EXPECT_EQ(underWriters[1]->tenderingType, TT_AMERICAN);
     EXPECT_DOUBLE_EQ(underWriters[1]->winBidPrice, 99.50);
     EXPECT_DOUBLE_EQ(underWriters[1]->winAmount, 3.0);
-}
-
-TEST_F(AmericanWorkflowTest, shouldNameProductAndPositionWhenTableThreeDiffersFromTableTwo)
-{
-    // Given table three with the right total but fund two given 2.0 instead of 1.5 at 99.50
-    PanelUnderTest p;
-    allocateAmericanTender(p);
-    typeInto(p.three(), "2", 7, "1");
-    typeInto(p.three(), "3", 7, "2");
-    CHostStore::instance().clearCalls();
-
-    // When the user saves, then the product and its position are named, with four decimals
-    boxes.expect();
-    click(p.saveButton());
-    EXPECT_EQ(boxes.texts(),
-              QStringList{QStringLiteral(
-                  "表三产品 成长二号 标位 99.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!")});
-    EXPECT_TRUE(updateCalls().empty());
 }
