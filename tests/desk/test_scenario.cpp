@@ -31,14 +31,6 @@ const char* const kValidScenario = R"({
   "productReports": [{"bondCode": "B1", "productId": 7, "bidDetails": {"2.50": 3.0}}]
 })";
 
-QString parseError(const QByteArray& json)
-{
-    CScenario scenario;
-    QString error;
-    EXPECT_FALSE(CScenario::parse(json, QStringLiteral("case.json"), &scenario, &error)) << json.toStdString();
-    return error;
-}
-
 QByteArray replaced(const char* from, const char* to)
 {
     QByteArray json(kValidScenario);
@@ -172,7 +164,9 @@ TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString error = parseError(c.json);
+        CScenario scenario;
+        QString error;
+        EXPECT_FALSE(CScenario::parse(c.json, QStringLiteral("case.json"), &scenario, &error));
         EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
     }
 }
