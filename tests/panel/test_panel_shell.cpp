@@ -2,6 +2,7 @@
 // trade type, and the win-bid subscription drained once per timer tick.
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "panel_workflow_support.h"
@@ -185,32 +186,26 @@ TEST_F(PanelShellTest, shouldUpdateEachChangedKeyOnceAtTheNextTickWhileThreadsDe
     PanelUnderTest p;
     TC::CHpfDataTable* table = p.panel->winBidDetailDataTable();
 
-    // When four threads deliver the same and different keys many times while the UI ticks
-    std::atomic<bool> go{false};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            while (!go.load()) std::this_thread::yield();
-            for (int i = 0; i < 500; ++i)
-                p.panel->onPositionStat(details[static_cast<size_t>((i + t) % 4)]);
-        });
-    }
-    go = true;
-    for (int tick = 0; tick < 50; ++tick)
-        p.panel->onTimer(TC::TUF_NORMAL);
-    for (auto& t : threads) t.join();
+    // Four threads deliver every key many times while something else runs in the UI thread
+    const auto deliverFromThreads = [&](const std::function<void()>& meanwhile) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&] {
+                for (int i = 0; i < 200; ++i)
+                    for (const auto& d : details) p.panel->onPositionStat(d);
+            });
+        }
+        meanwhile();
+        for (auto& t : threads) t.join();
+    };
+
+    // When they deliver while the UI ticks, and then between two ticks
+    deliverFromThreads([&] {
+        for (int tick = 0; tick < 50; ++tick) p.panel->onTimer(TC::TUF_NORMAL);
+    });
     p.panel->onTimer(TC::TUF_NORMAL);
     const int drained = table->updateCount();
-
-    // And deliver every key many times between two ticks
-    threads.clear();
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 200; ++i)
-                for (const auto& d : details) p.panel->onPositionStat(d);
-        });
-    }
-    for (auto& t : threads) t.join();
+    deliverFromThreads([] {});
     EXPECT_EQ(table->updateCount(), drained);   // the data thread never touches the table
 
     // Then the next tick updates each key of the user's funds exactly once, the other fund never
