@@ -97,7 +97,7 @@ protected:
 
 } // namespace
 
-TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerType)
+TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerTypeAndCommitEachUpdate)
 {
     struct Case { const char* name; int typeId; IDataList first, second; size_t expectedRows; };
     const Case cases[] = {
@@ -116,12 +116,16 @@ TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerType)
         SCOPED_TRACE(c.name);
         store.reset();
         store.putRecords("B2", c.typeId, c.first);   // another bond is never touched
+        RecordingPersistence persistence;
+        store.setPersistence(&persistence);
 
         store.applyBondTenderDatas("B1", c.typeId, c.first);
         store.applyBondTenderDatas("B1", c.typeId, c.second);
 
         const IDataList rows = store.records("B1", c.typeId);
         EXPECT_EQ(rows.size(), c.expectedRows);
+        ASSERT_EQ(persistence.commits.size(), 2u);   // one commit per update
+        EXPECT_EQ(persistence.commits[1].first.at(0).rows.size(), c.expectedRows);
         EXPECT_EQ(std::count(rows.begin(), rows.end(), nullptr), 0);
         EXPECT_EQ(store.records("B2", c.typeId).size(), c.first.size());
     }
