@@ -33,8 +33,8 @@ void loadSeededTender(PanelUnderTest& p)
     ASSERT_EQ(threeRows(p).size(), 4u);
     typeInto(p.three(), "3", 1, "银行间");
     typeInto(p.three(), "3", 8, "IB001");
-    typeInto(p.three(), "2", 7, "1");
     typeInto(p.three(), "3", 7, "0.5");
+    typeInto(p.three(), "2", 7, "1");
 }
 
 } // namespace
