@@ -3,6 +3,7 @@
 10x the data (L / M), table three against stock Qt, and the goals each figure must meet."""
 import json
 import sys
+import unicodedata
 
 MEASURES = [  # benchmark, caption, goal at L in ms (None: none)
     ("BM_LoadStoredAllocation", "1  load, stored allocation", None),
@@ -34,11 +35,20 @@ def medians(path):
     return out
 
 
+def width(cell):
+    """Columns a cell takes in a terminal: CJK characters take two."""
+    return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in cell)
+
+
+def pad(cell, columns):
+    return cell + " " * (columns - width(cell))
+
+
 def text(ms):
     if ms is None:
         return "-"
-    if ms < 0.01:
-        return "%.1f ns" % (ms * 1e6)
+    if ms < 0.001:
+        return "%.0f ns" % (ms * 1e6)
     if ms < 1:
         return "%.1f us" % (ms * 1e3)
     return "%.2f ms" % ms
@@ -68,9 +78,9 @@ def main():
         misses.extend(caption.strip() + ": " + n for n in notes)
         goal = "MISS " + "; ".join(notes) if notes else "ok"
         rows.append((caption, text(s), text(mm), text(l), "%.1f" % growth if growth else "-", ratio, goal))
-    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    widths = [max(width(r[i]) for r in rows) for i in range(len(rows[0]))]
     for i, r in enumerate(rows):
-        print("| " + " | ".join(c.ljust(widths[k]) for k, c in enumerate(r)) + " |")
+        print("| " + " | ".join(pad(c, widths[k]) for k, c in enumerate(r)) + " |")
         if i == 0:
             print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
     print()
