@@ -876,20 +876,25 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 // ---------------------------------------------------------------------------
 // host storage
 
-void CPanelBondAllocationMixedTable::getProductCommandIdVec(int productId, QVector<int>& ids) const
+std::unordered_map<int, std::vector<int>> CPanelBondAllocationMixedTable::getCommandIdsByProduct() const
 {
+    std::unordered_map<int, std::vector<int>> ids;
     for (const STenderCommandParam& entry : CPanelBondTenderAllocationHelper::getTenderCommandParams()) {
-        const int commandId = entry.command->commandId;
-        if (entry.param->bondCode == bondCode && entry.command->productId == productId && !ids.contains(commandId))
-            ids.append(commandId);
+        if (entry.param->bondCode == bondCode)
+            ids[entry.command->productId].push_back(entry.command->commandId);
     }
+    return ids;
 }
 
 void CPanelBondAllocationMixedTable::placeMixedTableDatas()
 {
     if (!model)
         return;
+    // The commands are read once per save, not once per row: a large tender has as many
+    // commands as rows, and reading them all per row made a save quadratic.
+    const std::unordered_map<int, std::vector<int>> commandIdsByProduct = getCommandIdsByProduct();
     QVector<int> ids;
+    QSet<int> idsTaken;
     WinBidDetails records;
     int fixedCount = 0;
     const std::string tradingDay =
@@ -927,7 +932,15 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
-        getProductCommandIdVec(detail->productId, ids);
+        const auto commandIds = commandIdsByProduct.find(detail->productId);
+        if (commandIds != commandIdsByProduct.end()) {
+            for (const int commandId : commandIds->second) {
+                if (!idsTaken.contains(commandId)) {
+                    idsTaken.insert(commandId);
+                    ids.append(commandId);
+                }
+            }
+        }
         records.push_back(detail);
     }
     ttservice::CTradeClient::instance()->updateTenderCmds_async(

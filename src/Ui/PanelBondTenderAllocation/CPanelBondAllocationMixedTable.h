@@ -6,6 +6,7 @@
 #include <QVector>
 #include <boost/shared_ptr.hpp>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "CAllocationMixedData.h"
@@ -96,7 +97,8 @@ private:
     void createUi();
     void applyChoice(const QString& key, int column, const QString& text);
     int groupOfRow(int rowNumber) const;   // group number, 0 when no stored row has that number
-    void getProductCommandIdVec(int productId, QVector<int>& ids) const;
+    // This bond's tender command ids by product, in the host's order.
+    std::unordered_map<int, std::vector<int>> getCommandIdsByProduct() const;
     void showRowInDelegates(const CAllocationMixedData& row, bool winVolumeVisible, int flag);
     void setStoredTotals();
 
