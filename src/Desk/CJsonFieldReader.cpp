@@ -25,14 +25,14 @@ QString CJsonFieldReader::typeName(const QJsonValue& value)
 {
     switch (value.type()) {
     case QJsonValue::Null: return QStringLiteral("null");
-    case QJsonValue::Bool: return QStringLiteral("a boolean");
-    case QJsonValue::Double: return QStringLiteral("a number");
-    case QJsonValue::String: return QStringLiteral("a string");
-    case QJsonValue::Array: return QStringLiteral("an array");
-    case QJsonValue::Object: return QStringLiteral("an object");
+    case QJsonValue::Bool: return QStringLiteral("布尔值");
+    case QJsonValue::Double: return QStringLiteral("数字");
+    case QJsonValue::String: return QStringLiteral("文本");
+    case QJsonValue::Array: return QStringLiteral("数组");
+    case QJsonValue::Object: return QStringLiteral("对象");
     case QJsonValue::Undefined: break;
     }
-    return QStringLiteral("nothing");
+    return QStringLiteral("空");
 }
 
 bool CJsonFieldReader::fail(const QString& key, const QString& message)
@@ -47,7 +47,7 @@ bool CJsonFieldReader::fetch(const QString& key, bool required, QJsonValue* valu
     const auto it = obj_.constFind(key);
     if (it == obj_.constEnd()) {
         if (required)
-            return fail(key, QStringLiteral("missing"));
+            return fail(key, QStringLiteral("缺少字段"));
         *value = QJsonValue(QJsonValue::Undefined);
         return true;
     }
@@ -57,7 +57,7 @@ bool CJsonFieldReader::fetch(const QString& key, bool required, QJsonValue* valu
 
 bool CJsonFieldReader::wrongType(const QString& key, const char* expected, const QJsonValue& found)
 {
-    return fail(key, QStringLiteral("expected %1, found %2").arg(QLatin1String(expected), typeName(found)));
+    return fail(key, QStringLiteral("类型错误：应为%1，实际为%2").arg(QString::fromUtf8(expected), typeName(found)));
 }
 
 bool CJsonFieldReader::text(const QString& key, std::string* out, bool required)
@@ -68,7 +68,7 @@ bool CJsonFieldReader::text(const QString& key, std::string* out, bool required)
     if (value.isUndefined())
         return true;
     if (!value.isString())
-        return wrongType(key, "a string", value);
+        return wrongType(key, "文本", value);
     *out = value.toString().toStdString();
     return true;
 }
@@ -78,7 +78,7 @@ bool CJsonFieldReader::nonEmptyText(const QString& key, std::string* out)
     if (!text(key, out))
         return false;
     if (out->empty())
-        return fail(key, QStringLiteral("must not be empty"));
+        return fail(key, QStringLiteral("不能为空"));
     return true;
 }
 
@@ -90,7 +90,7 @@ bool CJsonFieldReader::number(const QString& key, double* out, bool required)
     if (value.isUndefined())
         return true;
     if (!value.isDouble())
-        return wrongType(key, "a number", value);
+        return wrongType(key, "数字", value);
     *out = value.toDouble();
     return true;
 }
@@ -103,10 +103,10 @@ bool CJsonFieldReader::integer(const QString& key, int* out, bool required)
     if (value.isUndefined())
         return true;
     if (!value.isDouble())
-        return wrongType(key, "an integer", value);
+        return wrongType(key, "整数", value);
     const double d = value.toDouble();
     if (d != std::floor(d) || d < std::numeric_limits<int>::min() || d >= std::numeric_limits<int>::max())
-        return fail(key, QStringLiteral("expected an integer below 2147483647"));
+        return fail(key, QStringLiteral("应为小于 2147483647 的整数"));
     *out = static_cast<int>(d);
     return true;
 }
@@ -119,7 +119,7 @@ bool CJsonFieldReader::boolean(const QString& key, bool* out, bool required)
     if (value.isUndefined())
         return true;
     if (!value.isBool())
-        return wrongType(key, "true or false", value);
+        return wrongType(key, "true 或 false", value);
     *out = value.toBool();
     return true;
 }
@@ -132,7 +132,7 @@ bool CJsonFieldReader::array(const QString& key, QJsonArray* out, bool required)
     if (value.isUndefined())
         return true;
     if (!value.isArray())
-        return wrongType(key, "an array", value);
+        return wrongType(key, "数组", value);
     *out = value.toArray();
     return true;
 }
@@ -145,7 +145,7 @@ bool CJsonFieldReader::object(const QString& key, QJsonObject* out, bool require
     if (value.isUndefined())
         return true;
     if (!value.isObject())
-        return wrongType(key, "an object", value);
+        return wrongType(key, "对象", value);
     *out = value.toObject();
     return true;
 }

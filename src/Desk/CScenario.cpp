@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,6 +34,41 @@ QString lineAndColumn(const QByteArray& text, int offset)
     const int line = text.left(lineStart).count('\n') + 1;
     const int column = QString::fromUtf8(text.mid(lineStart, offset - lineStart)).size() + 1;
     return QStringLiteral("%1:%2").arg(line).arg(column);
+}
+
+// What is wrong with malformed JSON, in the user's words.
+QString syntaxProblem(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject: return QStringLiteral("对象没有结束（缺少 } 或逗号）");
+    case QJsonParseError::MissingNameSeparator: return QStringLiteral("字段名后缺少冒号");
+    case QJsonParseError::UnterminatedArray: return QStringLiteral("数组没有结束（缺少 ] 或逗号）");
+    case QJsonParseError::MissingValueSeparator: return QStringLiteral("值之间缺少逗号");
+    case QJsonParseError::IllegalValue: return QStringLiteral("无法识别的值");
+    case QJsonParseError::TerminationByNumber: return QStringLiteral("文件在数字处意外结束");
+    case QJsonParseError::IllegalNumber: return QStringLiteral("数字写法错误");
+    case QJsonParseError::IllegalEscapeSequence: return QStringLiteral("文本中有非法的转义符");
+    case QJsonParseError::IllegalUTF8String: return QStringLiteral("文本不是有效的 UTF-8 编码");
+    case QJsonParseError::UnterminatedString: return QStringLiteral("文本没有结束（缺少引号）");
+    case QJsonParseError::MissingObject: return QStringLiteral("此处应为对象");
+    case QJsonParseError::DeepNesting: return QStringLiteral("嵌套层次过深");
+    case QJsonParseError::DocumentTooLarge: return QStringLiteral("文件过大");
+    case QJsonParseError::GarbageAtEnd: return QStringLiteral("文件末尾有多余内容");
+    case QJsonParseError::NoError: break;
+    }
+    return QStringLiteral("无法解析");
+}
+
+QString whyUnreadable(const QString& path, const QFile& file)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("文件不存在");
+    if (info.isDir())
+        return QStringLiteral("这是一个文件夹，不是文件");
+    if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
+        return QStringLiteral("没有读取权限");
+    return file.errorString();
 }
 
 bool isKnownAccountType(int type)
@@ -71,7 +107,7 @@ private:
         for (int i = 0; i < items.size(); ++i) {
             const QString path = CJsonFieldReader::elementPath(arrayPath, i);
             if (!items.at(i).isObject()) {
-                *error_ = path + QStringLiteral(": expected an object, found ") + CJsonFieldReader::typeName(items.at(i));
+                *error_ = path + QStringLiteral(": 类型错误：应为对象，实际为") + CJsonFieldReader::typeName(items.at(i));
                 return false;
             }
             CJsonFieldReader reader(items.at(i).toObject(), path, error_);
@@ -86,7 +122,7 @@ private:
         if (!forEachObject(root, QStringLiteral("bonds"), true, &CScenarioParser::parseBond))
             return false;
         if (out_->bonds_.empty())
-            return root.fail(QStringLiteral("bonds"), QStringLiteral("a scenario needs at least one bond"));
+            return root.fail(QStringLiteral("bonds"), QStringLiteral("场景至少需要一只债券"));
         return true;
     }
 
@@ -101,16 +137,16 @@ private:
             || !r.boolean(QStringLiteral("settled"), &bond.settled, false))
             return false;
         if (bondIndex_.count(bond.code))
-            return r.fail(QStringLiteral("code"), QStringLiteral("bond %1 appears twice").arg(QString::fromStdString(bond.code)));
+            return r.fail(QStringLiteral("code"), QStringLiteral("债券 %1 重复出现").arg(QString::fromStdString(bond.code)));
         if (!(bond.basicTenderUnit > 0.0))
-            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("must be greater than 0"));
+            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("基本投标单位必须大于 0"));
         if (target == "price")
             bond.target = ttservice::TTG_PRICE;
         else if (target == "rate")
             bond.target = ttservice::TTG_RATE;
         else
             return r.fail(QStringLiteral("tenderTarget"),
-                          QStringLiteral("unknown tender target \"%1\" (expected price or rate)").arg(QString::fromStdString(target)));
+                          QStringLiteral("未知的招标标的 \"%1\"（应为 price 或 rate）").arg(QString::fromStdString(target)));
         if (method == "dutch")
             bond.tenderingType = ttservice::TT_DUTCH;
         else if (method == "american")
@@ -119,11 +155,11 @@ private:
             bond.tenderingType = ttservice::TT_MIXED;
         else
             return r.fail(QStringLiteral("tenderingMethod"),
-                          QStringLiteral("unknown tendering method \"%1\" (expected dutch, american or mixed)")
+                          QStringLiteral("未知的招标方式 \"%1\"（应为 dutch、american 或 mixed）")
                               .arg(QString::fromStdString(method)));
         if (!bond.lockDate.empty()
             && !QDate::fromString(QString::fromStdString(bond.lockDate), QStringLiteral("yyyyMMdd")).isValid())
-            return r.fail(QStringLiteral("lockDate"), QStringLiteral("expected a date written yyyyMMdd"));
+            return r.fail(QStringLiteral("lockDate"), QStringLiteral("日期格式错误：应写作 yyyyMMdd，如 20261230"));
         if (!parseResult(r, &bond))
             return false;
         bondIndex_[bond.code] = out_->bonds_.size();
@@ -145,11 +181,11 @@ private:
             || !r.number(QStringLiteral("couponRate"), &bond->couponRate, false))
             return false;
         if (bond->marginalPrice < 0.0)
-            return r.fail(QStringLiteral("marginalPrice"), QStringLiteral("must not be negative (0 marks a lost tender)"));
+            return r.fail(QStringLiteral("marginalPrice"), QStringLiteral("边际价格不能为负数（0 表示未中标）"));
         if (bond->weightedMeanPrice < 0.0)
-            return r.fail(QStringLiteral("weightedMeanPrice"), QStringLiteral("must not be negative"));
+            return r.fail(QStringLiteral("weightedMeanPrice"), QStringLiteral("加权平均价格不能为负数"));
         if (bond->couponRate < 0.0)
-            return r.fail(QStringLiteral("couponRate"), QStringLiteral("must not be negative"));
+            return r.fail(QStringLiteral("couponRate"), QStringLiteral("票面利率不能为负数"));
         return true;
     }
 
@@ -163,11 +199,11 @@ private:
             const QString path = CJsonFieldReader::elementPath(arrayPath, i);
             const std::string name = items.at(i).toString().toStdString();
             if (!items.at(i).isString() || name.empty()) {
-                *error_ = path + QStringLiteral(": expected an underwriter's name");
+                *error_ = path + QStringLiteral(": 应为承销商名称（非空文本）");
                 return false;
             }
             if (!underwriters_.insert(name).second) {
-                *error_ = path + QStringLiteral(": underwriter %1 appears twice").arg(QString::fromStdString(name));
+                *error_ = path + QStringLiteral(": 承销商 %1 重复出现").arg(QString::fromStdString(name));
                 return false;
             }
             out_->underwriters_.push_back(name);
@@ -186,9 +222,9 @@ private:
         if (!r.integer(QStringLiteral("id"), &product.id) || !r.nonEmptyText(QStringLiteral("name"), &product.name))
             return false;
         if (product.id <= 0)
-            return r.fail(QStringLiteral("id"), QStringLiteral("must be greater than 0"));
+            return r.fail(QStringLiteral("id"), QStringLiteral("产品编号必须大于 0"));
         if (!productIds_.insert(product.id).second)
-            return r.fail(QStringLiteral("id"), QStringLiteral("product %1 appears twice").arg(product.id));
+            return r.fail(QStringLiteral("id"), QStringLiteral("产品 %1 重复出现").arg(product.id));
         current_ = &product;
         const bool ok = forEachObject(r, QStringLiteral("accounts"), true, &CScenarioParser::parseAccount);
         current_ = nullptr;
@@ -205,7 +241,7 @@ private:
             return false;
         if (!isKnownAccountType(account.type))
             return r.fail(QStringLiteral("type"),
-                          QStringLiteral("unknown account type %1 (expected 2 for an exchange account or 15002 for an interbank account)")
+                          QStringLiteral("未知的账户类型 %1（应为 2 交易所账户或 15002 银行间账户）")
                               .arg(account.type));
         current_->accounts.push_back(account);
         return true;
@@ -224,7 +260,7 @@ private:
             || !r.object(QStringLiteral("btdparam"), &param))
             return false;
         if (!commandIds_.insert(command.commandId).second)
-            return r.fail(QStringLiteral("commandId"), QStringLiteral("command %1 appears twice").arg(command.commandId));
+            return r.fail(QStringLiteral("commandId"), QStringLiteral("指令 %1 重复出现").arg(command.commandId));
         if (!checkProduct(r, QStringLiteral("productId"), command.productId))
             return false;
         CJsonFieldReader p(param, r.pathOf(QStringLiteral("btdparam")), error_);
@@ -234,7 +270,7 @@ private:
             return false;
         if (command.purchaseType != ttservice::TPT_PRIMARY && command.purchaseType != ttservice::TPT_SECONDARY)
             return p.fail(QStringLiteral("purchaseType"),
-                          QStringLiteral("expected 1 (一级分销) or 2 (二级上市), found %1").arg(command.purchaseType));
+                          QStringLiteral("应为 1（一级分销）或 2（二级上市），实际为 %1").arg(command.purchaseType));
         out_->commands_.push_back(command);
         return true;
     }
@@ -254,11 +290,11 @@ private:
             return false;
         if (!underwriters_.count(report.underwriter))
             return r.fail(QStringLiteral("underwriter"),
-                          QStringLiteral("%1 is not among the underwriters").arg(QString::fromStdString(report.underwriter)));
+                          QStringLiteral("%1 不在承销商列表（underwriters）中").arg(QString::fromStdString(report.underwriter)));
         if (!(report.tenderPrice > 0.0))
-            return r.fail(QStringLiteral("tenderPrice"), QStringLiteral("must be greater than 0"));
+            return r.fail(QStringLiteral("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
         if (!(report.bidAmount > 0.0))
-            return r.fail(QStringLiteral("bidAmount"), QStringLiteral("must be greater than 0"));
+            return r.fail(QStringLiteral("bidAmount"), QStringLiteral("投标量必须大于 0"));
         out_->underwriterReports_.push_back(report);
         return true;
     }
@@ -277,18 +313,18 @@ private:
             || !r.object(QStringLiteral("bidDetails"), &details))
             return false;
         if (details.isEmpty())
-            return r.fail(QStringLiteral("bidDetails"), QStringLiteral("expected at least one price with its volume"));
+            return r.fail(QStringLiteral("bidDetails"), QStringLiteral("至少需要一个标位及其投标量"));
         CJsonFieldReader d(details, r.pathOf(QStringLiteral("bidDetails")), error_);
         for (auto it = details.constBegin(); it != details.constEnd(); ++it) {
             bool isPrice = false;
             const double price = KZ::parseDouble(it.key().toStdString(), &isPrice);
             if (!isPrice || !(price > 0.0))
-                return d.fail(it.key(), QStringLiteral("the tender position must be a number greater than 0"));
+                return d.fail(it.key(), QStringLiteral("标位必须是大于 0 的数字"));
             double volume = 0.0;
             if (!d.number(it.key(), &volume))
                 return false;
             if (volume < 0.0)
-                return d.fail(it.key(), QStringLiteral("the bid volume must not be negative"));
+                return d.fail(it.key(), QStringLiteral("投标量不能为负数"));
             report.bidDetails[it.key().toStdString()] = volume;
         }
         out_->productReports_.push_back(report);
@@ -314,14 +350,14 @@ private:
     {
         if (bondIndex_.count(code))
             return true;
-        return r.fail(key, QStringLiteral("unknown bond %1 (not among bonds)").arg(QString::fromStdString(code)));
+        return r.fail(key, QStringLiteral("未知的债券 %1（不在 bonds 中）").arg(QString::fromStdString(code)));
     }
 
     bool checkProduct(CJsonFieldReader& r, const QString& key, int productId)
     {
         if (productIds_.count(productId))
             return true;
-        return r.fail(key, QStringLiteral("unknown product %1 (not among products)").arg(productId));
+        return r.fail(key, QStringLiteral("未知的产品 %1（不在 products 中）").arg(productId));
     }
 
     CScenario* out_;                       // not owned
@@ -338,12 +374,12 @@ bool CScenario::parse(const QByteArray& json, const QString& source, CScenario* 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        *error = QStringLiteral("%1:%2: malformed JSON: %3")
-                     .arg(source, lineAndColumn(json, parseError.offset), parseError.errorString());
+        *error = QStringLiteral("%1:%2: JSON 格式错误：%3")
+                     .arg(source, lineAndColumn(json, parseError.offset), syntaxProblem(parseError.error));
         return false;
     }
     if (!document.isObject()) {
-        *error = source + QStringLiteral(": expected a JSON object at the top");
+        *error = source + QStringLiteral(": 顶层应为 JSON 对象");
         return false;
     }
     CScenario scenario;
@@ -362,8 +398,8 @@ bool CScenario::loadFile(const QString& path, CScenario* out, QString* error)
     if (path.startsWith(QLatin1Char(':')))
         registerDeskResources();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + QStringLiteral(": cannot read the scenario: ") + file.errorString();
+    if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir()) {
+        *error = path + QStringLiteral(": 无法读取场景文件：") + whyUnreadable(path, file);
         return false;
     }
     return parse(file.readAll(), path, out, error);
