@@ -31,9 +31,33 @@ struct SConnectionGuard {
     sqlite3* release() { sqlite3* d = db; db = nullptr; return d; }
 };
 
+const char* const kReadOnly = "数据库为只读，无法保存（请检查文件及所在文件夹的写权限）";
+
+bool isReadOnly(sqlite3* db)
+{
+    return db && (sqlite3_errcode(db) & 0xff) == SQLITE_READONLY;
+}
+
+// The reason of the connection's last failure in the user's words; SQLite's own text
+// only for the rare kinds a user cannot act on anyway.
 QString sqliteMessage(sqlite3* db)
 {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    if (!db)
+        return QStringLiteral("内存不足");
+    switch (sqlite3_errcode(db) & 0xff) {
+    case SQLITE_READONLY: return QStringLiteral("数据库为只读");
+    case SQLITE_NOTADB: return QStringLiteral("这不是数据库文件");
+    case SQLITE_CORRUPT: return QStringLiteral("数据库文件已损坏");
+    case SQLITE_CANTOPEN: return QStringLiteral("无法打开文件（文件夹不存在或没有权限）");
+    case SQLITE_PERM: return QStringLiteral("没有访问权限");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("数据库正被另一个程序使用");
+    case SQLITE_FULL: return QStringLiteral("磁盘已满");
+    case SQLITE_IOERR: return QStringLiteral("读写磁盘出错");
+    case SQLITE_NOMEM: return QStringLiteral("内存不足");
+    default: break;
+    }
+    return QStringLiteral("数据库出错（SQLite：%1）").arg(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 // Runs a one-row query; false when it fails.
@@ -77,49 +101,51 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
         *error = QStringLiteral("%1: %2").arg(path, what);
         return std::unique_ptr<CDeskDatabase>();
     };
+    // A file or folder without the right to write fails at different steps; it is one reason.
+    const auto failWith = [&](sqlite3* db, const QString& what) {
+        return fail(isReadOnly(db) ? QString::fromUtf8(kReadOnly) : what + sqliteMessage(db));
+    };
     if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("cannot open the database: this is a directory"));
+        return fail(QStringLiteral("无法打开数据库：这是一个文件夹"));
 
     SConnectionGuard guard{nullptr};
     const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &guard.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        return fail(QStringLiteral("cannot open the database: ") + sqliteMessage(guard.db));
+        return failWith(guard.db, QStringLiteral("无法打开数据库："));
     sqlite3_busy_timeout(guard.db, 5000);
 
     QString versionText;
     if (!queryText(guard.db, "PRAGMA user_version", &versionText))
-        return fail(QStringLiteral("cannot read the database: ") + sqliteMessage(guard.db));
+        return failWith(guard.db, QStringLiteral("无法读取数据库："));
     const int version = versionText.toInt();
     if (version > kSchemaVersion)
-        return fail(QStringLiteral("the database has schema version %1, written by a newer desk; this desk reads "
-                                   "versions up to %2 and leaves the file untouched")
+        return fail(QStringLiteral("数据库版本 %1 比本程序支持的版本 %2 新（由更新的程序写入），文件未被修改")
                         .arg(version)
                         .arg(kSchemaVersion));
     if (sqlite3_db_readonly(guard.db, "main") == 1)
-        return fail(QStringLiteral("the database is read-only; the desk needs to write to it"));
+        return fail(QString::fromUtf8(kReadOnly));
 
     QString journalMode;
     if (!queryText(guard.db, "PRAGMA journal_mode=WAL", &journalMode) || journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        return fail(QStringLiteral("cannot switch the database to write-ahead logging: ") + sqliteMessage(guard.db));
+        return failWith(guard.db, QStringLiteral("无法将数据库切换到预写日志（WAL）模式："));
     char* message = nullptr;
     if (sqlite3_exec(guard.db, "PRAGMA synchronous=FULL", nullptr, nullptr, &message) != SQLITE_OK
         || sqlite3_exec(guard.db, "BEGIN IMMEDIATE", nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString what = QString::fromUtf8(message ? message : "unknown error");
         sqlite3_free(message);
-        return fail(QStringLiteral("cannot write to the database: ") + what);
+        return failWith(guard.db, QStringLiteral("无法写入数据库："));
     }
     if (sqlite3_exec(guard.db, kCreateSchema, nullptr, nullptr, &message) != SQLITE_OK
         || sqlite3_exec(guard.db, "COMMIT", nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString what = QString::fromUtf8(message ? message : "unknown error");
         sqlite3_free(message);
+        failWith(guard.db, QStringLiteral("无法写入数据库："));  // before ROLLBACK resets the reason
         sqlite3_exec(guard.db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return fail(QStringLiteral("cannot write to the database: ") + what);
+        return std::unique_ptr<CDeskDatabase>();
     }
 
     std::unique_ptr<CDeskDatabase> database(new CDeskDatabase(guard.release(), path));
     QString statementError;
     if (!database->prepareStatements(&statementError))
-        return fail(QStringLiteral("cannot use the database: ") + statementError);
+        return fail(QStringLiteral("无法使用数据库：") + statementError);
     return database;
 }
 
@@ -159,7 +185,7 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
         " ORDER BY s.bond_code, s.type_id, r.position";
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        *error = path_ + QStringLiteral(": cannot read the saved records: ") + lastSqliteError();
+        *error = path_ + QStringLiteral(": 无法读取已保存的记录：") + lastSqliteError();
         return false;
     }
     std::map<std::pair<std::string, int>, ttservice::IDataList> sets;
@@ -171,11 +197,11 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
         ttservice::IDataList& rows = sets[{bondCode, typeId}];
         if (sqlite3_column_type(stmt, 3) == SQLITE_NULL)
             continue;
-        const QString place = QStringLiteral("bond %1, record type %2, position %3")
+        const QString place = QStringLiteral("债券 %1，记录类型 %2，位置 %3")
                                   .arg(QString::fromStdString(bondCode)).arg(typeId).arg(sqlite3_column_int(stmt, 2));
         ttservice::IDataPtr record = ttservice::createRecord(typeId);
         if (!record) {
-            *error = path_ + QStringLiteral(": unknown record type in the database (") + place + QLatin1Char(')');
+            *error = path_ + QStringLiteral(": 数据库中有未知类型的记录（") + place + QStringLiteral("）");
             sqlite3_finalize(stmt);
             return false;
         }
@@ -183,7 +209,7 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
         const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3));
         if (!ttservice::BSONObj::fromBytes(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, 3)), &document)
             || !record->bsonValueFromObj(document, false)) {
-            *error = path_ + QStringLiteral(": damaged record in the database (") + place + QLatin1Char(')');
+            *error = path_ + QStringLiteral(": 数据库中有已损坏的记录（") + place + QStringLiteral("）");
             sqlite3_finalize(stmt);
             return false;
         }
@@ -191,7 +217,7 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
-        *error = path_ + QStringLiteral(": cannot read the saved records: ") + lastSqliteError();
+        *error = path_ + QStringLiteral(": 无法读取已保存的记录：") + lastSqliteError();
         return false;
     }
     for (const auto& set : sets)
@@ -202,7 +228,7 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
 void CDeskDatabase::commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds)
 {
     if (!exec("BEGIN IMMEDIATE")) {
-        reportFailure(QStringLiteral("cannot start a transaction: ") + lastSqliteError());
+        reportFailure(QStringLiteral("保存失败，本次修改未写入数据库：") + lastSqliteError());
         return;
     }
     bool ok = true;
@@ -213,7 +239,7 @@ void CDeskDatabase::commit(const std::vector<SReplacement>& replacements, const 
         return;
     const QString what = lastSqliteError();
     exec("ROLLBACK");
-    reportFailure(QStringLiteral("the save was not written: ") + what);
+    reportFailure(QStringLiteral("保存失败，本次修改未写入数据库：") + what);
 }
 
 bool CDeskDatabase::writeReplacement(const SReplacement& replacement)
@@ -268,7 +294,7 @@ void CDeskDatabase::reportFailure(const QString& what)
     if (failureHandler_)
         failureHandler_(message);
     else
-        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toLocal8Bit().constData());
+        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
 }
 
 } // namespace desk

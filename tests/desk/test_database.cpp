@@ -138,7 +138,7 @@ TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
 
     // Then the failure is reported with the file, and the transaction left nothing behind
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures[0].startsWith(path + QStringLiteral(": the save was not written"))) << failures[0].toStdString();
+    EXPECT_TRUE(failures[0].startsWith(path + QStringLiteral(": 保存失败，本次修改未写入数据库"))) << failures[0].toStdString();
     EXPECT_EQ(readFresh(path, QStringLiteral("SELECT COUNT(*) FROM record_sets")), QStringLiteral("0"));
 }
 
@@ -190,7 +190,7 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
              execOn(p, "CREATE TABLE future (x); PRAGMA user_version = 2");
              return p;
          },
-         QStringLiteral("schema version 2, written by a newer desk")},
+         QStringLiteral("数据库版本 2 比本程序支持的版本")},
         {"not a database", [](const QDir& d) {
              const QString p = d.filePath(QStringLiteral("notes.txt"));
              QFile f(p);
@@ -198,11 +198,11 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
              f.write(QByteArray(4096, 'x'));
              return p;
          },
-         QStringLiteral("cannot read the database: file is not a database")},
+         QStringLiteral("无法读取数据库：这不是数据库文件")},
         {"a directory", [](const QDir& d) { d.mkdir(QStringLiteral("sub")); return d.filePath(QStringLiteral("sub")); },
-         QStringLiteral("cannot open the database: this is a directory")},
+         QStringLiteral("无法打开数据库：这是一个文件夹")},
         {"missing directory", [](const QDir& d) { return d.filePath(QStringLiteral("no/such/dir/desk.sqlite")); },
-         QStringLiteral("cannot open the database")},
+         QStringLiteral("无法打开数据库：")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

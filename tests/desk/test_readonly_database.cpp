@@ -77,8 +77,8 @@ TEST(ReadOnlyDeskFile, shouldRefuseAFileOrFolderItCannotWriteAndLeaveItUntouched
     struct SCase { const char* what; mode_t fileMode; mode_t dirMode; const char* expected; };
     const SCase cases[] = {
         // the file is in WAL mode: even reading needs the shared-memory file beside it
-        {"read-only file", 0444, 0755, "readonly database"},
-        {"read-only folder", 0666, 0555, "readonly database"},
+        {"read-only file", 0444, 0755, "数据库为只读"},
+        {"read-only folder", 0666, 0555, "数据库为只读"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -92,7 +92,7 @@ TEST(ReadOnlyDeskFile, shouldRefuseAFileOrFolderItCannotWriteAndLeaveItUntouched
         // Then it is refused, naming the file and the reason, and left as it was
         EXPECT_TRUE(refused) << error.toStdString();
         EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
-        EXPECT_TRUE(error.contains(QLatin1String(c.expected))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expected))) << error.toStdString();
         EXPECT_EQ(contentsOf(path), before);
     }
     chmod(QFile::encodeName(dir.path()).constData(), 0755);
