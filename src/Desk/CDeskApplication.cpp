@@ -4,10 +4,13 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTranslator>
 #include <cstdio>
 #include <memory>
 
@@ -39,19 +42,87 @@ struct SPersistenceAttachment {
     }
 };
 
+// QCommandLineParser's own texts (usage, headings, the help option, its parse errors)
+// in Chinese; the desk loads no other translation.
+class CParserTextsZh : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
+    {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QCommandLineParser") != 0)
+            return QString();
+        static const QHash<QByteArray, QString> texts = {
+            {"Usage: %1", QStringLiteral("用法：%1")},
+            {"[options]", QStringLiteral("[选项]")},
+            {"Options:", QStringLiteral("选项：")},
+            {"Arguments:", QStringLiteral("参数：")},
+            {"Displays help on commandline options.", QStringLiteral("显示本帮助。")},
+            {"Displays help including Qt specific options.", QStringLiteral("显示本帮助（含 Qt 的选项）。")},
+            {"Displays version information.", QStringLiteral("显示版本信息。")},
+            {"Unknown option '%1'.", QStringLiteral("未知的选项 '%1'。")},
+            {"Unknown options: %1.", QStringLiteral("未知的选项：%1。")},
+            {"Missing value after '%1'.", QStringLiteral("选项 '%1' 后缺少取值。")},
+            {"Unexpected value after '%1'.", QStringLiteral("选项 '%1' 不接受取值。")},
+        };
+        return texts.value(QByteArray(sourceText));
+    }
+};
+
+void installParserTexts()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    const QString name = QStringLiteral("deskParserTexts");
+    if (!app || app->findChild<QTranslator*>(name, Qt::FindDirectChildrenOnly))
+        return;
+    auto* texts = new CParserTextsZh(app);  // owned by the application
+    texts->setObjectName(name);
+    QCoreApplication::installTranslator(texts);
+}
+
 void defineOptions(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral("Bond tender allocation desk"));
+    installParserTexts();
+    parser.setApplicationDescription(QStringLiteral("债券中标分配台"));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("db"), QStringLiteral("The desk's database file (default: in the user's data directory)."),
-                      QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("scenario"), QStringLiteral("A tender scenario (JSON) instead of the built-in sample."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("screenshot"), QStringLiteral("Render the window into FILE (PNG) and exit."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("bond"), QStringLiteral("The bond to show first."), QStringLiteral("CODE")});
-    parser.addOption({QStringLiteral("dump-bond"), QStringLiteral("Print the stored allocation of a bond as JSON and exit."),
-                      QStringLiteral("CODE")});
+    parser.addOption({QStringLiteral("db"), QStringLiteral("本程序的数据库文件（默认在用户数据目录中）。"), QStringLiteral("路径")});
+    parser.addOption({QStringLiteral("scenario"), QStringLiteral("改用指定的招标场景文件（JSON），不用内置示例。"),
+                      QStringLiteral("文件")});
+    parser.addOption({QStringLiteral("screenshot"), QStringLiteral("把窗口截图保存为 PNG 文件后退出。"), QStringLiteral("文件")});
+    parser.addOption({QStringLiteral("bond"), QStringLiteral("启动时先显示的债券。"), QStringLiteral("债券代码")});
+    parser.addOption({QStringLiteral("dump-bond"), QStringLiteral("以 JSON 输出一只债券已保存的分配结果后退出。"),
+                      QStringLiteral("债券代码")});
+}
+
+// Columns on a terminal: a Chinese character takes two.
+int displayWidth(const QString& text)
+{
+    int width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return width;
+}
+
+// QCommandLineParser pads the option column by characters; re-pad it by columns so the
+// Chinese value names keep the descriptions in line.
+QString alignHelpColumns(const QString& help)
+{
+    static const QRegularExpression optionLine(QStringLiteral("^(  -\\S.*?)  +(\\S.*)$"));
+    QStringList lines = help.split(QLatin1Char('\n'));
+    int namesWidth = 0;
+    for (const QString& line : lines) {
+        const QRegularExpressionMatch m = optionLine.match(line);
+        if (m.hasMatch())
+            namesWidth = qMax(namesWidth, displayWidth(m.captured(1)));
+    }
+    for (QString& line : lines) {
+        const QRegularExpressionMatch m = optionLine.match(line);
+        if (m.hasMatch())
+            line = m.captured(1) + QString(namesWidth - displayWidth(m.captured(1)) + 2, QLatin1Char(' ')) + m.captured(2);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool hasOption(const QStringList& arguments, const QString& name)
@@ -91,7 +162,7 @@ int screenshot(CDeskWindow& window, const QString& path)
     }
     QCoreApplication::processEvents();
     if (!window.grab().save(path, "PNG"))
-        return fail(CDeskApplication::ES_FAILED, path + QStringLiteral(": cannot write the screenshot"));
+        return fail(CDeskApplication::ES_FAILED, path + QStringLiteral(": 无法写入截图"));
     return CDeskApplication::ES_OK;
 }
 
@@ -106,7 +177,7 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
         return false;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument: ") + parser.positionalArguments().first();
+        *error = QStringLiteral("多余的参数：") + parser.positionalArguments().first();
         return false;
     }
     out->dbPath = parser.value(QStringLiteral("db"));
@@ -134,7 +205,7 @@ int CDeskApplication::run(QCoreApplication& app)
     if (hasOption(arguments, QStringLiteral("help")) || arguments.contains(QStringLiteral("-h"))) {
         QCommandLineParser parser;
         defineOptions(parser);
-        std::fprintf(stdout, "%s", parser.helpText().toUtf8().constData());
+        std::fprintf(stdout, "%s", alignHelpColumns(parser.helpText()).toUtf8().constData());
         return ES_OK;
     }
     SDeskOptions options;
@@ -149,7 +220,7 @@ int CDeskApplication::run(QCoreApplication& app)
         return fail(ES_BAD_INPUT, error);
     for (const QString& code : {options.bondCode, options.dumpBondCode})
         if (!code.isEmpty() && !scenario.bond(code.toStdString()))
-            return fail(ES_BAD_INPUT, QStringLiteral("%1: no bond %2 in this scenario").arg(scenarioPath, code));
+            return fail(ES_BAD_INPUT, QStringLiteral("%1: 场景中没有债券 %2").arg(scenarioPath, code));
 
     std::unique_ptr<CDeskDatabase> database = CDeskDatabase::open(databasePath(options), &error);
     if (!database)
@@ -165,7 +236,7 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.dumpBondCode.isEmpty())
         return dumpBond(options.dumpBondCode);
     if (!qobject_cast<QApplication*>(&app))
-        return fail(ES_FAILED, QStringLiteral("the desk needs a display (try xvfb-run, or --screenshot offscreen)"));
+        return fail(ES_FAILED, QStringLiteral("没有可用的显示器：请在图形界面中运行（或用 xvfb-run，或用 --screenshot 离屏截图）"));
 
     QSettings settings;
     CDeskWindow window(scenario);

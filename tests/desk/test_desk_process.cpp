@@ -166,13 +166,13 @@ TEST_F(DeskProcessTest, shouldRefuseABadScenarioFileOrANewerDatabaseWithItsPlace
  "tenderTarget": "price", "tenderingMethod": "dutch"}], "underwriters": [], "products": []})";
     const struct { const char* file; QByteArray content; const char* expected; } cases[] = {
         {"valid-but-for-a-comma.json", QByteArray(valid).replace("\"name\": \"测试债\",", "\"name\": \"测试债\""),
-         ":1:42: malformed JSON"},
-        {"missing-field.json", QByteArray(valid).replace("\"tenderTarget\": \"price\", ", ""), ": bonds[0].tenderTarget: missing"},
+         ":1:42: JSON 格式错误"},
+        {"missing-field.json", QByteArray(valid).replace("\"tenderTarget\": \"price\", ", ""), ": bonds[0].tenderTarget: 缺少字段"},
         {"wrong-type.json", QByteArray(valid).replace("0.1", "\"0.1\""),
-         ": bonds[0].basicTenderUnit: expected a number, found a string"},
-        {"negative-unit.json", QByteArray(valid).replace("0.1", "-0.1"), ": bonds[0].basicTenderUnit: must be greater than 0"},
+         ": bonds[0].basicTenderUnit: 类型错误：应为数字，实际为文本"},
+        {"negative-unit.json", QByteArray(valid).replace("0.1", "-0.1"), ": bonds[0].basicTenderUnit: 基本投标单位必须大于 0"},
         {"unknown-method.json", QByteArray(valid).replace("dutch", "english"),
-         ": bonds[0].tenderingMethod: unknown tendering method \"english\""},
+         ": bonds[0].tenderingMethod: 未知的招标方式 \"english\""},
     };
     const QString picture = dir.filePath(QStringLiteral("never.png"));
     for (const auto& c : cases) {
@@ -200,6 +200,34 @@ TEST_F(DeskProcessTest, shouldRefuseABadScenarioFileOrANewerDatabaseWithItsPlace
 
     // Then it refuses with the reason and status 2
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains(dbPath + QStringLiteral(": the database has schema version 9"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(dbPath + QStringLiteral(": 数据库版本 9 比本程序支持的版本"))) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST_F(DeskProcessTest, shouldExplainABadCommandLineInChineseWithStatus2AndHelpInChinese)
+{
+    const struct { const char* what; QStringList arguments; const char* expected; } cases[] = {
+        {"unknown option", {QStringLiteral("--bogus")}, "未知的选项 'bogus'"},
+        {"option without its value", {QStringLiteral("--db")}, "选项 '--db' 后缺少取值"},
+        {"stray argument", {QStringLiteral("--db"), dbPath, QStringLiteral("extra")}, "多余的参数：extra"},
+        {"bond not in the scenario", {QStringLiteral("--db"), dbPath, QStringLiteral("--dump-bond"), QStringLiteral("NOPE")},
+         "场景中没有债券 NOPE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // When the desk is started with a command line it cannot use
+        const SDeskRun run = runDesk(c.arguments);
+
+        // Then it says what is wrong in Chinese and ends with 2 before touching the database
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.expected))) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(dbPath));
+    }
+
+    // When help is asked for, then the usage, headings and descriptions are Chinese, the option names as they are
+    const SDeskRun help = runDesk({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* text : {"用法：", "选项：", "显示本帮助", "--db <路径>", "--dump-bond <债券代码>"})
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(text))) << text << "\n" << help.out.toStdString();
+    EXPECT_FALSE(help.out.contains(QStringLiteral("Usage"))) << help.out.toStdString();
 }
