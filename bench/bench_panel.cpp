@@ -186,6 +186,25 @@ void BM_FullSaveChecks(benchmark::State& state)
     state.SetLabel(sizeOf(state).name);
 }
 
+// What "保存" does after its checks: the four areas written back to the host.
+void BM_SaveAllocation(benchmark::State& state)
+{
+    const CGeneratedTender& tender = tenderOf(state);
+    seedHost(tender, EStored::Allocation);
+    CBenchPanel panel;
+    panel.load(tender);
+    std::string bondCode = tender.bondCode();
+    for (auto _ : state) {
+        panel.head()->placeHeadTableDatas(bondCode);
+        panel.one()->placeUnderWriteTableDatas();
+        panel.two()->placeProductTableDatas();
+        panel.three()->placeMixedTableDatas();
+    }
+    if (CHostStore::instance().records(bondCode, RT_WIN_BID_DETAIL).size() != tender.accountRows().size())
+        state.SkipWithError("the save did not store every account row");
+    state.SetLabel(sizeOf(state).name);
+}
+
 // ------------------------------------------------------------------ 5: editing table three
 
 void BM_TypeWonVolume(benchmark::State& state)
@@ -365,6 +384,7 @@ BENCHMARK(BM_LoadStoredAllocation)->Apply(sizes);
 BENCHMARK(BM_LoadFromExecutionReports)->Apply(sizes);
 BENCHMARK(BM_FairDistribution)->Apply(sizes);
 BENCHMARK(BM_FullSaveChecks)->Apply(sizes);
+BENCHMARK(BM_SaveAllocation)->Apply(sizes);
 BENCHMARK(BM_TypeWonVolume)->Apply(sizes);
 BENCHMARK(BM_AddRowClick)->Apply(sizes);
 BENCHMARK(BM_TimerTickDrains10000Keys)->Apply(sizes);

@@ -10,6 +10,7 @@ MEASURES = [  # benchmark, caption, goal at L in ms (None: none)
     ("BM_LoadFromExecutionReports", "2  load, from execution reports", None),
     ("BM_FairDistribution", "3  fair distribution", None),
     ("BM_FullSaveChecks", "4  full-save checks", None),
+    ("BM_SaveAllocation", "4+ save: write-back of the areas", None),
     ("BM_TypeWonVolume", "5a one typed won volume", 5.0),
     ("BM_AddRowClick", "5b one \"+添加\" click", 5.0),
     ("BM_TimerTickDrains10000Keys", "6a tick draining 10,000 keys", 50.0),
