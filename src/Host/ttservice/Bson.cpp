@@ -263,16 +263,25 @@ BSONElement BSONObj::makeElement(const void* at)
 
 // ---------------------------------------------------------------- BSONObjBuilder
 
+namespace {
+// The header only forward-declares the struct; libbson's functions take its aligned
+// typedef, so the pointer is handed over as that type.
+bson_t* asBson(_bson_t* doc)
+{
+    return reinterpret_cast<bson_t*>(doc);
+}
+} // namespace
+
 BSONObjBuilder::BSONObjBuilder() : doc_(bson_new()) {}
 
 BSONObjBuilder::~BSONObjBuilder()
 {
-    bson_destroy(doc_);
+    bson_destroy(asBson(doc_));
 }
 
 BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const std::string& value)
 {
-    bson_append_utf8(doc_, name.data(), static_cast<int>(name.size()), value.data(), static_cast<int>(value.size()));
+    bson_append_utf8(asBson(doc_), name.data(), static_cast<int>(name.size()), value.data(), static_cast<int>(value.size()));
     return *this;
 }
 
@@ -283,25 +292,25 @@ BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const char* valu
 
 BSONObjBuilder& BSONObjBuilder::append(const std::string& name, double value)
 {
-    bson_append_double(doc_, name.data(), static_cast<int>(name.size()), value);
+    bson_append_double(asBson(doc_), name.data(), static_cast<int>(name.size()), value);
     return *this;
 }
 
 BSONObjBuilder& BSONObjBuilder::append(const std::string& name, int value)
 {
-    bson_append_int32(doc_, name.data(), static_cast<int>(name.size()), value);
+    bson_append_int32(asBson(doc_), name.data(), static_cast<int>(name.size()), value);
     return *this;
 }
 
 BSONObjBuilder& BSONObjBuilder::append(const std::string& name, long long value)
 {
-    bson_append_int64(doc_, name.data(), static_cast<int>(name.size()), value);
+    bson_append_int64(asBson(doc_), name.data(), static_cast<int>(name.size()), value);
     return *this;
 }
 
 BSONObjBuilder& BSONObjBuilder::appendBool(const std::string& name, bool value)
 {
-    bson_append_bool(doc_, name.data(), static_cast<int>(name.size()), value);
+    bson_append_bool(asBson(doc_), name.data(), static_cast<int>(name.size()), value);
     return *this;
 }
 
@@ -309,14 +318,14 @@ BSONObjBuilder& BSONObjBuilder::append(const std::string& name, const BSONObj& d
 {
     bson_t view;
     if (viewOf(document.objdata(), document.objsize(), &view))
-        bson_append_document(doc_, name.data(), static_cast<int>(name.size()), &view);
+        bson_append_document(asBson(doc_), name.data(), static_cast<int>(name.size()), &view);
     return *this;
 }
 
 BSONObj BSONObjBuilder::obj() const
 {
     BSONObj out;
-    out.bytes_ = std::make_shared<std::vector<uint8_t>>(bson_get_data(doc_), bson_get_data(doc_) + doc_->len);
+    out.bytes_ = std::make_shared<std::vector<uint8_t>>(bson_get_data(asBson(doc_)), bson_get_data(asBson(doc_)) + asBson(doc_)->len);
     return out;
 }
 

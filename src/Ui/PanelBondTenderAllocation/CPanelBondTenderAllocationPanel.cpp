@@ -30,7 +30,6 @@ namespace {
 using Helper = CPanelBondTenderAllocationHelper;
 
 const char* const kPanelName = "btdallo";
-const char* const kChildStyleKey = "qmvt_vkt_bondallocationwidget";
 const char* const kOnTimerName = "TC::CPanelBondTenderAllocationPanel::onTimer";
 const char* const kClearName = "TC::CPanelBondTenderAllocationPanel::clear";
 
