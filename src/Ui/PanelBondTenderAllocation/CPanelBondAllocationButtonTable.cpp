@@ -30,15 +30,15 @@ CPanelBondAllocationButtonTable::~CPanelBondAllocationButtonTable() = default;
 
 void CPanelBondAllocationButtonTable::createProductInfoButton()
 {
-    const SButtonSpec specs[] = {{ID_FAIR_ALLOCATION, 1, "  公平分配  ", 120}};
-    createBar(specs, 1, &fairAllocButton_);
+    const SButtonLayout layouts[] = {{ID_FAIR_ALLOCATION, 1, "  公平分配  ", 120}};
+    createBar(layouts, 1, &fairAllocButton_);
 }
 
 void CPanelBondAllocationButtonTable::createMixedInfoButton()
 {
-    const SButtonSpec specs[] = {{ID_SAVE, 1, "  保存  ", 60}, {ID_RETURN, 3, "  返回执行投标  ", 100}};
+    const SButtonLayout layouts[] = {{ID_SAVE, 1, "  保存  ", 60}, {ID_RETURN, 3, "  返回执行投标  ", 100}};
     COpButton* buttons[2] = {nullptr, nullptr};
-    createBar(specs, 2, buttons);
+    createBar(layouts, 2, buttons);
     saveButton_ = buttons[0];
     returnButton_ = buttons[1];
 }
@@ -64,7 +64,7 @@ bool CPanelBondAllocationButtonTable::handleEvent(int nEventID, int nSenderID, i
     return true;
 }
 
-void CPanelBondAllocationButtonTable::createBar(const SButtonSpec* specs, int count, COpButton** created)
+void CPanelBondAllocationButtonTable::createBar(const SButtonLayout* layouts, int count, COpButton** created)
 {
     setFixedHeight(kBarHeight);
     setFixedSize(kBarWidth, kBarHeight);
@@ -73,14 +73,14 @@ void CPanelBondAllocationButtonTable::createBar(const SButtonSpec* specs, int co
     widgetList_->setMargin(0, 0, 0, 0);
     widgetList_->setSpacing(0);
     for (int i = 0; i < count; ++i)
-        created[i] = addButton(specs[i]);
+        created[i] = addButton(layouts[i]);
     setInnerStretchWidget(widgetList_, 0, 0, 0, 0);
 }
 
-COpButton* CPanelBondAllocationButtonTable::addButton(const SButtonSpec& spec)
+COpButton* CPanelBondAllocationButtonTable::addButton(const SButtonLayout& layout)
 {
     widgetList_->addFixedSpace(kSpaceBeforeButton);
-    return addOperationButton(widgetList_, this, spec.id, spec.buttonType, QString::fromUtf8(spec.text), spec.width);
+    return addOperationButton(widgetList_, this, layout.id, layout.buttonType, QString::fromUtf8(layout.text), layout.width);
 }
 
 COpButton* CPanelBondAllocationButtonTable::addOperationButton(KZ::CWidgetList* list, QObject* owner, int id,

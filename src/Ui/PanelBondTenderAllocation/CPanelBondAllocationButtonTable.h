@@ -43,9 +43,9 @@ protected:
     bool handleEvent(int nEventID, int nSenderID, int nIntParam, QString qsParam, void* pParam) override;
 
 private:
-    struct SButtonSpec { int id; int buttonType; const char* text; int width; };
-    void createBar(const SButtonSpec* specs, int count, COpButton** created);
-    COpButton* addButton(const SButtonSpec& spec);
+    struct SButtonLayout { int id; int buttonType; const char* text; int width; };
+    void createBar(const SButtonLayout* layouts, int count, COpButton** created);
+    COpButton* addButton(const SButtonLayout& layout);
 
     KZ::CWidgetList* widgetList_ = nullptr;   // owned by Qt parent
     COpButton* saveButton_ = nullptr;         // owned by Qt parent
