@@ -42,7 +42,8 @@ bool CJsonFieldReader::fail(const QString& key, const QString& message)
     return false;
 }
 
-bool CJsonFieldReader::fetch(const QString& key, bool required, QJsonValue* value)
+bool CJsonFieldReader::fetch(const QString& key, bool required, QJsonValue::Type type, const char* expected,
+                             QJsonValue* value)
 {
     const auto it = obj_.constFind(key);
     if (it == obj_.constEnd()) {
@@ -51,24 +52,20 @@ bool CJsonFieldReader::fetch(const QString& key, bool required, QJsonValue* valu
         *value = QJsonValue(QJsonValue::Undefined);
         return true;
     }
+    if (it.value().type() != type)
+        return fail(key, QStringLiteral("类型错误：应为%1，实际为%2").arg(QString::fromUtf8(expected),
+                                                                       typeName(it.value())));
     *value = it.value();
     return true;
-}
-
-bool CJsonFieldReader::wrongType(const QString& key, const char* expected, const QJsonValue& found)
-{
-    return fail(key, QStringLiteral("类型错误：应为%1，实际为%2").arg(QString::fromUtf8(expected), typeName(found)));
 }
 
 bool CJsonFieldReader::text(const QString& key, std::string* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::String, "文本", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isString())
-        return wrongType(key, "文本", value);
     *out = value.toString().toStdString();
     return true;
 }
@@ -85,12 +82,10 @@ bool CJsonFieldReader::nonEmptyText(const QString& key, std::string* out)
 bool CJsonFieldReader::number(const QString& key, double* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::Double, "数字", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isDouble())
-        return wrongType(key, "数字", value);
     *out = value.toDouble();
     return true;
 }
@@ -98,12 +93,10 @@ bool CJsonFieldReader::number(const QString& key, double* out, bool required)
 bool CJsonFieldReader::integer(const QString& key, int* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::Double, "整数", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isDouble())
-        return wrongType(key, "整数", value);
     const double d = value.toDouble();
     if (d != std::floor(d) || d < std::numeric_limits<int>::min() || d >= std::numeric_limits<int>::max())
         return fail(key, QStringLiteral("应为小于 2147483647 的整数"));
@@ -114,12 +107,10 @@ bool CJsonFieldReader::integer(const QString& key, int* out, bool required)
 bool CJsonFieldReader::boolean(const QString& key, bool* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::Bool, "true 或 false", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isBool())
-        return wrongType(key, "true 或 false", value);
     *out = value.toBool();
     return true;
 }
@@ -127,12 +118,10 @@ bool CJsonFieldReader::boolean(const QString& key, bool* out, bool required)
 bool CJsonFieldReader::array(const QString& key, QJsonArray* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::Array, "数组", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isArray())
-        return wrongType(key, "数组", value);
     *out = value.toArray();
     return true;
 }
@@ -140,12 +129,10 @@ bool CJsonFieldReader::array(const QString& key, QJsonArray* out, bool required)
 bool CJsonFieldReader::object(const QString& key, QJsonObject* out, bool required)
 {
     QJsonValue value;
-    if (!fetch(key, required, &value))
+    if (!fetch(key, required, QJsonValue::Object, "对象", &value))
         return false;
     if (value.isUndefined())
         return true;
-    if (!value.isObject())
-        return wrongType(key, "对象", value);
     *out = value.toObject();
     return true;
 }

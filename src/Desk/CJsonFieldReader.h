@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <string>
 
@@ -34,8 +35,8 @@ public:
     static QString typeName(const QJsonValue& value);
 
 private:
-    bool fetch(const QString& key, bool required, QJsonValue* value);
-    bool wrongType(const QString& key, const char* expected, const QJsonValue& found);
+    // The value under key when it has the given type; Undefined when absent and not required.
+    bool fetch(const QString& key, bool required, QJsonValue::Type type, const char* expected, QJsonValue* value);
 
     QJsonObject obj_;
     QString path_;
