@@ -275,7 +275,6 @@ void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTabl
     if (!table || !model)
         return;
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
-    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -284,10 +283,7 @@ void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTabl
         double validBidSum = 0.0;
         for (const auto& bid : report->bidDetails) {
             double price = 0.0;
-            if (isNoBid(bid.second) || !readBidPrice(bid.first, *report, price))
-                continue;
-            if (!Helper::isValidData(report->bondCode, marginalPrice,
-                                     static_cast<ttservice::ETenderTarget>(report->tenderTarget), bondCode, price))
+            if (isNoBid(bid.second) || !readWonBidPrice(bid.first, *report, price))
                 continue;
             validBidSum += bid.second;
         }
@@ -296,14 +292,7 @@ void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTabl
 
         auto row = newRow(++rowNumber, *report);
         row->info->bidAmount = Helper::roundTo4(validBidSum);
-        if (delegate) {
-            const QString key = KZ::sToQs(row->key());
-            delegate->setItemVisible(key, true);
-            delegate->setLineEditable(true);
-            delegate->setItemText(key, Helper::format4(0.0, userFormat));
-        }
-        appendRow(row, totals);
-        table->updateTable();
+        appendEditableRow(row, userFormat, totals);
     }
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
@@ -314,7 +303,6 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
     if (!table || !model)
         return;
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
-    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
     const CCommandPurchaseTypes purchaseTypes(bondCode);
     STotals totals;
     int rowNumber = 0;
@@ -326,27 +314,39 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
             if (!Helper::isGreaterThanZero(std::fabs(volume)) || isNoBid(volume))
                 continue;
             double price = 0.0;
-            if (!readBidPrice(bid.first, *report, price))
-                continue;
-            if (!Helper::isValidData(report->bondCode, marginalPrice,
-                                     static_cast<ttservice::ETenderTarget>(report->tenderTarget), bondCode, price))
+            if (!readWonBidPrice(bid.first, *report, price))
                 continue;
 
             auto row = newRow(++rowNumber, *report);
             row->info->tenderPrice = price;
             row->info->purchaseType = purchaseTypes.of(report->productId, price);
             row->info->bidAmount = Helper::roundTo4(volume);
-            if (delegate) {
-                const QString key = KZ::sToQs(row->key());
-                delegate->setItemVisible(key, true);
-                delegate->setLineEditable(true);
-                delegate->setItemText(key, Helper::format4(0.0, userFormat));
-            }
-            appendRow(row, totals);
-            table->updateTable();
+            appendEditableRow(row, userFormat, totals);
         }
     }
     model->setTotalData(totals.bid, totals.win);
+    table->updateTable();
+}
+
+bool CPanelBondAllocationProductTable::readWonBidPrice(const std::string& priceText,
+                                                       const ttservice::CIBondTenderExecInternalReportInfo& report,
+                                                       double& price) const
+{
+    return readBidPrice(priceText, report, price)
+           && Helper::isValidData(report.bondCode, marginalPrice,
+                                  static_cast<ttservice::ETenderTarget>(report.tenderTarget), bondCode, price);
+}
+
+void CPanelBondAllocationProductTable::appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row,
+                                                         int userFormat, STotals& totals)
+{
+    if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate()) {
+        const QString key = KZ::sToQs(row->key());
+        delegate->setItemVisible(key, true);
+        delegate->setLineEditable(true);
+        delegate->setItemText(key, Helper::format4(0.0, userFormat));
+    }
+    appendRow(row, totals);
     table->updateTable();
 }
 

@@ -82,6 +82,11 @@ private:
                                                      const ttservice::CIBondTenderExecInternalReportInfo& report) const;
     void appendRow(const boost::shared_ptr<CAllocationProductData>& row, STotals& totals);
     STotals sumRows() const;
+    // The price of a bid of the report that this bond won; false for an unreadable price or a lost bid.
+    bool readWonBidPrice(const std::string& priceText, const ttservice::CIBondTenderExecInternalReportInfo& report,
+                         double& price) const;
+    // A rebuilt row of the won view: editable won volume starting at 0.
+    void appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row, int userFormat, STotals& totals);
     void onWinAmountEdited(const QString& key, const QString& typedText);
 
     double basicTenderUnit = 0.0;

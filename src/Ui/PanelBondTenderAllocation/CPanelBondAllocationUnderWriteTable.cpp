@@ -107,6 +107,26 @@ void CPanelBondAllocationUnderWriteTable::updateUnderWriterTableDatas(
     finishFill(bidTotal, winTotal);
 }
 
+namespace {
+
+// A row of an underwriter's bid as the execution report gives it, nothing won yet.
+boost::shared_ptr<CAllocationUnderWriteInfo> infoFromReport(const ttservice::CIBondTenderExecExternalReportInfo& report,
+                                                            ttservice::ETenderingType type)
+{
+    boost::shared_ptr<CAllocationUnderWriteInfo> info(new CAllocationUnderWriteInfo());
+    info->bondCode = report.bondCode;
+    info->bondName = report.bondName;
+    info->underWriter = report.underWriterName;
+    info->tenderingType = CPanelBondTenderAllocationHelper::getStrTenderingType(type);
+    info->bidPrice = report.tenderPrice;
+    info->bidAmount = report.bidAmount;
+    info->winBidPrice = 0.0;
+    info->winBidAmount = 0.0;
+    return info;
+}
+
+} // namespace
+
 void CPanelBondAllocationUnderWriteTable::refreshWinBidAllocationUnderWriteTable(
     const std::vector<boost::shared_ptr<ttservice::CIBondTenderExecExternalReportInfo>>& reports,
     ttservice::ETenderingType type, double weightedMeanPrice)
@@ -120,15 +140,8 @@ void CPanelBondAllocationUnderWriteTable::refreshWinBidAllocationUnderWriteTable
         if (!report) continue;
         if (!Helper::isValidData(report->bondCode, marginalPrice, tenderTarget, bondCode, report->tenderPrice))
             continue;
-        boost::shared_ptr<CAllocationUnderWriteInfo> info(new CAllocationUnderWriteInfo());
-        info->bondCode = report->bondCode;
-        info->bondName = report->bondName;
-        info->underWriter = report->underWriterName;
-        info->tenderingType = Helper::getStrTenderingType(type);
-        info->bidPrice = report->tenderPrice;
-        info->bidAmount = report->bidAmount;
+        const boost::shared_ptr<CAllocationUnderWriteInfo> info = infoFromReport(*report, type);
         info->winBidPrice = Helper::getWinBidPrice(type, tenderTarget, info->bidPrice, marginalPrice, weightedMeanPrice);
-        info->winBidAmount = 0.0;
         appendRow(info, EEditor::Editable, format, &bidTotal, &winTotal);
     }
     finishFill(bidTotal, winTotal);
@@ -145,15 +158,7 @@ void CPanelBondAllocationUnderWriteTable::refreshLoseBidAllocationUnderWriteTabl
     double winTotal = 0.0;
     for (const auto& report : reports) {
         if (!report) continue;
-        boost::shared_ptr<CAllocationUnderWriteInfo> info(new CAllocationUnderWriteInfo());
-        info->bondCode = report->bondCode;
-        info->bondName = report->bondName;
-        info->underWriter = report->underWriterName;
-        info->tenderingType = Helper::getStrTenderingType(type);
-        info->bidPrice = report->tenderPrice;
-        info->bidAmount = report->bidAmount;
-        info->winBidPrice = 0.0;
-        info->winBidAmount = 0.0;
+        const boost::shared_ptr<CAllocationUnderWriteInfo> info = infoFromReport(*report, type);
         appendRow(info, EEditor::ReadOnly, format, &bidTotal, &winTotal);
     }
     finishFill(bidTotal, winTotal);
