@@ -133,6 +133,20 @@ bool hasPositions(ttservice::ETenderingType type)
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
 }
 
+// The message of a sum that differs under key: name and position for tenders with
+// positions, the key alone for Dutch ones; any other tendering type leaves msg as it was.
+void setMismatchMessage(ttservice::ETenderingType type, const std::string& key, const QString& subject,
+                        const QString& positionTail, const QString& totalTail, QString& msg)
+{
+    if (hasPositions(type)) {
+        QString name, position;
+        splitKeyForMessage(key, &name, &position);
+        msg = subject + name + QStringLiteral(" 标位 ") + position + positionTail;
+    } else if (type == ttservice::TT_DUTCH) {
+        msg = subject + KZ::sToQs(key) + totalTail;
+    }
+}
+
 std::string crossTableKey(ttservice::ETenderingType type, const std::string& name, double price)
 {
     if (type == ttservice::TT_DUTCH)
@@ -839,15 +853,9 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
     }
     std::string key;
     if (findMismatch(wonByProduct, allocatedByProduct, &key)) {
-        if (hasPositions(type)) {
-            QString name, position;
-            splitKeyForMessage(key, &name, &position);
-            msg = QStringLiteral("表三产品 ") + name + QStringLiteral(" 标位 ") + position
-                  + QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!");
-        } else if (type == ttservice::TT_DUTCH) {
-            msg = QStringLiteral("表三产品 ") + KZ::sToQs(key)
-                  + QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!");
-        }
+        setMismatchMessage(type, key, QStringLiteral("表三产品 "),
+                           QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"),
+                           QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!"), msg);
         return false;
     }
 
@@ -859,15 +867,9 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
                                                     underWriter->info->bidPrice)] += underWriter->info->winBidAmount;
     }
     if (findMismatch(wonByUnderWriter, allocatedByUnderWriter, &key)) {
-        if (hasPositions(type)) {
-            QString name, position;
-            splitKeyForMessage(key, &name, &position);
-            msg = QStringLiteral("表三承销商 ") + name + QStringLiteral(" 标位 ") + position
-                  + QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!");
-        } else if (type == ttservice::TT_DUTCH) {
-            msg = QStringLiteral("表三承销商 ") + KZ::sToQs(key)
-                  + QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!");
-        }
+        setMismatchMessage(type, key, QStringLiteral("表三承销商 "),
+                           QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"),
+                           QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!"), msg);
         return false;
     }
     return true;
