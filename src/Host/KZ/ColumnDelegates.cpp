@@ -125,8 +125,8 @@ bool CBaseTableColumnLineeditDelegate::isCellEditable(const QString&) const
 
 QString CBaseTableColumnLineeditDelegate::cellText(const QString& key) const
 {
-    const auto found = items_.constFind(key);
-    if (found == items_.constEnd() || !found->visible)
+    const auto* found = items_.find(key);
+    if (found == nullptr || !found->visible)
         return QString();
     return found->text.isNull() ? QStringLiteral("") : found->text;
 }
@@ -150,8 +150,8 @@ void CBaseTableColumnLineeditDelegate::setEditorData(QWidget* editor, const QMod
     auto* lineEdit = qobject_cast<QLineEdit*>(editor);
     if (lineEdit == nullptr)
         return;
-    const auto found = items_.constFind(rowKey(index));
-    lineEdit->setText(found != items_.constEnd() ? found->text : index.data(Qt::DisplayRole).toString());
+    const auto* found = items_.find(rowKey(index));
+    lineEdit->setText(found != nullptr ? found->text : index.data(Qt::DisplayRole).toString());
     lineEdit->selectAll();
 }
 
@@ -170,8 +170,8 @@ void CBaseTableColumnLineeditDelegate::setModelData(QWidget* editor, QAbstractIt
 void CBaseTableColumnLineeditDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                              const QModelIndex& index) const
 {
-    const auto found = items_.constFind(rowKey(index));
-    if (found == items_.constEnd() || !found->visible || isStatisticsCell(index)) {
+    const auto* found = items_.find(rowKey(index));
+    if (found == nullptr || !found->visible || isStatisticsCell(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -237,8 +237,8 @@ void CBaseTableColumnSimpleTextDelegate::clearItems()
 
 QString CBaseTableColumnSimpleTextDelegate::cellText(const QString& key) const
 {
-    const auto found = items_.constFind(key);
-    if (found == items_.constEnd())
+    const auto* found = items_.find(key);
+    if (found == nullptr)
         return QString();
     return found->text.isNull() ? QStringLiteral("") : found->text;
 }
@@ -246,8 +246,8 @@ QString CBaseTableColumnSimpleTextDelegate::cellText(const QString& key) const
 void CBaseTableColumnSimpleTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                                const QModelIndex& index) const
 {
-    const auto found = items_.constFind(rowKey(index));
-    if (found == items_.constEnd() || isStatisticsCell(index)) {
+    const auto* found = items_.find(rowKey(index));
+    if (found == nullptr || isStatisticsCell(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -270,8 +270,8 @@ bool CBaseTableColumnSimpleTextDelegate::editorEvent(QEvent* event, QAbstractIte
     if (event->type() == QEvent::MouseButtonRelease && !isStatisticsCell(index)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QString key = rowKey(index);
-        const auto found = items_.constFind(key);
-        if (mouse->button() == Qt::LeftButton && found != items_.constEnd() && found->enabled && found->clickable
+        const auto* found = items_.find(key);
+        if (mouse->button() == Qt::LeftButton && found != nullptr && found->enabled && found->clickable
             && option.rect.contains(mouse->pos())) {
             raise(EVT_SIMPLE_TEXT_CLICKED, id(), 0, key, nullptr);
             return true;
@@ -314,8 +314,8 @@ bool CBaseTableColumnComboxDelegate::isCellEditable(const QString& key) const
 
 QString CBaseTableColumnComboxDelegate::cellText(const QString& key) const
 {
-    const auto found = items_.constFind(key);
-    return found != items_.constEnd() ? found->text : QString();
+    const auto* found = items_.find(key);
+    return found != nullptr ? found->text : QString();
 }
 
 QWidget* CBaseTableColumnComboxDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KZ/EventDeliverer.h"
+#include "KZ/RowStateStore.h"
 
 namespace KZ {
 
@@ -28,6 +29,11 @@ public:
     virtual bool isCellEditable(const QString& key) const { Q_UNUSED(key); return false; }
     // Text the cell shows for a row, or a null QString to show the model's text.
     virtual QString cellText(const QString& key) const { Q_UNUSED(key); return QString(); }
+    // For tables keyed by row number: count rows were inserted before row `first`, or
+    // rows first .. first + count - 1 were removed; the per-row state of the rows after
+    // them moves with their numbers.
+    virtual void insertRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
+    virtual void removeRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
 
 protected:
     QObject* deliveryStart() const override { return deliverer_; }
@@ -60,6 +66,8 @@ public:
 
     bool isCellEditable(const QString& key) const override;
     QString cellText(const QString& key) const override;
+    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
+    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
@@ -67,7 +75,7 @@ public:
 
 private:
     struct SItem { QString text; bool visible = true; };
-    mutable QHash<QString, SItem> items_;   // a commit stores the typed text from const setModelData
+    mutable CRowStateStore<SItem> items_;   // a commit stores the typed text from const setModelData
     double bottom_ = 0.0;
     double top_ = 1.0e300;
     int decimals_ = 4;
@@ -88,12 +96,14 @@ public:
     void clearItems();
 
     QString cellText(const QString& key) const override;
+    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
+    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option, const QModelIndex& index) override;
 
 private:
     struct SItem { QString text; QString colorKey; bool enabled = true; bool clickable = true; };
-    QHash<QString, SItem> items_;
+    CRowStateStore<SItem> items_;
 };
 
 // Choice list per row shown in a combo box; a change raises 268.
@@ -108,13 +118,15 @@ public:
 
     bool isCellEditable(const QString& key) const override;
     QString cellText(const QString& key) const override;
+    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
+    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 private:
     struct SItem { QStringList items; QString text; };
-    mutable QHash<QString, SItem> items_;   // a commit stores the choice from const setModelData
+    mutable CRowStateStore<SItem> items_;   // a commit stores the choice from const setModelData
 };
 
 } // namespace KZ

@@ -72,8 +72,8 @@ bool CBaseTableColumnAutoLineEditDelegate::isCellEditable(const QString&) const
 
 QString CBaseTableColumnAutoLineEditDelegate::cellText(const QString& key) const
 {
-    const auto found = items_.constFind(key);
-    return found != items_.constEnd() ? found->current : QString();
+    const auto* found = items_.find(key);
+    return found != nullptr ? found->current : QString();
 }
 
 QWidget* CBaseTableColumnAutoLineEditDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -115,8 +115,8 @@ void CBaseTableColumnAutoLineEditDelegate::setEditorData(QWidget* editor, const 
     auto* lineEdit = qobject_cast<QLineEdit*>(editor);
     if (lineEdit == nullptr)
         return;
-    const auto found = items_.constFind(rowKey(index));
-    lineEdit->setText(found != items_.constEnd() ? found->current : index.data(Qt::DisplayRole).toString());
+    const auto* found = items_.find(rowKey(index));
+    lineEdit->setText(found != nullptr ? found->current : index.data(Qt::DisplayRole).toString());
 }
 
 void CBaseTableColumnAutoLineEditDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const

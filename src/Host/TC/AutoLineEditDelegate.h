@@ -30,6 +30,8 @@ public:
 
     bool isCellEditable(const QString& key) const override;
     QString cellText(const QString& key) const override;
+    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
+    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
@@ -41,7 +43,7 @@ private:
     void closeEditorLater(QLineEdit* editor) const;
 
     struct SItem { QStringList items; QString current; };
-    QHash<QString, SItem> items_;
+    KZ::CRowStateStore<SItem> items_;
     mutable QString lastKey_;
     mutable QPointer<QLineEdit> openEditor_;
     bool editable_ = true;
