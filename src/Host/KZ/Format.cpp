@@ -19,39 +19,52 @@ bool isShowable(double value)
     return std::isfinite(value) && std::fabs(value) != DBL_MAX;
 }
 
-// C "%.<decimals>f" without the process locale.
+// Room for "%.<kMaxDecimals>f" of the largest double (309 digits), a sign and the point.
+constexpr size_t kFixedTextCapacity = 400 + kMaxDecimals;
+
+// C "%.<decimals>f" without the process locale, into buffer; the length, or 0 on failure.
+size_t writeFixedText(char* buffer, double value, int decimals)
+{
+    const auto result = std::to_chars(buffer, buffer + kFixedTextCapacity, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? static_cast<size_t>(result.ptr - buffer) : 0;
+}
+
 std::string fixedText(double value, int decimals)
 {
-    std::array<char, 400 + kMaxDecimals> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                std::chars_format::fixed, decimals);
-    if (result.ec != std::errc())
-        return std::string();
-    return std::string(buffer.data(), result.ptr);
+    char buffer[kFixedTextCapacity];
+    return std::string(buffer, writeFixedText(buffer, value, decimals));
 }
 
-bool isNegativeZeroText(const std::string& text)
+bool isNegativeZeroText(const char* text, size_t length)
 {
-    return !text.empty() && text[0] == '-'
-           && text.find_first_not_of("0.", 1) == std::string::npos;
+    if (length == 0 || text[0] != '-')
+        return false;
+    for (size_t i = 1; i < length; ++i) {
+        if (text[i] != '0' && text[i] != '.')
+            return false;
+    }
+    return true;
 }
 
-// "1234567.5" -> "1,234,567.5"
-std::string withThousandsSeparators(const std::string& text)
+// "1234567.5" -> "1,234,567.5"; out has room for length + length / 3 characters.
+size_t withThousandsSeparators(const char* text, size_t length, char* out)
 {
-    const size_t digitsBegin = (!text.empty() && text[0] == '-') ? 1 : 0;
-    size_t digitsEnd = text.find('.');
-    if (digitsEnd == std::string::npos)
-        digitsEnd = text.size();
-    std::string result = text.substr(0, digitsBegin);
+    const size_t digitsBegin = (length > 0 && text[0] == '-') ? 1 : 0;
+    size_t digitsEnd = digitsBegin;
+    while (digitsEnd < length && text[digitsEnd] != '.')
+        ++digitsEnd;
+    size_t written = 0;
+    if (digitsBegin == 1)
+        out[written++] = '-';
     const size_t count = digitsEnd - digitsBegin;
     for (size_t i = 0; i < count; ++i) {
         if (i > 0 && (count - i) % 3 == 0)
-            result += ',';
-        result += text[digitsBegin + i];
+            out[written++] = ',';
+        out[written++] = text[digitsBegin + i];
     }
-    result += text.substr(digitsEnd);
-    return result;
+    for (size_t i = digitsEnd; i < length; ++i)
+        out[written++] = text[i];
+    return written;
 }
 
 } // namespace
@@ -60,14 +73,22 @@ QString formatDoubleNumber(double value, int decimals, int flags, bool /*trimZer
 {
     if (!isShowable(value))
         return invalidText;
-    std::string text = fixedText(value, std::clamp(decimals, 0, kMaxDecimals));
-    if (text.empty())
+    // Formatted on the stack: this runs for every number cell of a large table.
+    char buffer[kFixedTextCapacity];
+    size_t length = writeFixedText(buffer, value, std::clamp(decimals, 0, kMaxDecimals));
+    if (length == 0)
         return invalidText;
-    if (isNegativeZeroText(text))
-        text.erase(0, 1);   // a value that rounds to zero shows no sign
-    if ((flags & utils::FNF_SEGMENTED) != 0)
-        text = withThousandsSeparators(text);
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+    const char* text = buffer;
+    if (isNegativeZeroText(text, length)) {
+        ++text;   // a value that rounds to zero shows no sign
+        --length;
+    }
+    if ((flags & utils::FNF_SEGMENTED) != 0) {
+        char grouped[kFixedTextCapacity + kFixedTextCapacity / 3];
+        length = withThousandsSeparators(text, length, grouped);
+        return QString::fromLatin1(grouped, static_cast<int>(length));
+    }
+    return QString::fromLatin1(text, static_cast<int>(length));
 }
 
 QString sToQs(const std::string& utf8)
@@ -118,6 +139,19 @@ std::string printFixed6(double value)
     if (std::isinf(value))
         return value < 0 ? "-inf" : "inf";
     return fixedText(value, 6);
+}
+
+double roundToDecimals(double value, int decimals)
+{
+    if (!isShowable(value))
+        return value;
+    char buffer[kFixedTextCapacity];
+    const size_t length = writeFixedText(buffer, value, std::clamp(decimals, 0, kMaxDecimals));
+    double rounded = 0.0;
+    const auto result = std::from_chars(buffer, buffer + length, rounded, std::chars_format::fixed);
+    if (length == 0 || result.ec != std::errc())
+        return value;
+    return rounded == 0.0 ? 0.0 : rounded;
 }
 
 } // namespace KZ

@@ -21,5 +21,8 @@ QString getStockColorKey(double value, double base);
 double parseDouble(const std::string& text, bool* ok = nullptr);
 // printf("%f") without the process locale: six decimals, '.'.
 std::string printFixed6(double value);
+// value as its text with `decimals` decimals reads back (half-way cases as printf rounds
+// them), without a negative zero; NaN, infinities and the no-value double unchanged.
+double roundToDecimals(double value, int decimals);
 
 } // namespace KZ

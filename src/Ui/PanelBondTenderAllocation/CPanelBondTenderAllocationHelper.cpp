@@ -247,16 +247,13 @@ std::string CPanelBondTenderAllocationHelper::printF(double value)
 
 double CPanelBondTenderAllocationHelper::roundTo4(double value)
 {
-    if (value == ttservice::kInvalidDouble) return value;
-    const QString text = format4(value, utils::FNF_NONE);
-    bool ok = false;
-    const double rounded = KZ::parseDouble(KZ::qsToS(text), &ok);
-    return ok ? rounded : value;   // NaN and infinities cannot be formatted: left as they are
+    return KZ::roundToDecimals(value, kFractionDigits);   // NaN, infinities and no-value left as they are
 }
 
 QString CPanelBondTenderAllocationHelper::format4(double value, int flag)
 {
-    return KZ::formatDoubleNumber(value, kFractionDigits, flag, false, QString::fromUtf8(kInvalidNumberText));
+    static const QString invalidText = QString::fromUtf8(kInvalidNumberText);
+    return KZ::formatDoubleNumber(value, kFractionDigits, flag, false, invalidText);
 }
 
 double CPanelBondTenderAllocationHelper::cutToWholeUnits(const std::string& typedText, double basicTenderUnit)
