@@ -149,6 +149,15 @@ IBaseHpfTableDataPtr IBaseHpfTableModel::dataAt(int index) const
     return rows_->entries[static_cast<size_t>(index)].row;
 }
 
+const std::string& IBaseHpfTableModel::keyAt(int index) const
+{
+    static const std::string none;
+    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
+        return none;
+    rows_->compact();
+    return rows_->entries[static_cast<size_t>(index)].key;
+}
+
 unsigned long long IBaseHpfTableModel::revision() const
 {
     return revision_;

@@ -49,6 +49,8 @@ public:
     void clearFilter();
     int rowCount() const;
     IBaseHpfTableDataPtr dataAt(int index) const;              // insertion order; O(1)
+    // The key the row at index was added under (empty out of range); O(1).
+    const std::string& keyAt(int index) const;
     // Bumped by every change of the row set; views use it to know they must resync.
     unsigned long long revision() const;
 

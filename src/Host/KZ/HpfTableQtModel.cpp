@@ -47,7 +47,7 @@ void CHpfTableQtModel::resync()
         for (int i = 0; i < count; ++i) {
             IBaseHpfTableDataPtr row = source_->dataAt(i);
             if (row)
-                fresh.push_back(SRow{row, sToQs(row->key())});
+                fresh.push_back(SRow{row, source_->keyAt(i)});
         }
     }
     // Same rows in the same places: only values changed, so open editors, the current
@@ -126,7 +126,7 @@ QString CHpfTableQtModel::rowKeyAt(int row) const
 {
     if (row < 0 || static_cast<size_t>(row) >= visible_.size())
         return QString();
-    return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].key;
+    return sToQs(snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].key);
 }
 
 QString CHpfTableQtModel::cellText(int row, int column) const
@@ -139,7 +139,7 @@ QString CHpfTableQtModel::cellText(int row, int column) const
 QString CHpfTableQtModel::snapshotCellText(const SRow& row, int column) const
 {
     if (CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(column) : nullptr) {
-        QString text = delegate->cellText(row.key);
+        QString text = delegate->cellText(sToQs(row.key));
         if (!text.isNull())
             return text;
     }
@@ -236,7 +236,7 @@ QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     case kRowKeyRole:
-        return row.key;
+        return sToQs(row.key);
     case kStatRowRole:
         return false;
     default:

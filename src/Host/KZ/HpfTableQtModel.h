@@ -53,7 +53,7 @@ public:
 private:
     struct SRow {
         IBaseHpfTableDataPtr data;
-        QString key;   // the row key as text, cached for painting
+        std::string key;   // the key the model holds the row under
     };
     bool isOwnCell(const QModelIndex& index) const;
     bool sameRows(const std::vector<SRow>& fresh) const;
