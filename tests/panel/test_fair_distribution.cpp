@@ -181,3 +181,27 @@ TEST_F(FairDistributionTest, shouldKeepSharesWholeAndCloseToProportionalOverRand
     // And the leftover units reached many different rows
     EXPECT_GE(leftoverReceivers.size(), 6u);
 }
+
+// Which rows get the leftover units must not change from one version to the next: a
+// host that seeds rand() expects the same allocation for the same tender.
+TEST_F(FairDistributionTest, shouldPickTheSameLeftoverRowsAndDrawsForTheSameSeed)
+{
+    // Given twelve Dutch rows with uneven bids, unit 0.1, and a total leaving several units over
+    std::vector<SBid> bids;
+    for (int i = 0; i < 12; ++i)
+        bids.push_back({DBL_MAX, 0.3 + 0.7 * i});
+    load({TT_DUTCH, 0.0, 0.1, bids});
+    std::srand(77);
+
+    // When the distribution runs
+    const std::vector<double> wins = distribute(17.3);
+    const int nextDraw = std::rand();
+
+    // Then rows 1, 2, 5 and 7 get the four leftover units, as they always have, and the
+    // distribution drew from rand() exactly as often as before
+    const std::vector<double> expected = {0.2, 0.4, 0.6, 0.8, 1.1, 1.3, 1.6, 1.8, 2.0, 2.3, 2.5, 2.7};
+    ASSERT_EQ(expected.size(), wins.size());
+    for (size_t i = 0; i < wins.size(); ++i)
+        EXPECT_NEAR(expected[i], wins[i], 1e-9) << "row " << i + 1;
+    EXPECT_EQ(2006235011, nextDraw);
+}
