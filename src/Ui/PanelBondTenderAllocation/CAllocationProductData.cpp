@@ -1,5 +1,7 @@
 #include "CAllocationProductData.h"
 
+#include <charconv>
+
 #include "KZ/Format.h"
 #include "KZ/UiResource.h"
 #include "services/HostServices.h"
@@ -79,9 +81,20 @@ QColor CAllocationProductData::getColor(int) const
     return KZ::CUiResource::getColor(QStringLiteral("clr_text_default"));
 }
 
+// The model, its view adapter and the delegate ask for the key of every row on each load,
+// rebuild and sync: a few digits written in place, no heap allocation.
 std::string CAllocationProductData::key() const
 {
-    return QByteArray::number(rowNumber).toStdString();
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, rowNumber);
+    return std::string(digits, end.ptr);
+}
+
+QString CAllocationProductData::keyText() const
+{
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, rowNumber);
+    return QString::fromLatin1(digits, static_cast<int>(end.ptr - digits));
 }
 
 QString CAllocationProductData::getPurchaseType(ttservice::ETenderPurchaseType type)

@@ -39,6 +39,7 @@ public:
     long long getLongLong(int column) const override;
     QColor getColor(int column) const override;
     std::string key() const override;   // rowNumber in decimal
+    QString keyText() const;            // the same key as the delegates take it
 
     boost::shared_ptr<CAllocationProductInfo> info;  // shared by copies of the row
     int rowNumber = 0;
