@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
+#include <map>
 #include <set>
 
 #include "CAllocationProductModel.h"
@@ -148,14 +149,16 @@ TEST_F(FairDistributionTest, shouldKeepSharesWholeAndCloseToProportionalOverRand
         load(t);
 
         // Round one's shares of the pooled rows, for comparison
-        CPanelBondAllocationProductTable::RowPool pool;
+        CPanelBondAllocationProductTable::SharePool pool;
         const auto rows = table.getRowNum2ProductData();
         for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
             if (dutch || it.value()->info->tenderPrice == 3.0)
-                pool.insert(it.key(), it.value());
+                pool.push_back({it.key(), it.value()->info->bidAmount, 0.0, 0});
         }
-        QMap<int, double> round1;
-        table.round1Distribution(pool, round1, total - fixedBids);
+        table.round1Distribution(pool, total - fixedBids);
+        std::map<int, double> round1;
+        for (const auto& pooled : pool)
+            round1[pooled.rowNumber] = pooled.share;
 
         // When the distribution runs
         const std::vector<double> wins = distribute(total);
@@ -166,12 +169,12 @@ TEST_F(FairDistributionTest, shouldKeepSharesWholeAndCloseToProportionalOverRand
             const double won = wins[size_t(row) - 1];
             const double bid = t.bids[size_t(row) - 1].bid;
             EXPECT_NEAR(std::round(won / unit) * unit, won, 1e-9) << "row " << row;
-            if (!pool.contains(row)) {
+            if (!round1.count(row)) {
                 EXPECT_NEAR(bid, won, 1e-9);
                 continue;
             }
-            EXPECT_LT(std::fabs(round1.value(row) - bid / marginalBids * (total - fixedBids)), unit) << "row " << row;
-            const double extra = won - round1.value(row);
+            EXPECT_LT(std::fabs(round1.at(row) - bid / marginalBids * (total - fixedBids)), unit) << "row " << row;
+            const double extra = won - round1.at(row);
             EXPECT_TRUE(std::fabs(extra) < 1e-9 || std::fabs(extra - unit) < 1e-9) << "row " << row << " " << extra;
             if (std::fabs(extra - unit) < 1e-9)
                 leftoverReceivers.insert(row);

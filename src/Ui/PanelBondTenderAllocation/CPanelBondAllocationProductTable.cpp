@@ -1,6 +1,7 @@
 #include "CPanelBondAllocationProductTable.h"
 
 #include <QVector>
+#include <algorithm>
 #include <boost/format.hpp>
 #include <boost/make_shared.hpp>
 #include <cfloat>
@@ -194,9 +195,14 @@ void CPanelBondAllocationProductTable::refreshProductModel()
 {
     if (!table || !model)
         return;
-    model->setTotalData(0, 0);
     model->clear();
     model->clearFilter();
+    resetView();
+}
+
+void CPanelBondAllocationProductTable::resetView()
+{
+    model->setTotalData(0, 0);
     table->clear();
     table->clearFilter();
     table->clearSort();
@@ -242,7 +248,7 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
         info.winAmount = record->winAmount;
 
         if (delegate) {
-            const QString key = KZ::sToQs(row->key());
+            const QString key = row->keyText();
             delegate->setItemVisible(key, true);
             delegate->setItemText(key, Helper::format4(record->winAmount, userFormat));
             delegate->setLineEditable(true);
@@ -341,7 +347,7 @@ void CPanelBondAllocationProductTable::appendEditableRow(const boost::shared_ptr
                                                          int userFormat, STotals& totals)
 {
     if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate()) {
-        const QString key = KZ::sToQs(row->key());
+        const QString key = row->keyText();
         delegate->setItemVisible(key, true);
         delegate->setLineEditable(true);
         delegate->setItemText(key, Helper::format4(0.0, userFormat));
@@ -363,7 +369,7 @@ void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(Inte
     const auto addLostRow = [&](const boost::shared_ptr<CAllocationProductData>& row) {
         if (delegate) {
             delegate->setLineEditable(false);
-            delegate->setItemText(KZ::sToQs(row->key()), Helper::format4(0.0, userFormat));
+            delegate->setItemText(row->keyText(), Helper::format4(0.0, userFormat));
         }
         appendRow(row, totals);
     };
@@ -408,114 +414,112 @@ void CPanelBondAllocationProductTable::refreshFairWinBidAllocationProductTable(d
 {
     if (!table || !model)
         return;
-    const QList<KZ::IBaseHpfTableDataPtr> rows = model->getDatas();
-    refreshProductModel();
-    const QMap<int, double> shares = getFairDistributionMap(total, rows);
+    // The rows stay in the model (same rows, same keys, same order); only their won
+    // volumes change. Emptying the model and adding every row again would rebuild its
+    // key index for nothing.
+    const ProductRows rows = productRows();
+    if (rows.size() != static_cast<std::size_t>(model->rowCount())) {
+        for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+            if (!boost::dynamic_pointer_cast<CAllocationProductData>(entry))
+                model->removeDataByKey(entry->key());
+        }
+    }
+    resetView();
+    const std::vector<double> shares = fairShares(total, rows);
 
     KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
     STotals totals;
-    for (const auto& entry : rows) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-        if (!row)
-            continue;
-        const double winAmount = shares.value(row->rowNumber, 0.0);
-        if (row->info)
-            row->info->winAmount = winAmount;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const CAllocationProductData& row = *rows[i];
+        if (row.info) {
+            row.info->winAmount = shares[i];
+            totals.bid += row.info->bidAmount;
+            totals.win += row.info->winAmount;
+        }
         if (delegate)
-            delegate->setItemText(KZ::sToQs(row->key()), Helper::format4(winAmount, utils::FNF_NONE));
-        appendRow(row, totals);
+            delegate->setItemText(row.keyText(), Helper::format4(shares[i], utils::FNF_NONE));
     }
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
 
-QMap<int, double> CPanelBondAllocationProductTable::getFairDistributionMap(
-    double total, const QList<boost::shared_ptr<KZ::IBaseHpfTableData>>& rows)
+std::vector<double> CPanelBondAllocationProductTable::fairShares(double total, const ProductRows& rows) const
 {
-    QMap<int, double> shares;
+    std::vector<double> shares(rows.size(), 0.0);
     if (Helper::isZero(basicTenderUnit))
         return shares;
+    const bool american = tenderingType == ttservice::TT_AMERICAN || tenderingType == ttservice::TT_MIXED;
+    if (!american && tenderingType != ttservice::TT_DUTCH)
+        return shares;
 
-    RowPool pool;
-    switch (tenderingType) {
-    case ttservice::TT_DUTCH: {
-        for (const auto& entry : rows) {
-            const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-            if (row && row->info)
-                pool.insert(row->rowNumber, row);
+    // Dutch rows all share; in American and mixed tenders bids away from the marginal price
+    // are won in full and only the marginal bids share the rest.
+    SharePool pool;
+    double fixedTotal = 0.0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const CAllocationProductInfo* info = rows[i]->info.get();
+        if (!info)
+            continue;
+        if (!american || Helper::isEqual(info->tenderPrice, marginalPrice)) {
+            pool.push_back({rows[i]->rowNumber, info->bidAmount, 0.0, i});
+        } else {
+            shares[i] = info->bidAmount;
+            fixedTotal += info->bidAmount;
         }
-        const double remainder = round1Distribution(pool, shares, total);
-        round2Distribution(pool, shares, remainder);
-        return shares;
     }
-    case ttservice::TT_AMERICAN:
-    case ttservice::TT_MIXED: {
-        // Bids away from the marginal price are won in full; only the marginal bids share the rest.
-        double fixedTotal = 0.0;
-        for (const auto& entry : rows) {
-            const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-            if (!row || !row->info)
-                continue;
-            if (Helper::isEqual(row->info->tenderPrice, marginalPrice)) {
-                pool.insert(row->rowNumber, row);
-            } else {
-                shares[row->rowNumber] = row->info->bidAmount;
-                fixedTotal += row->info->bidAmount;
-            }
-        }
-        if (Helper::isGreaterOrEqual(fixedTotal, total))
-            return shares;
-        const double remainder = round1Distribution(pool, shares, total - fixedTotal);
-        round2Distribution(pool, shares, remainder);
+    if (american && Helper::isGreaterOrEqual(fixedTotal, total))
         return shares;
-    }
-    default:
-        return shares;
-    }
+    const auto byRowNumber = [](const SFairShare& a, const SFairShare& b) { return a.rowNumber < b.rowNumber; };
+    if (!std::is_sorted(pool.begin(), pool.end(), byRowNumber))
+        std::stable_sort(pool.begin(), pool.end(), byRowNumber);
+
+    const double remainder = round1Distribution(pool, total - fixedTotal);
+    round2Distribution(pool, remainder);
+    for (const SFairShare& pooled : pool)
+        shares[pooled.rowIndex] = pooled.share;
+    return shares;
 }
 
-double CPanelBondAllocationProductTable::round1Distribution(RowPool pool, QMap<int, double>& shares, double amount)
+double CPanelBondAllocationProductTable::round1Distribution(SharePool& pool, double amount) const
 {
-    if (pool.isEmpty() || Helper::isZero(basicTenderUnit) || Helper::isZero(amount))
+    if (pool.empty() || Helper::isZero(basicTenderUnit) || Helper::isZero(amount))
         return 0.0;
 
     double bidSum = 0.0;
-    for (auto it = pool.cbegin(); it != pool.cend(); ++it)
-        bidSum += it.value()->info->bidAmount;
+    for (const SFairShare& pooled : pool)
+        bidSum += pooled.bidAmount;
 
     // Rows that bid nothing in all cannot claim a proportion: they get nothing, and
     // nothing is left over for them either (instead of dividing by zero).
     if (Helper::isZero(bidSum)) {
-        for (auto it = pool.cbegin(); it != pool.cend(); ++it)
-            shares[it.key()] = 0.0;
+        for (SFairShare& pooled : pool)
+            pooled.share = 0.0;
         return 0.0;
     }
 
     double distributed = 0.0;
-    for (auto it = pool.cbegin(); it != pool.cend(); ++it) {
-        const double proportional = (it.value()->info->bidAmount / bidSum) * amount;
-        const double share = wholeUnits(proportional, basicTenderUnit) * basicTenderUnit;
-        shares[it.key()] = share;
-        distributed += share;
+    for (SFairShare& pooled : pool) {
+        const double proportional = (pooled.bidAmount / bidSum) * amount;
+        pooled.share = wholeUnits(proportional, basicTenderUnit) * basicTenderUnit;
+        distributed += pooled.share;
     }
     return amount - distributed;
 }
 
-void CPanelBondAllocationProductTable::round2Distribution(RowPool pool, QMap<int, double>& shares, double remainder)
+void CPanelBondAllocationProductTable::round2Distribution(SharePool& pool, double remainder) const
 {
-    if (pool.isEmpty() || Helper::isZero(remainder) || Helper::isZero(basicTenderUnit))
+    if (pool.empty() || Helper::isZero(remainder) || Helper::isZero(basicTenderUnit))
         return;
 
     const int leftoverUnits = wholeUnits(remainder, basicTenderUnit);
-    QVector<int> order(pool.size());
+    QVector<int> order(static_cast<int>(pool.size()));
     std::iota(order.begin(), order.end(), 0);
     shuffleWithCRand(order);
 
     // One unit each to the first rows of a random order: chance, not size or row order,
     // decides who gets the leftovers.
-    const QList<int> rowNumbers = pool.keys();
     for (int k = 0; k < leftoverUnits && k < order.size(); ++k)
-        shares[rowNumbers.at(order.at(k))] += basicTenderUnit;
+        pool[static_cast<std::size_t>(order.at(k))].share += basicTenderUnit;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -526,10 +530,9 @@ CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getR
     RowPool rows;
     if (!model)
         return rows;
-    for (const auto& entry : model->getDatas()) {
-        if (const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry))
-            rows.insert(row->rowNumber, row);
-    }
+    // Row numbers come in ascending order: inserting at the end skips the search.
+    for (const auto& row : productRows())
+        rows.insert(rows.constEnd(), row->rowNumber, row);
     return rows;
 }
 
@@ -543,9 +546,8 @@ bool CPanelBondAllocationProductTable::check(double tableOneTotal, QString& msg)
     if (!model)
         return true;
     double winSum = 0.0;
-    for (const auto& entry : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-        if (!row || !row->info)
+    for (const auto& row : productRows()) {
+        if (!row->info)
             continue;
         if (Helper::isGreater(row->info->winAmount, row->info->bidAmount)) {
             msg = QStringLiteral("表二第 ") + QString::number(row->rowNumber)
@@ -569,9 +571,8 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
     if (!table || !model)
         return;
     ttservice::IDataList records;
-    for (const auto& entry : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-        if (!row || !row->info)
+    for (const auto& row : productRows()) {
+        if (!row->info)
             continue;
         auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
         record->bondCode = row->info->bondCode;
@@ -683,12 +684,23 @@ void CPanelBondAllocationProductTable::appendRow(const boost::shared_ptr<CAlloca
     model->addData(row);
 }
 
+CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::productRows() const
+{
+    ProductRows rows;
+    const int count = model->rowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (auto row = boost::dynamic_pointer_cast<CAllocationProductData>(model->dataAt(i)))
+            rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 CPanelBondAllocationProductTable::STotals CPanelBondAllocationProductTable::sumRows() const
 {
     STotals totals;
-    for (const auto& entry : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(entry);
-        if (row && row->info) {
+    for (const auto& row : productRows()) {
+        if (row->info) {
             totals.bid += row->info->bidAmount;
             totals.win += row->info->winAmount;
         }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 #include <boost/shared_ptr.hpp>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -50,9 +51,19 @@ public:
 
     // Fair distribution of a won total over the rows.
     void refreshFairWinBidAllocationProductTable(double total);
-    QMap<int, double> getFairDistributionMap(double total, const QList<boost::shared_ptr<KZ::IBaseHpfTableData>>& rows);
-    double round1Distribution(RowPool pool, QMap<int, double>& shares, double amount);
-    void round2Distribution(RowPool pool, QMap<int, double>& shares, double remainder);
+    // A row that shares in the distribution. A pool lists them in ascending row numbers:
+    // the proportions are summed, and the shuffled leftover units dealt, in that order.
+    struct SFairShare {
+        int rowNumber = 0;
+        double bidAmount = 0.0;
+        double share = 0.0;
+        std::size_t rowIndex = 0;   // where the row's share goes in the caller's list
+    };
+    using SharePool = std::vector<SFairShare>;
+    // Gives each pooled row its proportion of the amount in whole units; returns the rest.
+    double round1Distribution(SharePool& pool, double amount) const;
+    // Deals the rest one unit each to the first rows of a random order.
+    void round2Distribution(SharePool& pool, double remainder) const;
 
     void refreshProductModel();   // empties table and model
     RowPool getRowNum2ProductData() const;
@@ -76,7 +87,15 @@ private:
         double win = 0.0;
     };
 
+    using ProductRows = std::vector<boost::shared_ptr<CAllocationProductData>>;
+
     void createUi();
+    // The view's part of emptying the table: editors, filter, sort and totals.
+    void resetView();
+    // The model's rows in order; reading them in place spares a copy of the row list.
+    ProductRows productRows() const;
+    // The won volume of each row (same order) when total is distributed fairly.
+    std::vector<double> fairShares(double total, const ProductRows& rows) const;
     KZ::CBaseTableColumnLineeditDelegate* winAmountDelegate() const;
     boost::shared_ptr<CAllocationProductData> newRow(int rowNumber,
                                                      const ttservice::CIBondTenderExecInternalReportInfo& report) const;
