@@ -197,3 +197,18 @@ TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIs
     saveDetails({"3"});
     EXPECT_EQ(all.keys.size(), 4u);
 }
+
+TEST_F(HostStoreTest, shouldAnnounceTheDetailsWhoseKeyWentAwayThenEveryNewDetailInOrder)
+{
+    // Given stored details 1, 2, 3 of bond B1, no persistence attached
+    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2"), detail("B1", "3")});
+    Keys announced;
+    store.setChangeListener([&](const IDataList& changed) { announced = keys(changed); });
+
+    // When a save sends 3, 4, 2
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, {detail("B1", "3"), detail("B1", "4"), detail("B1", "2")});
+
+    // Then only 1 went away; it is announced first, then the saved rows as sent
+    EXPECT_EQ(announced, (Keys{"B1|1", "B1|3", "B1|4", "B1|2"}));
+    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), (Keys{"B1|3", "B1|4", "B1|2"}));
+}

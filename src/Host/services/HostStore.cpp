@@ -1,6 +1,8 @@
 #include "services/HostStore.h"
 
 #include <set>
+#include <typeinfo>
+#include <unordered_set>
 
 namespace ttservice {
 
@@ -55,17 +57,46 @@ void CHostStore::reset()
     listener_ = nullptr;
 }
 
+namespace {
+
+bool clears(const CIBondTenderAllocParams& p)
+{
+    return p.bondName.empty() && p.marginalPrice == 0 && p.weightedMeanPrice == 0 && p.issuePrice == 0
+        && p.couponRate == 0;
+}
+
+bool clears(const CIBondTenderAllocUnderWriterInfo& u) { return u.underWriterName.empty(); }
+bool clears(const CIBondTenderAllocProductInfo& p) { return p.productId == kInvalidInt && p.productName.empty(); }
+bool clears(const CWinBidInfoDetail& d) { return d.productId == kInvalidInt && d.productName.empty(); }
+
+// Every row of an update is checked: one type comparison answers for the record classes
+// themselves, where a chain of failing casts cost more than the check.
+template <class T>
+bool isExactly(const IData& record)
+{
+    return typeid(record) == typeid(T);
+}
+
+} // namespace
+
 bool CHostStore::isClearingRecord(const IData& record)
 {
+    if (isExactly<CWinBidInfoDetail>(record))
+        return clears(static_cast<const CWinBidInfoDetail&>(record));
+    if (isExactly<CIBondTenderAllocProductInfo>(record))
+        return clears(static_cast<const CIBondTenderAllocProductInfo&>(record));
+    if (isExactly<CIBondTenderAllocUnderWriterInfo>(record))
+        return clears(static_cast<const CIBondTenderAllocUnderWriterInfo&>(record));
+    if (isExactly<CIBondTenderAllocParams>(record))
+        return clears(static_cast<const CIBondTenderAllocParams&>(record));
     if (const auto* p = dynamic_cast<const CIBondTenderAllocParams*>(&record))
-        return p->bondName.empty() && p->marginalPrice == 0 && p->weightedMeanPrice == 0 && p->issuePrice == 0
-            && p->couponRate == 0;
+        return clears(*p);
     if (const auto* u = dynamic_cast<const CIBondTenderAllocUnderWriterInfo*>(&record))
-        return u->underWriterName.empty();
+        return clears(*u);
     if (const auto* p = dynamic_cast<const CIBondTenderAllocProductInfo*>(&record))
-        return p->productId == kInvalidInt && p->productName.empty();
+        return clears(*p);
     if (const auto* d = dynamic_cast<const CWinBidInfoDetail*>(&record))
-        return d->productId == kInvalidInt && d->productName.empty();
+        return clears(*d);
     return false;
 }
 
@@ -74,29 +105,32 @@ bool CHostStore::isClearingRecord(const IData& record)
 IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
                                     std::vector<IHostStorePersistence::SReplacement>* log)
 {
-    const IDataList newRows = holdsClearingRecord(rows) ? IDataList() : withoutNulls(rows);
+    IDataList newRows = holdsClearingRecord(rows) ? IDataList() : withoutNulls(rows);
     IDataList& stored = records_[bondCode][typeId];
 
     IDataList changed;
     if (typeId == RT_WIN_BID_DETAIL) {
-        std::set<std::string> newKeys;
+        // Only membership counts, so a hash set: a save replaces every row of the bond.
+        std::unordered_set<std::string> newKeys;
+        newKeys.reserve(newRows.size());
         for (const IDataPtr& row : newRows)
             newKeys.insert(row->getKey());
+        changed.reserve(stored.size() + newRows.size());
         for (const IDataPtr& old : stored)
             if (!newKeys.count(old->getKey()))
                 changed.push_back(old);
         changed.insert(changed.end(), newRows.begin(), newRows.end());
     }
 
-    stored = newRows;
+    if (log)
+        log->push_back({bondCode, typeId, newRows});
+    stored = std::move(newRows);
     forgetKeysLocked(typeId);
     if (stored.empty()) {
         records_[bondCode].erase(typeId);
         if (records_[bondCode].empty())
             records_.erase(bondCode);
     }
-    if (log)
-        log->push_back({bondCode, typeId, newRows});
     return changed;
 }
 
@@ -216,8 +250,9 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
         call.records = rows;
         calls_.push_back(call);
 
+        // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
-        changed = replaceLocked(bondCode, typeId, rows, &log);
+        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr);
         if (persistence_)
             persistence_->commit(log, {});
     }
@@ -250,7 +285,8 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
 
         std::vector<IHostStorePersistence::SReplacement> log;
         for (const std::string& bond : bonds) {
-            const IDataList bondChanges = replaceLocked(bond, RT_WIN_BID_DETAIL, rowsOfBond[bond], &log);
+            const IDataList bondChanges =
+                replaceLocked(bond, RT_WIN_BID_DETAIL, rowsOfBond[bond], persistence_ ? &log : nullptr);
             changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
         }
         if (persistence_)
