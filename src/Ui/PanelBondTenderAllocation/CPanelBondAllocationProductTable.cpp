@@ -570,8 +570,12 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
 {
     if (!table || !model)
         return;
+    const ProductRows rows = productRows();
     ttservice::IDataList records;
-    for (const auto& row : productRows()) {
+    records.reserve(rows.size());
+    // A product has a row per tender position: its name is looked up and converted once.
+    std::unordered_map<int, std::string> productNames;
+    for (const auto& row : rows) {
         if (!row->info)
             continue;
         auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
@@ -579,7 +583,12 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
         record->bondName = row->info->bondName;
         record->portfolioId = ttservice::kInvalidInt;
         record->productId = row->info->productId;
-        record->productName = KZ::qsToS(getUserConfig()->getProductName(row->info->productId));
+        auto name = productNames.find(row->info->productId);
+        if (name == productNames.end())
+            name = productNames
+                       .emplace(row->info->productId, KZ::qsToS(getUserConfig()->getProductName(row->info->productId)))
+                       .first;
+        record->productName = name->second;
         record->tenderPrice = row->info->tenderPrice;
         record->bidAmount = row->info->bidAmount;
         record->winAmount = row->info->winAmount;
