@@ -70,8 +70,15 @@ bool CBaseTableColumnDelegate::raise(int nEventID, int nSenderID, int nIntParam,
 
 void CBaseTableColumnDelegate::repaintCells() const
 {
-    if (auto* table = qobject_cast<CStandardHpfTable*>(parent()))
-        table->view()->viewport()->update();
+    if (repaintQueued_)
+        return;
+    repaintQueued_ = true;
+    auto* self = const_cast<CBaseTableColumnDelegate*>(this);
+    QMetaObject::invokeMethod(self, [self]() {
+        self->repaintQueued_ = false;
+        if (auto* table = qobject_cast<CStandardHpfTable*>(self->parent()))
+            table->view()->viewport()->update();
+    }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------

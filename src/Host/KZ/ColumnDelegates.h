@@ -41,12 +41,14 @@ protected:
     static bool isStatisticsCell(const QModelIndex& index);
     // Raises an event from a const Qt hook (setModelData, editorEvent).
     bool raise(int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam) const;
-    // Repaints the cells of the table this delegate is installed on.
+    // Repaints the cells of the table this delegate is installed on, once the event loop
+    // runs: a loader that changes ten thousand rows asks for one repaint, not ten thousand.
     void repaintCells() const;
 
 private:
     int id_;
     QPointer<QObject> deliverer_;
+    mutable bool repaintQueued_ = false;
 };
 
 // Numeric line edit per row: text, visibility (an input box is drawn) and one
