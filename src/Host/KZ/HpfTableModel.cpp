@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cfloat>
+#include <algorithm>
 #include <climits>
 #include <unordered_map>
 #include <vector>
@@ -27,20 +28,28 @@ struct IBaseHpfTableModel::Rows {
     std::vector<SSlot> entries;
     std::unordered_map<std::string, size_t> slotOfKey;
     size_t holes = 0;
+    size_t firstHole = 0;   // meaningful while holes > 0; the slots before it stay where they are
 
     size_t liveCount() const { return entries.size() - holes; }
+
+    void markHole(size_t slot)
+    {
+        firstHole = holes == 0 ? slot : std::min(firstHole, slot);
+        ++holes;
+    }
 
     void compact()
     {
         if (holes == 0)
             return;
-        size_t target = 0;
-        for (size_t i = 0; i < entries.size(); ++i) {
+        size_t target = firstHole;
+        for (size_t i = firstHole; i < entries.size(); ++i) {
             if (!entries[i].row)
                 continue;
-            if (target != i)
+            if (target != i) {
                 entries[target] = std::move(entries[i]);
-            slotOfKey[entries[target].key] = target;
+                slotOfKey[entries[target].key] = target;
+            }
             ++target;
         }
         entries.resize(target);
@@ -113,8 +122,8 @@ bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
     Rows::SSlot& slot = rows_->entries[found->second];
     slot.row.reset();
     slot.key.clear();
+    rows_->markHole(found->second);
     rows_->slotOfKey.erase(found);
-    ++rows_->holes;
     if (rows_->holes == rows_->entries.size()) {
         rows_->entries.clear();
         rows_->holes = 0;
