@@ -133,3 +133,90 @@ TEST_F(MixedEditingTest, shouldLeaveNothingEditableWhenLocked)
     clickCell(&table, "2", 9);
     EXPECT_EQ(rowSummary(table).size(), 3u);
 }
+
+namespace {
+
+// The literal rebuild of a click: empty the model, add to or remove from the group, put
+// every stored row back. The table under test may do less work for the same result.
+class RebuiltOnEveryClick : public TC::CPanelBondAllocationMixedTable {
+public:
+    RebuiltOnEveryClick() : TC::CPanelBondAllocationMixedTable(0, nullptr) {}
+    void clickOperation(const QString& key)
+    {
+        getAllocationMixedModel()->clear();
+        getAllocationMixedModel()->clearFilter();
+        if (isAddOperation(key.toInt()))
+            addProductData2Map(key.toInt());
+        else
+            delProductData2Map(key.toInt());
+        refreshTable();
+    }
+};
+
+// What the table shows: its rows, then what every row's cells hold in the delegates.
+std::vector<std::string> shownState(const TC::CPanelBondAllocationMixedTable& table)
+{
+    std::vector<std::string> out = rowSummary(table);
+    auto* volume = delegateAt<KZ::CBaseTableColumnLineeditDelegate>(table, 7);
+    auto* operation = delegateAt<KZ::CBaseTableColumnSimpleTextDelegate>(table, 9);
+    for (int number = 1; number <= table.getAllocationMixedModel()->rowCount(); ++number) {
+        const QString key = QString::number(number);
+        QStringList cells;
+        for (int column : {1, 2, 3, 8}) {
+            auto* choice = delegateAt<TC::CBaseTableColumnAutoLineEditDelegate>(table, column);
+            cells << choice->getItems(key).join(',') << choice->getCurText(key);
+        }
+        cells << volume->getItemText(key) << (volume->isItemVisible(key) ? "shown" : "hidden")
+              << operation->getText(key) << operation->itemColorKey(key)
+              << (operation->isItemEnabled(key) ? "enabled" : "disabled");
+        out.push_back(key.toStdString() + "=" + cells.join(';').toStdString());
+    }
+    out.push_back("won " + table.getAllocationMixedModel()->getStatDispalyQString(7).toStdString());
+    return out;
+}
+
+} // namespace
+
+TEST_F(MixedEditingTest, shouldShowAfterEveryClickWhatARebuildOfTheWholeTableShows)
+{
+    // Given the same saved rows, in host order across three groups, in two tables
+    RebuiltOnEveryClick rebuilt;
+    rebuilt.resize(900, 300);
+    rebuilt.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rebuilt));
+    const std::vector<DetailPtr> details{detail(9, "P9", 100.5, 20000, true), detail(12, "P12", 100.5, 10000, false),
+                                         detail(12, "P12", 100.5, 30000, true), detail(10, "P10", 99.5, 5000, true),
+                                         detail(9, "P9", 100.5, 10000, false)};
+    load(table, details);
+    load(rebuilt, details);
+
+    // When both get the same edits and clicks (the step's text says what it does)
+    struct SStep { const char* what; std::string key; int column; const char* text; };
+    const SStep steps[] = {
+        {"first click after the load", "3", 9, nullptr},
+        {"market edited in group 1", "2", 1, "银行间"},
+        {"account typed freely in group 3", "6", 8, "XYZ"},
+        {"known underwriter chosen in group 2", "4", 3, "UW2"},
+        {"volume typed in group 3", "5", 7, "0.3"},
+        {"add in group 1, the edited rows after it move", "1", 9, nullptr},
+        {"delete in the middle", "3", 9, nullptr},
+        {"add in the last group", "6", 9, nullptr},
+        {"delete the last row", "7", 9, nullptr},
+        {"a new underwriter typed in group 2", "3", 3, "UW9"},
+        {"add after the choices grew", "1", 9, nullptr},
+        {"add in group 2", "3", 9, nullptr},
+    };
+    for (const SStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (TC::CPanelBondAllocationMixedTable* target : {&table, static_cast<TC::CPanelBondAllocationMixedTable*>(&rebuilt)}) {
+            if (step.column == 9 && target == &rebuilt)
+                rebuilt.clickOperation(QString::fromStdString(step.key));
+            else if (step.column == 9)
+                clickCell(target, step.key, 9);
+            else
+                typeInto(target, step.key, step.column, step.text);
+        }
+        // Then both show the same rows with the same cells
+        ASSERT_EQ(shownState(table), shownState(rebuilt));
+    }
+}

@@ -51,14 +51,41 @@ int userFlag()
     return TC::getUserConfig()->getSegmentedFormatFlag();
 }
 
+// The decimal text of the row number, as CAllocationMixedData::key() writes it.
 QString rowKey(int rowNumber)
 {
-    return KZ::sToQs(CAllocationMixedData::keyOf(rowNumber));
+    return QString::number(rowNumber);
+}
+
+QString convertedMarketText(int market)
+{
+    return KZ::sToQs(Helper::getStrTenderTarget(static_cast<ttservice::ETenderMarket>(market)));
 }
 
 QString marketText(int market)
 {
-    return KZ::sToQs(Helper::getStrTenderTarget(static_cast<ttservice::ETenderMarket>(market)));
+    // The markets' texts are converted once and shared by every row.
+    static const QHash<int, QString> shared = [] {
+        QHash<int, QString> texts;
+        for (int known : {ttservice::TM_NONE, ttservice::TM_SSE, ttservice::TM_SZSE, ttservice::TM_INTERBANK})
+            texts.insert(known, convertedMarketText(known));
+        return texts;
+    }();
+    const auto found = shared.constFind(market);
+    return found != shared.constEnd() ? found.value() : convertedMarketText(market);
+}
+
+const QString& operationColor()
+{
+    static const QString color = QString::fromUtf8(kOperationColor);
+    return color;
+}
+
+const QString& operationText(bool fixedRow)
+{
+    static const QString add = QString::fromUtf8(kMixedAddText);
+    static const QString remove = QString::fromUtf8(kMixedDeleteText);
+    return fixedRow ? add : remove;
 }
 
 // "一级分销", "二级上市", or empty for no purchase type.
@@ -246,44 +273,107 @@ void CPanelBondAllocationMixedTable::getAllocationAccounts(QStringList& out, tts
     }
 }
 
-// The delegates' state of one row as a win-bid builder or refreshTable leaves it:
-// current choices, the saved account still offered after the product's own ones,
-// the won volume and an enabled operation cell.
-void CPanelBondAllocationMixedTable::showRowInDelegates(const CAllocationMixedData& row, bool winVolumeVisible,
-                                                        int flag)
-{
-    const CAllocationMixedInfo& info = *row.info;
-    const QString key = rowKey(row.rowNumber);
-    const std::vector<int> noValues;
+// Writes the delegates' state of rows as the win-bid builders and refreshTable leave it:
+// current choices, the saved account still offered after the product's own ones, the won
+// volume and an enabled operation cell. One presenter serves one operation over many
+// rows: the delegates are looked up once, and the texts and account lists that rows have
+// in common are converted once and shared by all of them.
+class CPanelBondAllocationMixedTable::CRowPresenter {
+public:
+    explicit CRowPresenter(const CPanelBondAllocationMixedTable& owner)
+        : owner_(owner),
+          market_(owner.autoDelegate(COL_MARKET)),
+          purchaseType_(owner.autoDelegate(COL_PURCHASE_TYPE)),
+          underWriter_(owner.autoDelegate(COL_UNDERWRITER)),
+          account_(owner.autoDelegate(COL_ACCOUNT)),
+          volume_(owner.volumeDelegate()),
+          operation_(owner.operationDelegate()),
+          flag_(userFlag())
+    {
+    }
 
-    if (auto* market = autoDelegate(COL_MARKET)) {
-        market->setItems(key, marketChoices(), noValues);
-        market->setCurItem(key, marketText(info.tenderMarket), -1);
+    int flag() const { return flag_; }
+
+    // The row's text as a QString shared with every other row of the same text.
+    const QString& text(const std::string& utf8)
+    {
+        auto found = texts_.find(utf8);
+        if (found == texts_.end())
+            found = texts_.emplace(utf8, KZ::sToQs(utf8)).first;
+        return found->second;
     }
-    if (auto* purchase = autoDelegate(COL_PURCHASE_TYPE)) {
-        purchase->setItems(key, purchaseTypeChoices(), noValues);
-        purchase->setCurItem(key, KZ::sToQs(info.purchaseType), -1);
+
+    void showUnderWriter(const QString& key, const QStringList& choices, const QString& current)
+    {
+        if (underWriter_) {
+            underWriter_->setItems(key, choices, {});
+            underWriter_->setCurItem(key, current, -1);
+        }
     }
-    if (auto* accounts = autoDelegate(COL_ACCOUNT)) {
-        QStringList list;
-        getAllocationAccounts(list, static_cast<ttservice::ETenderMarket>(info.tenderMarket), info.productName);
-        const QString account = KZ::sToQs(info.account);
-        if (!list.contains(account))
-            list.append(account);
-        accounts->setItems(key, list, noValues);
-        accounts->setCurItem(key, account, -1);
+
+    void showRow(const CAllocationMixedData& row, const QString& key, bool winVolumeVisible)
+    {
+        const CAllocationMixedInfo& info = *row.info;
+        if (market_) {
+            market_->setItems(key, marketChoices(), {});
+            market_->setCurItem(key, marketText(info.tenderMarket), -1);
+        }
+        if (purchaseType_) {
+            purchaseType_->setItems(key, purchaseTypeChoices(), {});
+            purchaseType_->setCurItem(key, text(info.purchaseType), -1);
+        }
+        if (account_) {
+            const QString& account = text(info.account);
+            const QStringList& offered = accountChoices(info);
+            if (offered.contains(account)) {
+                account_->setItems(key, offered, {});
+            } else {
+                QStringList withSaved = offered;
+                withSaved.append(account);
+                account_->setItems(key, withSaved, {});
+            }
+            account_->setCurItem(key, account, -1);
+        }
+        if (volume_) {
+            volume_->setItemVisible(key, winVolumeVisible);
+            volume_->setItemText(key, Helper::format4(info.winBidAmount, flag_));
+            volume_->setLineEditable(true);
+        }
+        if (operation_) {
+            operation_->setItemText(key, operationText(info.isFixedRow()));
+            operation_->setItemColorKey(key, operationColor(), true);
+            operation_->setItemEnabled(key, true, true);
+        }
     }
-    if (auto* volume = volumeDelegate()) {
-        volume->setItemVisible(key, winVolumeVisible);
-        volume->setItemText(key, Helper::format4(info.winBidAmount, flag));
-        volume->setLineEditable(true);
+
+private:
+    // The accounts offered for the row's market and product, built once per pair.
+    const QStringList& accountChoices(const CAllocationMixedInfo& info)
+    {
+        std::string pair = intText(info.tenderMarket);
+        pair += '|';
+        pair += info.productName;
+        auto found = accounts_.find(pair);
+        if (found == accounts_.end()) {
+            QStringList list;
+            owner_.getAllocationAccounts(list, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
+                                         info.productName);
+            found = accounts_.emplace(std::move(pair), list).first;
+        }
+        return found->second;
     }
-    if (auto* operation = operationDelegate()) {
-        operation->setItemText(key, QString::fromUtf8(info.isFixedRow() ? kMixedAddText : kMixedDeleteText));
-        operation->setItemColorKey(key, QString::fromUtf8(kOperationColor), true);
-        operation->setItemEnabled(key, true, true);
-    }
-}
+
+    const CPanelBondAllocationMixedTable& owner_;
+    CBaseTableColumnAutoLineEditDelegate* market_;        // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* purchaseType_;  // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* underWriter_;   // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* account_;       // owned by the table
+    KZ::CBaseTableColumnLineeditDelegate* volume_;        // owned by the table
+    KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
+    const int flag_;   // the user's segmented-number flag
+    std::unordered_map<std::string, QString> texts_;
+    std::unordered_map<std::string, QStringList> accounts_;   // "market|product" -> accounts
+};
 
 void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& details, double marginal,
                                                            double weightedMean, std::string code,
@@ -305,12 +395,15 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     if (details.empty() || !table || !model)
         return;
 
-    const int flag = userFlag();
+    CRowPresenter presenter(*this);
     // Names already offered, so that checking a row's underwriter costs no scan of the list.
     QSet<QString> offered;
     for (const QString& name : underWriters)
         offered.insert(name);
-    std::map<std::string, MixedGroup> groupsByKey;   // byte-wise key order
+    // Groups in the order their keys first appear; sorted by key text once at the end.
+    std::unordered_map<std::string, size_t> groupOfKey;
+    std::vector<std::pair<std::string, MixedGroup>> groups;
+    std::unordered_map<double, std::string> positionTexts;   // a tender has few positions
     int counter = 0;
     for (const auto& detail : details) {
         if (!detail)
@@ -333,27 +426,36 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.operationText = added ? kMixedDeleteText : kMixedAddText;
 
         // The underwriter choices grow with names that only saved rows still carry.
-        const QString underWriter = KZ::sToQs(info.underWriter);
+        const QString& underWriter = presenter.text(info.underWriter);
         if (!offered.contains(underWriter)) {
             offered.insert(underWriter);
             underWriters.append(underWriter);
         }
-        if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
-            delegate->setItems(rowKey(row->rowNumber), underWriters, {});
-            delegate->setCurItem(rowKey(row->rowNumber), underWriter, -1);
-        }
-        showRowInDelegates(*row, false, flag);
+        const QString key = rowKey(row->rowNumber);
+        presenter.showUnderWriter(key, underWriters, underWriter);
+        presenter.showRow(*row, key, false);
 
-        MixedGroup& group = groupsByKey[intText(detail->productId) + positionText(detail->bidPrice)];
+        auto position = positionTexts.find(detail->bidPrice);
+        if (position == positionTexts.end())
+            position = positionTexts.emplace(detail->bidPrice, positionText(detail->bidPrice)).first;
+        std::string groupKey = intText(detail->productId) + position->second;
+        auto found = groupOfKey.find(groupKey);
+        if (found == groupOfKey.end()) {
+            found = groupOfKey.emplace(groupKey, groups.size()).first;
+            groups.emplace_back(std::move(groupKey), MixedGroup());
+        }
+        MixedGroup& group = groups[found->second].second;
         if (added || group.isEmpty())
             group.append(row);
         else
             group.prepend(row);
     }
 
+    std::sort(groups.begin(), groups.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });   // byte-wise key order
     int groupNumber = 0;
-    for (auto& entry : groupsByKey)
-        productDataMap.insert(++groupNumber, entry.second);
+    for (auto& entry : groups)
+        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, std::move(entry.second));
 
     double bidSum = 0.0;
     double winSum = 0.0;
@@ -379,7 +481,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     productDataMap.clear();
     bondName = name;
     initProductName2ProductIdMapWithProductData(products);
-    const int flag = userFlag();
+    CRowPresenter presenter(*this);
 
     double bidSum = 0.0;
     double winSum = 0.0;
@@ -400,13 +502,11 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         info.winBidAmount = product->info->winAmount;
         info.operationText = kMixedAddText;
 
-        if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
-            delegate->setItems(rowKey(counter), underWriterList, {});
-            delegate->setCurItem(rowKey(counter), QString(), -1);
-        }
-        showRowInDelegates(*row, true, flag);
+        const QString key = rowKey(counter);
+        presenter.showUnderWriter(key, underWriterList, QString());
+        presenter.showRow(*row, key, true);
 
-        productDataMap.insert(counter, MixedGroup{row});
+        productDataMap.insert(productDataMap.constEnd(), counter, MixedGroup{row});
         bidSum += info.bidAmount;
         winSum += info.winBidAmount;
         model->addData(row);
@@ -440,7 +540,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
 
         // Every choice column offers only the row's own (empty) value: nothing to pick.
         const QString key = rowKey(counter);
-        const QStringList onlyEmpty{QString()};
+        static const QStringList onlyEmpty{QString()};
         for (int column : {COL_MARKET, COL_PURCHASE_TYPE, COL_UNDERWRITER, COL_ACCOUNT}) {
             if (auto* delegate = autoDelegate(column)) {
                 delegate->setItems(key, onlyEmpty, {});
@@ -453,7 +553,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
         }
         if (auto* operation = operationDelegate()) {
             operation->setItemText(key, QString());
-            operation->setItemColorKey(key, QString::fromUtf8(kOperationColor), true);
+            operation->setItemColorKey(key, operationColor(), true);
             operation->setItemEnabled(key, false, false);
         }
         bidSum += info.bidAmount;
@@ -467,6 +567,8 @@ void CPanelBondAllocationMixedTable::refreshMixedModel()
 {
     if (!table || !model)
         return;
+    rowsAsRefreshed = false;
+    editedRows.clear();
     for (const MixedGroup& group : productDataMap) {
         for (const CAllocationMixedDataPtr& row : group) {
             if (row) {
@@ -488,7 +590,9 @@ void CPanelBondAllocationMixedTable::refreshTable()
 {
     if (!table || !model)
         return;
-    const int flag = userFlag();
+    const bool fromEmptyModel = model->rowCount() == 0;
+    const int offeredBefore = underWriterList.size();
+    CRowPresenter presenter(*this);
     QSet<QString> offered;   // as in updateMixedTableDatas
     for (const QString& name : underWriterList)
         offered.insert(name);
@@ -498,21 +602,24 @@ void CPanelBondAllocationMixedTable::refreshTable()
             if (!row || !row->info)
                 continue;
             row->rowNumber = ++counter;
-            const QString underWriter = KZ::sToQs(row->info->underWriter);
+            const QString& underWriter = presenter.text(row->info->underWriter);
             if (!offered.contains(underWriter)) {
                 offered.insert(underWriter);
                 underWriterList.append(underWriter);
             }
-            if (auto* delegate = autoDelegate(COL_UNDERWRITER)) {
-                delegate->setItems(rowKey(counter), underWriterList, {});
-                delegate->setCurItem(rowKey(counter), underWriter, -1);
-            }
-            showRowInDelegates(*row, true, flag);
+            const QString key = rowKey(counter);
+            presenter.showUnderWriter(key, underWriterList, underWriter);
+            presenter.showRow(*row, key, true);
             model->addData(row);
             table->updateTable();
         }
     }
     setStoredTotals();
+    // A list that grew on the way gave the rows before the new name the shorter list; the
+    // next rebuild would give them the longer one, so this state is not yet the rebuilt one.
+    rowsAsRefreshed = fromEmptyModel && underWriterList.size() == offeredBefore;
+    refreshedWithFlag = presenter.flag();
+    editedRows.clear();
 }
 
 void CPanelBondAllocationMixedTable::setStoredTotals()
@@ -633,6 +740,8 @@ void CPanelBondAllocationMixedTable::applyChoice(const QString& key, int column,
 {
     const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(model->getDataByKey(KZ::qsToS(key)));
     const CAllocationMixedDataPtr stored = getFixedRowData(key.toInt());
+    if (stored)
+        editedRows.insert(stored.get());   // its cell may now show a text the rebuild would not
     if (!row || !stored || !row->info || !stored->info)
         return;
     const std::string value = KZ::qsToS(text);
@@ -690,14 +799,98 @@ void CPanelBondAllocationMixedTable::handleDelegateSimpleTextCliecked(const QStr
 {
     if (!table || !model)
         return;
+    const int rowNumber = key.toInt();
+    if (addOrRemoveInPlace(rowNumber))
+        return;
     model->clear();
     model->clearFilter();
-    const int rowNumber = key.toInt();
     if (isAddOperation(rowNumber))
         addProductData2Map(rowNumber);
     else
         delProductData2Map(rowNumber);
     refreshTable();
+}
+
+void CPanelBondAllocationMixedTable::forEachDelegate(
+    const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const
+{
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        if (KZ::CBaseTableColumnDelegate* delegate = table->columnDelegate(column))
+            apply(delegate);
+    }
+}
+
+// The result is what the full rebuild (empty the model, add or remove, refreshTable)
+// gives, without touching the rows before the change: a click in a large tender costs
+// the rows after the clicked group, and for them only a move of their delegate state.
+bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
+{
+    if (!rowsAsRefreshed || userFlag() != refreshedWithFlag)
+        return false;
+    const int groupNumber = groupOfRow(rowNumber);
+    if (groupNumber == 0)
+        return false;
+    // An edited underwriter that the choices do not offer yet would lengthen the list
+    // from its row on: only a full rebuild gives every row its list then.
+    if (!editedRows.isEmpty()) {
+        for (const MixedGroup& group : productDataMap) {
+            for (const CAllocationMixedDataPtr& row : group) {
+                if (editedRows.contains(row.get()) && !underWriterList.contains(KZ::sToQs(row->info->underWriter)))
+                    return false;
+            }
+        }
+    }
+
+    MixedGroup& group = productDataMap[groupNumber];
+    const bool add = isAddOperation(rowNumber);
+    // The first number that changes: after the group's last row for an add, the removed
+    // row's own for a delete.
+    const int firstMoved = add ? group.last()->rowNumber + 1 : rowNumber;
+    const int lastNumber = model->rowCount();
+    for (int number = firstMoved; number <= lastNumber; ++number)
+        model->removeDataByKey(CAllocationMixedData::keyOf(number));
+    if (add) {
+        addProductData2Map(rowNumber);
+        forEachDelegate([firstMoved](KZ::CBaseTableColumnDelegate* delegate) {
+            delegate->insertRowNumbers(firstMoved, 1);
+        });
+    } else {
+        if (const CAllocationMixedDataPtr removed = getFixedRowData(rowNumber))
+            editedRows.remove(removed.get());
+        delProductData2Map(rowNumber);
+        forEachDelegate([rowNumber](KZ::CBaseTableColumnDelegate* delegate) {
+            delegate->removeRowNumbers(rowNumber, 1);
+        });
+    }
+
+    CRowPresenter presenter(*this);
+    const auto showWhole = [this, &presenter](const CAllocationMixedData& row) {
+        const QString key = rowKey(row.rowNumber);
+        presenter.showUnderWriter(key, underWriterList, presenter.text(row.info->underWriter));
+        presenter.showRow(row, key, true);
+    };
+    int counter = firstMoved;
+    for (auto it = productDataMap.find(groupNumber); it != productDataMap.end(); ++it) {
+        for (const CAllocationMixedDataPtr& row : it.value()) {
+            const bool added = row->rowNumber == 0;
+            if (!added && row->rowNumber < firstMoved)
+                continue;   // before the change: number and state stay
+            row->rowNumber = counter++;
+            if (added)
+                showWhole(*row);
+            model->addData(row);
+        }
+    }
+    for (const MixedGroup& stored : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : stored) {
+            if (editedRows.contains(row.get()))
+                showWhole(*row);
+        }
+    }
+    editedRows.clear();
+    table->updateTable();
+    setStoredTotals();
+    return true;
 }
 
 bool CPanelBondAllocationMixedTable::isAddOperation(int rowNumber) const
@@ -762,6 +955,7 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
 {
     if (!table || !model)
         return;
+    rowsAsRefreshed = false;
     for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
         if (!row || !row->info)

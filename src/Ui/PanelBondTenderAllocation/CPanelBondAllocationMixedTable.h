@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <boost/shared_ptr.hpp>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "ttservice/BondTenderRecords.h"
 
 namespace KZ {
+class CBaseTableColumnDelegate;
 class CStandardHpfTable;
 class CBaseTableColumnLineeditDelegate;
 class CBaseTableColumnSimpleTextDelegate;
@@ -94,13 +97,19 @@ protected:
     void delProductData2Map(int rowNumber);
 
 private:
+    class CRowPresenter;
+
     void createUi();
     void applyChoice(const QString& key, int column, const QString& text);
     int groupOfRow(int rowNumber) const;   // group number, 0 when no stored row has that number
     // This bond's tender command ids by product, in the host's order.
     std::unordered_map<int, std::vector<int>> getCommandIdsByProduct() const;
-    void showRowInDelegates(const CAllocationMixedData& row, bool winVolumeVisible, int flag);
     void setStoredTotals();
+    // Adds to or removes from the clicked row's group and renumbers only the rows after
+    // it, moving their delegate state with them; false (nothing changed) when the table
+    // is not as refreshTable left it, and the whole table must be rebuilt instead.
+    bool addOrRemoveInPlace(int rowNumber);
+    void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
 
     CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
     KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
@@ -117,6 +126,11 @@ private:
     ttservice::ETenderTarget tenderTarget = ttservice::TTG_NONE;
     QStringList underWriterList;
     QMap<std::string, int> productName2ProductIdMap;
+    // True while the model holds exactly the stored rows, numbered 1..n in group order,
+    // and the delegates hold what refreshTable writes for them, but for editedRows.
+    bool rowsAsRefreshed = false;
+    int refreshedWithFlag = 0;                      // the number format of that rebuild
+    QSet<const CAllocationMixedData*> editedRows;   // rows whose choices were edited since
 };
 
 } // namespace TC
