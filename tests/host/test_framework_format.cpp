@@ -5,7 +5,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
+#include <charconv>
 
 #include "KZ/Format.h"
 
@@ -66,4 +69,49 @@ TEST(FrameworkFormat, shouldFormatParseAndPrintNumbersTheSameUnderTheCAndAGerman
     EXPECT_STREQ(probe, "1,5");   // the decimal comma really is active
     expectConversions();
     std::setlocale(LC_ALL, "C");
+}
+
+namespace {
+
+// "%.<decimals>f" of the exact binary value, as the slow general path writes it.
+std::string exactFixed(double value, int decimals)
+{
+    char text[512];
+    return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr);
+}
+
+} // namespace
+
+// Volumes and prices are written through a whole-number shortcut; it must agree with the
+// exact expansion everywhere, above all next to the halves where rounding turns.
+TEST(FrameworkFormat, shouldWriteEveryNumberAsItsExactDecimalExpansionRounds)
+{
+    std::mt19937_64 random(20261206);
+    std::uniform_real_distribution<double> magnitude(-9.0, 13.0);
+    std::vector<double> values{0.0, -0.0, 0.00005, -0.00005, 0.00015, 1.23445, 2.5, -2.5, 0.125, 4398046511103.5,
+                               4398046511104.25, 1e15 + 0.5, 1e-300, 123456789.12345};
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::pow(10.0, magnitude(random)) * (i % 2 == 0 ? 1.0 : -1.0);
+        values.push_back(value);
+        const int decimals = i % 9;
+        const double half = (std::floor(value * std::pow(10.0, decimals)) + 0.5) / std::pow(10.0, decimals);
+        values.push_back(half);   // as close to a rounding half as a double gets
+        values.push_back(std::nextafter(half, 0.0));
+        values.push_back(std::nextafter(half, 1e300));
+    }
+    const QString invalid = QStringLiteral("x");
+    for (const double value : values) {
+        for (int decimals : {0, 1, 4, 6, 8, 9}) {
+            std::string expected = exactFixed(value, decimals);
+            if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-')
+                expected.erase(0, 1);
+            ASSERT_EQ(KZ::formatDoubleNumber(value, decimals, utils::FNF_NONE, false, invalid).toStdString(), expected)
+                << std::hexfloat << value << " with " << decimals;
+            double reread = 0.0;
+            std::from_chars(expected.data(), expected.data() + expected.size(), reread);
+            ASSERT_EQ(KZ::roundToDecimals(value, decimals), reread == 0.0 ? 0.0 : reread)
+                << std::hexfloat << value << " with " << decimals;
+        }
+        ASSERT_EQ(KZ::printFixed6(value), exactFixed(value, 6)) << std::hexfloat << value;
+    }
 }

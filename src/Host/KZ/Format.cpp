@@ -7,12 +7,14 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace KZ {
 
 namespace {
 
 constexpr int kMaxDecimals = 20;
+constexpr double kPowersOfTen[] = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 
 bool isShowable(double value)
 {
@@ -22,9 +24,59 @@ bool isShowable(double value)
 // Room for "%.<kMaxDecimals>f" of the largest double (309 digits), a sign and the point.
 constexpr size_t kFixedTextCapacity = 400 + kMaxDecimals;
 
+// value x 10^decimals rounded to a whole number, when that is beyond doubt what
+// "%.<decimals>f" rounds it to: the product is below 2^42, so it is exact to 2^-11, and it
+// is not within 1/256 of a half. False leaves the exact expansion to to_chars.
+bool scaledWhole(double value, int decimals, long long* whole)
+{
+    if (decimals < 0 || decimals > 8)
+        return false;
+    const double scaled = value * kPowersOfTen[decimals];
+    if (!(std::fabs(scaled) < 4398046511104.0))   // also false for NaN
+        return false;
+    const double below = std::floor(scaled);
+    const double fraction = scaled - below;
+    if (std::fabs(fraction - 0.5) < 1.0 / 256)
+        return false;
+    *whole = static_cast<long long>(fraction < 0.5 ? below : below + 1.0);
+    return true;
+}
+
+// The text of whole / 10^decimals with exactly `decimals` decimals, '-' first when negative
+// is set (as C writes -0.0000 for a negative value that rounds to zero).
+size_t writeScaledWhole(char* buffer, long long whole, int decimals, bool negative)
+{
+    const unsigned long long magnitude =
+        whole < 0 ? 0ULL - static_cast<unsigned long long>(whole) : static_cast<unsigned long long>(whole);
+    char padded[32];
+    int total = 0;
+    char digits[24];
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+    while (total < decimals + 1 - count)
+        padded[total++] = '0';   // 5 with 4 decimals is 0.0005
+    std::memcpy(padded + total, digits, static_cast<size_t>(count));
+    total += count;
+
+    size_t length = 0;
+    if (negative)
+        buffer[length++] = '-';
+    const int wholeDigits = total - decimals;
+    std::memcpy(buffer + length, padded, static_cast<size_t>(wholeDigits));
+    length += static_cast<size_t>(wholeDigits);
+    if (decimals > 0) {
+        buffer[length++] = '.';
+        std::memcpy(buffer + length, padded + wholeDigits, static_cast<size_t>(decimals));
+        length += static_cast<size_t>(decimals);
+    }
+    return length;
+}
+
 // C "%.<decimals>f" without the process locale, into buffer; the length, or 0 on failure.
 size_t writeFixedText(char* buffer, double value, int decimals)
 {
+    long long whole = 0;
+    if (scaledWhole(value, decimals, &whole))
+        return writeScaledWhole(buffer, whole, decimals, std::signbit(value));
     const auto result = std::to_chars(buffer, buffer + kFixedTextCapacity, value, std::chars_format::fixed, decimals);
     return result.ec == std::errc() ? static_cast<size_t>(result.ptr - buffer) : 0;
 }
@@ -145,6 +197,11 @@ double roundToDecimals(double value, int decimals)
 {
     if (!isShowable(value))
         return value;
+    long long whole = 0;
+    if (scaledWhole(value, decimals, &whole)) {
+        // Both exact, so the quotient is the double nearest to the text, as parsing it gives.
+        return whole == 0 ? 0.0 : static_cast<double>(whole) / kPowersOfTen[decimals];
+    }
     char buffer[kFixedTextCapacity];
     const size_t length = writeFixedText(buffer, value, std::clamp(decimals, 0, kMaxDecimals));
     double rounded = 0.0;
