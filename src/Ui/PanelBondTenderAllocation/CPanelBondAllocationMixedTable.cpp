@@ -1,5 +1,8 @@
 #include "CPanelBondAllocationMixedTable.h"
 
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <charconv>
 #include <map>
 
 #include "CAllocationMixedModel.h"
@@ -54,7 +57,9 @@ int userFlag()
 // The decimal text of the row number, as CAllocationMixedData::key() writes it.
 QString rowKey(int rowNumber)
 {
-    return QString::number(rowNumber);
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, rowNumber).ptr;
+    return QString::fromLatin1(digits, static_cast<int>(end - digits));
 }
 
 QString convertedMarketText(int market)
@@ -112,8 +117,8 @@ std::string positionText(double value)
 
 CAllocationMixedDataPtr newRow(int rowNumber)
 {
-    CAllocationMixedDataPtr row(new CAllocationMixedData());
-    row->info.reset(new CAllocationMixedInfo());
+    CAllocationMixedDataPtr row = boost::make_shared<CAllocationMixedData>();
+    row->info = boost::make_shared<CAllocationMixedInfo>();
     row->rowNumber = rowNumber;
     return row;
 }
@@ -350,15 +355,13 @@ private:
     // The accounts offered for the row's market and product, built once per pair.
     const QStringList& accountChoices(const CAllocationMixedInfo& info)
     {
-        std::string pair = intText(info.tenderMarket);
-        pair += '|';
-        pair += info.productName;
-        auto found = accounts_.find(pair);
-        if (found == accounts_.end()) {
+        std::map<int, QStringList>& byMarket = accounts_[info.productName];
+        auto found = byMarket.find(info.tenderMarket);
+        if (found == byMarket.end()) {
             QStringList list;
             owner_.getAllocationAccounts(list, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
                                          info.productName);
-            found = accounts_.emplace(std::move(pair), list).first;
+            found = byMarket.emplace(info.tenderMarket, list).first;
         }
         return found->second;
     }
@@ -372,7 +375,7 @@ private:
     KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
-    std::unordered_map<std::string, QStringList> accounts_;   // "market|product" -> accounts
+    std::unordered_map<std::string, std::map<int, QStringList>> accounts_;   // product -> market -> accounts
 };
 
 void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& details, double marginal,
@@ -451,11 +454,14 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
             group.prepend(row);
     }
 
-    std::sort(groups.begin(), groups.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });   // byte-wise key order
+    // Byte-wise key order; the positions are sorted, not the groups, so a swap moves no text.
+    std::vector<size_t> order(groups.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&groups](size_t a, size_t b) { return groups[a].first < groups[b].first; });
     int groupNumber = 0;
-    for (auto& entry : groups)
-        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, std::move(entry.second));
+    for (const size_t position : order)
+        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, groups[position].second);
 
     double bidSum = 0.0;
     double winSum = 0.0;
@@ -569,14 +575,7 @@ void CPanelBondAllocationMixedTable::refreshMixedModel()
         return;
     rowsAsRefreshed = false;
     editedRows.clear();
-    for (const MixedGroup& group : productDataMap) {
-        for (const CAllocationMixedDataPtr& row : group) {
-            if (row) {
-                model->removeDataByKey(row->key());
-                table->updateTable();
-            }
-        }
-    }
+    // Emptied at once: removing the stored rows one by one first would end the same way.
     model->setTotalData(0.0, 0.0);
     model->clear();
     model->clearFilter();
@@ -641,10 +640,14 @@ void CPanelBondAllocationMixedTable::setStoredTotals()
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details)
 {
     productName2ProductIdMap.clear();
+    // The last id per name first: a tender has far fewer products than rows.
+    std::unordered_map<std::string, int> idOfName;
     for (const auto& detail : details) {
         if (detail)
-            productName2ProductIdMap.insert(detail->productName, detail->productId);
+            idOfName[detail->productName] = detail->productId;
     }
+    for (const auto& entry : idOfName)
+        productName2ProductIdMap.insert(entry.first, entry.second);
 }
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
