@@ -280,7 +280,7 @@ void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTabl
 {
     if (!table || !model)
         return;
-    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    const SEditableStart start = editableStart();
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -298,7 +298,7 @@ void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTabl
 
         auto row = newRow(++rowNumber, *report);
         row->info->bidAmount = Helper::roundTo4(validBidSum);
-        appendEditableRow(row, userFormat, totals);
+        appendEditableRow(row, start, totals);
     }
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
@@ -308,7 +308,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
 {
     if (!table || !model)
         return;
-    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
+    const SEditableStart start = editableStart();
     const CCommandPurchaseTypes purchaseTypes(bondCode);
     STotals totals;
     int rowNumber = 0;
@@ -327,7 +327,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
             row->info->tenderPrice = price;
             row->info->purchaseType = purchaseTypes.of(report->productId, price);
             row->info->bidAmount = Helper::roundTo4(volume);
-            appendEditableRow(row, userFormat, totals);
+            appendEditableRow(row, start, totals);
         }
     }
     model->setTotalData(totals.bid, totals.win);
@@ -343,14 +343,19 @@ bool CPanelBondAllocationProductTable::readWonBidPrice(const std::string& priceT
                                   static_cast<ttservice::ETenderTarget>(report.tenderTarget), bondCode, price);
 }
 
-void CPanelBondAllocationProductTable::appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row,
-                                                         int userFormat, STotals& totals)
+CPanelBondAllocationProductTable::SEditableStart CPanelBondAllocationProductTable::editableStart() const
 {
-    if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate()) {
+    return {winAmountDelegate(), Helper::format4(0.0, getUserConfig()->getSegmentedFormatFlag())};
+}
+
+void CPanelBondAllocationProductTable::appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row,
+                                                         const SEditableStart& start, STotals& totals)
+{
+    if (start.delegate) {
         const QString key = row->keyText();
-        delegate->setItemVisible(key, true);
-        delegate->setLineEditable(true);
-        delegate->setItemText(key, Helper::format4(0.0, userFormat));
+        start.delegate->setItemVisible(key, true);
+        start.delegate->setLineEditable(true);
+        start.delegate->setItemText(key, start.zeroText);
     }
     appendRow(row, totals);
     table->updateTable();
@@ -362,14 +367,13 @@ void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(Inte
     if (!table || !model)
         return;
     refreshProductModel();
-    const int userFormat = getUserConfig()->getSegmentedFormatFlag();
-    KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    const SEditableStart start = editableStart();
     STotals totals;
     int rowNumber = 0;
     const auto addLostRow = [&](const boost::shared_ptr<CAllocationProductData>& row) {
-        if (delegate) {
-            delegate->setLineEditable(false);
-            delegate->setItemText(row->keyText(), Helper::format4(0.0, userFormat));
+        if (start.delegate) {
+            start.delegate->setLineEditable(false);
+            start.delegate->setItemText(row->keyText(), start.zeroText);
         }
         appendRow(row, totals);
     };

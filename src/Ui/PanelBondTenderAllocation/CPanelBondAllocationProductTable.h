@@ -104,8 +104,16 @@ private:
     // The price of a bid of the report that this bond won; false for an unreadable price or a lost bid.
     bool readWonBidPrice(const std::string& priceText, const ttservice::CIBondTenderExecInternalReportInfo& report,
                          double& price) const;
+    // What every rebuilt row starts with, looked up and formatted once per rebuild: the
+    // won volume's editor and its text for 0.
+    struct SEditableStart {
+        KZ::CBaseTableColumnLineeditDelegate* delegate;   // owned by table
+        QString zeroText;
+    };
+    SEditableStart editableStart() const;
     // A rebuilt row of the won view: editable won volume starting at 0.
-    void appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row, int userFormat, STotals& totals);
+    void appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row, const SEditableStart& start,
+                           STotals& totals);
     void onWinAmountEdited(const QString& key, const QString& typedText);
 
     double basicTenderUnit = 0.0;
