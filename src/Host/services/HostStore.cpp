@@ -152,11 +152,17 @@ void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataP
 IDataList CHostStore::records(const std::string& bondCode, int typeId) const
 {
     Lock lock(mutex_);
+    const IDataList* rows = findRecordsLocked(bondCode, typeId);
+    return rows ? *rows : IDataList();
+}
+
+const IDataList* CHostStore::findRecordsLocked(const std::string& bondCode, int typeId) const
+{
     const auto bond = records_.find(bondCode);
     if (bond == records_.end())
-        return {};
+        return nullptr;
     const auto rows = bond->second.find(typeId);
-    return rows == bond->second.end() ? IDataList() : rows->second;
+    return rows == bond->second.end() ? nullptr : &rows->second;
 }
 
 IDataList CHostStore::recordsOfType(int typeId) const

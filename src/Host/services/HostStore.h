@@ -64,9 +64,14 @@ public:
     std::vector<std::string> bondCodes() const;
     // The first record of the type with that key, in recordsOfType order; O(1) on average.
     IDataPtr recordByKey(int typeId, const std::string& key) const;
+    // The records cast to T (null where a record is not a T), read in place under the lock.
     template <class T> std::vector<boost::shared_ptr<T>> typedRecords(const std::string& bondCode, int typeId) const {
         std::vector<boost::shared_ptr<T>> out;
-        for (const IDataPtr& r : records(bondCode, typeId)) out.push_back(boost::dynamic_pointer_cast<T>(r));
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (const IDataList* rows = findRecordsLocked(bondCode, typeId)) {
+            out.reserve(rows->size());
+            for (const IDataPtr& r : *rows) out.push_back(boost::dynamic_pointer_cast<T>(r));
+        }
         return out;
     }
 
@@ -120,6 +125,7 @@ private:
     IDataList replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
                             std::vector<IHostStorePersistence::SReplacement>* log);
     void announce(const IDataList& changed);
+    const IDataList* findRecordsLocked(const std::string& bondCode, int typeId) const;   // null when none
     void forgetKeysLocked(int typeId);
     // Keys are looked up once per changed record on every timer tick: a scan over all
     // records there would make a tick quadratic. The index of a type is rebuilt on its
