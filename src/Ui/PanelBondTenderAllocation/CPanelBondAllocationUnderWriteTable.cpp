@@ -1,6 +1,8 @@
 #include "CPanelBondAllocationUnderWriteTable.h"
 
 #include <cfloat>
+#include <cstddef>
+#include <utility>
 
 #include "KZ/ColumnDelegates.h"
 #include "KZ/Format.h"
@@ -226,8 +228,12 @@ std::vector<boost::shared_ptr<CAllocationUnderWriteData>> CPanelBondAllocationUn
 {
     std::vector<boost::shared_ptr<CAllocationUnderWriteData>> rows;
     if (!model) return rows;
-    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas())
-        if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(data)) rows.push_back(row);
+    // Read in place: the model's getDatas() would copy the row list first.
+    const int count = model->rowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(model->dataAt(i)))
+            rows.push_back(std::move(row));
     return rows;
 }
 
@@ -250,8 +256,10 @@ bool CPanelBondAllocationUnderWriteTable::check(QString& msg)
 
 void CPanelBondAllocationUnderWriteTable::placeUnderWriteTableDatas()
 {
+    const std::vector<boost::shared_ptr<CAllocationUnderWriteData>> rows = getUnderWriterData();
     ttservice::IDataList records;
-    for (const auto& row : getUnderWriterData()) {
+    records.reserve(rows.size());
+    for (const auto& row : rows) {
         if (!row->info) continue;
         const CAllocationUnderWriteInfo& info = *row->info;
         boost::shared_ptr<ttservice::CIBondTenderAllocUnderWriterInfo> record(
