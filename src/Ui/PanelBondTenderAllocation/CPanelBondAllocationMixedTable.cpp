@@ -57,9 +57,17 @@ int userFlag()
 // The decimal text of the row number, as CAllocationMixedData::key() writes it.
 QString rowKey(int rowNumber)
 {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, rowNumber).ptr;
-    return QString::fromLatin1(digits, static_cast<int>(end - digits));
+    // Every load and rebuild names the rows 1..n again: their texts are made once and
+    // shared (tables are used on the UI thread only).
+    static std::vector<QString> made;
+    if (rowNumber < 1 || rowNumber > (1 << 18))
+        return KZ::sToQs(CAllocationMixedData::keyOf(rowNumber));
+    const size_t slot = static_cast<size_t>(rowNumber - 1);
+    if (slot >= made.size())
+        made.resize(slot + 1);
+    if (made[slot].isNull())
+        made[slot] = KZ::sToQs(CAllocationMixedData::keyOf(rowNumber));
+    return made[slot];
 }
 
 QString convertedMarketText(int market)
@@ -328,16 +336,18 @@ public:
             purchaseType_->setCurItem(key, text(info.purchaseType), -1);
         }
         if (account_) {
-            const QString& account = text(info.account);
-            const QStringList& offered = accountChoices(info);
-            if (offered.contains(account)) {
-                account_->setItems(key, offered, {});
+            const SAccountChoices& offered = accountChoices(info);
+            const auto saved = std::find(offered.utf8.cbegin(), offered.utf8.cend(), info.account);
+            if (saved != offered.utf8.cend()) {
+                account_->setItems(key, offered.texts, {});
+                account_->setCurItem(key, offered.texts.at(static_cast<int>(saved - offered.utf8.cbegin())), -1);
             } else {
-                QStringList withSaved = offered;
+                const QString account = KZ::sToQs(info.account);
+                QStringList withSaved = offered.texts;
                 withSaved.append(account);
                 account_->setItems(key, withSaved, {});
+                account_->setCurItem(key, account, -1);
             }
-            account_->setCurItem(key, account, -1);
         }
         if (volume_) {
             volume_->setItemVisible(key, winVolumeVisible);
@@ -352,16 +362,25 @@ public:
     }
 
 private:
-    // The accounts offered for the row's market and product, built once per pair.
-    const QStringList& accountChoices(const CAllocationMixedInfo& info)
+    // The accounts offered for a market and product, with their UTF-8 texts to find a
+    // row's account among them without converting it.
+    struct SAccountChoices {
+        QStringList texts;
+        std::vector<std::string> utf8;
+    };
+
+    // Built once per market and product.
+    const SAccountChoices& accountChoices(const CAllocationMixedInfo& info)
     {
-        std::map<int, QStringList>& byMarket = accounts_[info.productName];
+        std::map<int, SAccountChoices>& byMarket = accounts_[info.productName];
         auto found = byMarket.find(info.tenderMarket);
         if (found == byMarket.end()) {
-            QStringList list;
-            owner_.getAllocationAccounts(list, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
+            SAccountChoices choices;
+            owner_.getAllocationAccounts(choices.texts, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
                                          info.productName);
-            found = byMarket.emplace(info.tenderMarket, list).first;
+            for (const QString& account : choices.texts)
+                choices.utf8.push_back(KZ::qsToS(account));
+            found = byMarket.emplace(info.tenderMarket, std::move(choices)).first;
         }
         return found->second;
     }
@@ -375,7 +394,7 @@ private:
     KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
-    std::unordered_map<std::string, std::map<int, QStringList>> accounts_;   // product -> market -> accounts
+    std::unordered_map<std::string, std::map<int, SAccountChoices>> accounts_;   // product -> market -> accounts
 };
 
 void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& details, double marginal,
@@ -403,9 +422,14 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     QSet<QString> offered;
     for (const QString& name : underWriters)
         offered.insert(name);
-    // Groups in the order their keys first appear; sorted by key text once at the end.
-    std::unordered_map<std::string, size_t> groupOfKey;
-    std::vector<std::pair<std::string, MixedGroup>> groups;
+    // Each row's group key; the groups are formed by one stable sort of the rows by key.
+    struct SPlacedRow {
+        std::string groupKey;
+        CAllocationMixedDataPtr row;
+        bool added;
+    };
+    std::vector<SPlacedRow> placed;
+    placed.reserve(details.size());
     std::unordered_map<double, std::string> positionTexts;   // a tender has few positions
     int counter = 0;
     for (const auto& detail : details) {
@@ -441,37 +465,38 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         auto position = positionTexts.find(detail->bidPrice);
         if (position == positionTexts.end())
             position = positionTexts.emplace(detail->bidPrice, positionText(detail->bidPrice)).first;
-        std::string groupKey = intText(detail->productId) + position->second;
-        auto found = groupOfKey.find(groupKey);
-        if (found == groupOfKey.end()) {
-            found = groupOfKey.emplace(groupKey, groups.size()).first;
-            groups.emplace_back(std::move(groupKey), MixedGroup());
-        }
-        MixedGroup& group = groups[found->second].second;
-        if (added || group.isEmpty())
-            group.append(row);
-        else
-            group.prepend(row);
+        placed.push_back(SPlacedRow{intText(detail->productId) + position->second, row, added});
     }
 
-    // Byte-wise key order; the positions are sorted, not the groups, so a swap moves no text.
-    std::vector<size_t> order(groups.size());
+    // Byte-wise key order; within a key the host's order, in which a fixed row goes to the
+    // group's front and an added row to its end.
+    std::vector<size_t> order(placed.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&groups](size_t a, size_t b) { return groups[a].first < groups[b].first; });
-    int groupNumber = 0;
-    for (const size_t position : order)
-        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, groups[position].second);
-
+    std::stable_sort(order.begin(), order.end(),
+                     [&placed](size_t a, size_t b) { return placed[a].groupKey < placed[b].groupKey; });
     double bidSum = 0.0;
     double winSum = 0.0;
-    for (const MixedGroup& group : productDataMap) {
+    int groupNumber = 0;
+    for (size_t begin = 0; begin < order.size();) {
+        const std::string& groupKey = placed[order[begin]].groupKey;
+        MixedGroup group;
+        size_t end = begin;
+        for (; end < order.size() && placed[order[end]].groupKey == groupKey; ++end) {
+            const SPlacedRow& entry = placed[order[end]];
+            if (entry.added || group.isEmpty())
+                group.append(entry.row);
+            else
+                group.prepend(entry.row);
+        }
         for (const CAllocationMixedDataPtr& row : group) {
             bidSum += row->info->bidAmount;
             winSum += row->info->winBidAmount;
             model->addData(row);
             table->updateTable();
         }
+        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, group);
+        begin = end;
     }
     model->setTotalData(bidSum, winSum);
     table->updateTable();
