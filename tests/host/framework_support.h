@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <algorithm>
 #include <cfloat>
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "KZ/BaseWidget.h"
+#include "KZ/ColumnDelegates.h"
 #include "KZ/Format.h"
 #include "KZ/HpfTableModel.h"
 #include "KZ/StandardHpfTable.h"

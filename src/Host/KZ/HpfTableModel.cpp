@@ -4,9 +4,9 @@
 #include <cfloat>
 #include <algorithm>
 #include <climits>
-#include <unordered_map>
 #include <vector>
 
+#include "KZ/KeySlotIndex.h"
 #include "KZ/UiResource.h"
 
 namespace KZ {
@@ -26,11 +26,17 @@ struct IBaseHpfTableModel::Rows {
         IBaseHpfTableDataPtr row;
     };
     std::vector<SSlot> entries;
-    std::unordered_map<std::string, size_t> slotOfKey;
+    CKeySlotIndex slotOfKey;
     size_t holes = 0;
     size_t firstHole = 0;   // meaningful while holes > 0; the slots before it stay where they are
 
     size_t liveCount() const { return entries.size() - holes; }
+    // What the index reads to compare keys: the key held in a slot.
+    auto keyReader() const
+    {
+        return [this](size_t slot) -> const std::string& { return entries[slot].key; };
+    }
+    size_t find(const std::string& key) const { return slotOfKey.find(key, keyReader()); }
 
     void markHole(size_t slot)
     {
@@ -47,8 +53,8 @@ struct IBaseHpfTableModel::Rows {
             if (!entries[i].row)
                 continue;
             if (target != i) {
+                slotOfKey.moveSlot(entries[i].key, target, keyReader());
                 entries[target] = std::move(entries[i]);
-                slotOfKey[entries[target].key] = target;
             }
             ++target;
         }
@@ -64,8 +70,9 @@ struct IBaseHpfTableModel::Rows {
         for (const SSlot& slot : entries)
             live += slot.row ? 1 : 0;
         assert(live == liveCount());
-        for (const auto& entry : slotOfKey)
-            assert(entry.second < entries.size() && entries[entry.second].row && entries[entry.second].key == entry.first);
+        assert(slotOfKey.size() == live);
+        for (size_t slot = 0; slot < entries.size(); ++slot)
+            assert(!entries[slot].row || find(entries[slot].key) == slot);
 #endif
     }
 };
@@ -87,11 +94,11 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     if (!row)
         return;
     std::string key = row->key();
-    const auto found = rows_->slotOfKey.find(key);
-    if (found != rows_->slotOfKey.end()) {
-        rows_->entries[found->second].row = row;
+    const size_t found = rows_->find(key);
+    if (found != CKeySlotIndex::npos) {
+        rows_->entries[found].row = row;
     } else {
-        rows_->slotOfKey.emplace(key, rows_->entries.size());
+        rows_->slotOfKey.insert(key, rows_->entries.size());
         rows_->entries.push_back(Rows::SSlot{std::move(key), row});
     }
     ++revision_;
@@ -110,20 +117,20 @@ QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
 {
-    const auto found = rows_->slotOfKey.find(key);
-    return found != rows_->slotOfKey.end() ? rows_->entries[found->second].row : IBaseHpfTableDataPtr();
+    const size_t found = rows_->find(key);
+    return found != CKeySlotIndex::npos ? rows_->entries[found].row : IBaseHpfTableDataPtr();
 }
 
 bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
 {
-    const auto found = rows_->slotOfKey.find(key);
-    if (found == rows_->slotOfKey.end())
+    const size_t found = rows_->find(key);
+    if (found == CKeySlotIndex::npos)
         return false;
-    Rows::SSlot& slot = rows_->entries[found->second];
+    rows_->slotOfKey.erase(key, rows_->keyReader());
+    Rows::SSlot& slot = rows_->entries[found];
     slot.row.reset();
     slot.key.clear();
-    rows_->markHole(found->second);
-    rows_->slotOfKey.erase(found);
+    rows_->markHole(found);
     if (rows_->holes == rows_->entries.size()) {
         rows_->entries.clear();
         rows_->holes = 0;
