@@ -39,7 +39,10 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
 
 void CHpfTableQtModel::resync()
 {
+    // Built in the array of the snapshot before last, so a sync of a large table allocates nothing.
     std::vector<SRow> fresh;
+    fresh.swap(spare_);
+    fresh.clear();
     const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
     if (source_ != nullptr) {
         const int count = source_->rowCount();
@@ -47,7 +50,7 @@ void CHpfTableQtModel::resync()
         for (int i = 0; i < count; ++i) {
             IBaseHpfTableDataPtr row = source_->dataAt(i);
             if (row)
-                fresh.push_back(SRow{row, source_->keyAt(i)});
+                fresh.push_back(SRow{std::move(row), source_->keyAt(i)});
         }
     }
     // Same rows in the same places: only values changed, so open editors, the current
@@ -56,6 +59,7 @@ void CHpfTableQtModel::resync()
         std::vector<int> freshVisible = buildIndex(fresh, freshColumns);
         if (freshVisible == visible_) {
             snapshot_.swap(fresh);
+            keepAsSpare(&fresh);
             if (!visible_.empty() && columns_ > 0)
                 emit dataChanged(index(0, 0), index(static_cast<int>(visible_.size()) - 1, columns_ - 1));
             if (columns_ > 0)
@@ -68,6 +72,13 @@ void CHpfTableQtModel::resync()
     columns_ = freshColumns;
     visible_ = buildIndex(snapshot_, columns_);
     endResetModel();
+    keepAsSpare(&fresh);
+}
+
+void CHpfTableQtModel::keepAsSpare(std::vector<SRow>* old)
+{
+    old->clear();   // the old rows are released; the array stays for the next sync
+    spare_.swap(*old);
 }
 
 bool CHpfTableQtModel::sameRows(const std::vector<SRow>& fresh) const

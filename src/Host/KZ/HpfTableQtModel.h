@@ -57,6 +57,7 @@ private:
     };
     bool isOwnCell(const QModelIndex& index) const;
     bool sameRows(const std::vector<SRow>& fresh) const;
+    void keepAsSpare(std::vector<SRow>* old);
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row, int columns) const;
     void rebuildIndex();
@@ -66,6 +67,7 @@ private:
     DelegateLookup delegateOf_;
     IBaseHpfTableModel* source_ = nullptr;   // owned by the table
     std::vector<SRow> snapshot_;
+    std::vector<SRow> spare_;                // empty; its capacity serves the next sync
     std::vector<int> visible_;               // view row -> snapshot position
     int columns_ = 0;
     int sortColumn_ = -1;
