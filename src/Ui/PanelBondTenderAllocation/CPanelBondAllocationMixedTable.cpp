@@ -351,7 +351,7 @@ public:
         }
         if (volume_) {
             volume_->setItemVisible(key, winVolumeVisible);
-            volume_->setItemText(key, Helper::format4(info.winBidAmount, flag_));
+            volume_->setItemText(key, volumeText(info.winBidAmount));
             volume_->setLineEditable(true);
         }
         if (operation_) {
@@ -362,6 +362,16 @@ public:
     }
 
 private:
+    // Won volumes repeat across a tender (whole units of a basic unit): each distinct
+    // volume is formatted once and its text shared.
+    const QString& volumeText(double volume)
+    {
+        auto found = volumeTexts_.find(volume);
+        if (found == volumeTexts_.end())
+            found = volumeTexts_.emplace(volume, Helper::format4(volume, flag_)).first;
+        return found->second;
+    }
+
     // The accounts offered for a market and product, with their UTF-8 texts to find a
     // row's account among them without converting it.
     struct SAccountChoices {
@@ -394,6 +404,7 @@ private:
     KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
+    std::unordered_map<double, QString> volumeTexts_;
     std::unordered_map<std::string, std::map<int, SAccountChoices>> accounts_;   // product -> market -> accounts
 };
 
@@ -473,8 +484,11 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     std::vector<size_t> order(placed.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&placed](size_t a, size_t b) { return placed[a].groupKey < placed[b].groupKey; });
+    // Ties broken by position instead of a stable sort, which would take a second array.
+    std::sort(order.begin(), order.end(), [&placed](size_t a, size_t b) {
+        const int byKey = placed[a].groupKey.compare(placed[b].groupKey);
+        return byKey != 0 ? byKey < 0 : a < b;
+    });
     double bidSum = 0.0;
     double winSum = 0.0;
     int groupNumber = 0;
