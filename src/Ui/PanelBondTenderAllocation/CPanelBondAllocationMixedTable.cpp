@@ -152,20 +152,24 @@ void splitKeyForMessage(const std::string& key, QString* name, QString* position
                                        QString::fromUtf8(kInvalidText));
 }
 
-using SumByKey = std::map<std::string, double>;   // byte-wise key order
+// Sums by key in a hash: a large tender has as many keys as rows, and a sorted map would
+// make the checks grow faster than the tender.
+using SumByKey = std::unordered_map<std::string, double>;
 
-// The first key of expected whose sum differs from actual's (absent counts as 0); empty when all agree.
+// The first key of expected in byte-wise order whose sum differs from actual's (absent
+// counts as 0); false when all agree.
 bool findMismatch(const SumByKey& expected, const SumByKey& actual, std::string* key)
 {
+    const std::string* first = nullptr;
     for (const auto& entry : expected) {
         const auto found = actual.find(entry.first);
         const double allocated = found == actual.end() ? 0.0 : found->second;
-        if (!Helper::isEqual(allocated, entry.second)) {
-            *key = entry.first;
-            return true;
-        }
+        if (!Helper::isEqual(allocated, entry.second) && (first == nullptr || entry.first < *first))
+            first = &entry.first;
     }
-    return false;
+    if (first != nullptr)
+        *key = *first;
+    return first != nullptr;
 }
 
 bool hasPositions(ttservice::ETenderingType type)
