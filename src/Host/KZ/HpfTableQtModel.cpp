@@ -56,7 +56,8 @@ void CHpfTableQtModel::resync()
     // Same rows in the same places: only values changed, so open editors, the current
     // cell and the selection survive.
     if (freshColumns == columns_ && sameRows(fresh)) {
-        std::vector<int> freshVisible = buildIndex(fresh, freshColumns);
+        std::vector<int> freshVisible;
+        buildIndex(fresh, freshColumns, &freshVisible);
         if (freshVisible == visible_) {
             snapshot_.swap(fresh);
             keepAsSpare(&fresh);
@@ -70,7 +71,7 @@ void CHpfTableQtModel::resync()
     beginResetModel();
     snapshot_.swap(fresh);
     columns_ = freshColumns;
-    visible_ = buildIndex(snapshot_, columns_);
+    buildIndex(snapshot_, columns_, &visible_);
     endResetModel();
     keepAsSpare(&fresh);
 }
@@ -168,20 +169,20 @@ bool CHpfTableQtModel::passesFilters(const SRow& row, int columns) const
 
 void CHpfTableQtModel::rebuildIndex()
 {
-    visible_ = buildIndex(snapshot_, columns_);
+    buildIndex(snapshot_, columns_, &visible_);
 }
 
-std::vector<int> CHpfTableQtModel::buildIndex(const std::vector<SRow>& rows, int columns) const
+// Written into the given array, whose capacity is kept from one sync to the next.
+void CHpfTableQtModel::buildIndex(const std::vector<SRow>& rows, int columns, std::vector<int>* visible) const
 {
-    std::vector<int> visible;
-    visible.reserve(rows.size());
+    visible->clear();
+    visible->reserve(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         if (filters_.isEmpty() || passesFilters(rows[i], columns))
-            visible.push_back(static_cast<int>(i));
+            visible->push_back(static_cast<int>(i));
     }
     if (sortColumn_ >= 0 && sortColumn_ < columns && source_ != nullptr)
-        sortIndex(rows, &visible);
-    return visible;
+        sortIndex(rows, visible);
 }
 
 void CHpfTableQtModel::sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const

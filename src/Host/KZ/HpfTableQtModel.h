@@ -61,7 +61,7 @@ private:
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row, int columns) const;
     void rebuildIndex();
-    std::vector<int> buildIndex(const std::vector<SRow>& rows, int columns) const;
+    void buildIndex(const std::vector<SRow>& rows, int columns, std::vector<int>* visible) const;
     void sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const;
 
     DelegateLookup delegateOf_;
