@@ -18,6 +18,12 @@ TEST_F(MixedTableTest, shouldGroupSavedRowsFixedFirstInKeyTextOrder)
     EXPECT_DOUBLE_EQ(wonTotal(), 6.2345);
     EXPECT_EQ(rowByKey(table, "3")->getDisplayQString(4), QStringLiteral("100.5000"));
 
+    // Given keys that agree in their first 16 bytes ("123456781234.500x"), then the 17th decides
+    load(table, {detail(12345678, "PA", 1234.5001, 10000, true), detail(12345678, "PA", 1234.5, 20000, true),
+                 detail(12345678, "PA", 1234.5001, 10000, false)});
+    EXPECT_EQ(rowSummary(table), (std::vector<std::string>{"2:PA|2.0000|+添加", "1:PA|1.0000|+添加",
+                                                            "3:PA|1.0000|删除"}));
+
     // When a Dutch tender is loaded, then positions show "-" and rows settle at the marginal
     load(table, {detail(12, "P12", 100.5, 10000, true)}, ttservice::TT_DUTCH);
     EXPECT_EQ(rowByKey(table, "1")->getDisplayQString(4), QStringLiteral("-"));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <charconv>
+#include <cstdint>
 #include <map>
 
 #include "CAllocationMixedModel.h"
@@ -140,6 +141,15 @@ std::string cutAtLastBar(const std::string& key, std::string* position)
     }
     *position = key.substr(bar + 1);
     return key.substr(0, bar);
+}
+
+// The first 16 bytes of a text as two numbers that compare as the bytes do.
+std::pair<uint64_t, uint64_t> leadingBytes(const std::string& text)
+{
+    uint64_t half[2] = {0, 0};
+    for (size_t i = 0; i < 16 && i < text.size(); ++i)
+        half[i / 8] |= static_cast<uint64_t>(static_cast<unsigned char>(text[i])) << (56 - 8 * (i % 8));
+    return {half[0], half[1]};
 }
 
 // Key of a mismatching product or underwriter as the messages show it: the name,
@@ -412,6 +422,30 @@ private:
     std::unordered_map<std::string, std::map<int, SAccountChoices>> accounts_;   // product -> market -> accounts
 };
 
+// Positions of placed in byte-wise group key order, equal keys in placed order. The sort
+// compares each key's leading bytes held beside its position, so it mostly stays within
+// one small array instead of reaching into every row's key text.
+void CPanelBondAllocationMixedTable::sortByGroupKey(const std::vector<SPlacedRow>& placed,
+                                                    std::vector<size_t>* order)
+{
+    struct SSortKey {
+        std::pair<uint64_t, uint64_t> leading;
+        size_t position;
+    };
+    std::vector<SSortKey> keys(placed.size());
+    for (size_t i = 0; i < placed.size(); ++i)
+        keys[i] = SSortKey{leadingBytes(placed[i].groupKey), i};
+    std::sort(keys.begin(), keys.end(), [&placed](const SSortKey& a, const SSortKey& b) {
+        if (a.leading != b.leading)
+            return a.leading < b.leading;
+        const int byKey = placed[a.position].groupKey.compare(placed[b.position].groupKey);
+        return byKey != 0 ? byKey < 0 : a.position < b.position;
+    });
+    order->resize(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        (*order)[i] = keys[i].position;
+}
+
 void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& details, double marginal,
                                                            double weightedMean, std::string code,
                                                            QStringList& underWriters,
@@ -428,22 +462,23 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     basicTenderUnit = unit;
     bondName = name;
     underWriterList = underWriters;
-    initProductName2ProductIdMapWithWinBidInfo(details);
-    if (details.empty() || !table || !model)
+    if (details.empty() || !table || !model) {
+        initProductName2ProductIdMapWithWinBidInfo(details);
         return;
+    }
+    // The product ids by name are collected in the one pass over the details below, as
+    // initProductName2ProductIdMapWithWinBidInfo would: reading every detail twice costs
+    // a large tender more than the rest of the work on it.
+    std::unordered_map<std::string, int> productIdOfName;
 
     CRowPresenter presenter(*this);
     // Names already offered, so that checking a row's underwriter costs no scan of the list.
     QSet<QString> offered;
     for (const QString& name : underWriters)
         offered.insert(name);
-    // Each row's group key; the groups are formed by one stable sort of the rows by key.
-    struct SPlacedRow {
-        std::string groupKey;
-        CAllocationMixedDataPtr row;
-        bool added;
-    };
-    std::vector<SPlacedRow> placed;
+    // Each row's group key; the groups are formed by one sort of the rows by key.
+    std::vector<SPlacedRow>& placed = placedRows;
+    placed.clear();
     placed.reserve(details.size());
     std::unordered_map<double, std::string> positionTexts;   // a tender has few positions
     int counter = 0;
@@ -453,6 +488,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         CAllocationMixedDataPtr row = newRow(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = detail->productName;
+        productIdOfName[detail->productName] = detail->productId;
         info.tenderMarket = detail->tenderMarket;
         info.purchaseType = purchaseTypeText(detail->purchaseType);
         info.underWriter = detail->underWriter;
@@ -485,14 +521,8 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
 
     // Byte-wise key order; within a key the host's order, in which a fixed row goes to the
     // group's front and an added row to its end.
-    std::vector<size_t> order(placed.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    // Ties broken by position instead of a stable sort, which would take a second array.
-    std::sort(order.begin(), order.end(), [&placed](size_t a, size_t b) {
-        const int byKey = placed[a].groupKey.compare(placed[b].groupKey);
-        return byKey != 0 ? byKey < 0 : a < b;
-    });
+    std::vector<size_t>& order = placedOrder;
+    sortByGroupKey(placed, &order);
     double bidSum = 0.0;
     double winSum = 0.0;
     int groupNumber = 0;
@@ -516,6 +546,8 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         productDataMap.insert(productDataMap.constEnd(), ++groupNumber, group);
         begin = end;
     }
+    placed.clear();   // the rows are held by the groups and the model now
+    setProductIds(productIdOfName);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
 }
@@ -682,13 +714,18 @@ void CPanelBondAllocationMixedTable::setStoredTotals()
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details)
 {
-    productName2ProductIdMap.clear();
     // The last id per name first: a tender has far fewer products than rows.
     std::unordered_map<std::string, int> idOfName;
     for (const auto& detail : details) {
         if (detail)
             idOfName[detail->productName] = detail->productId;
     }
+    setProductIds(idOfName);
+}
+
+void CPanelBondAllocationMixedTable::setProductIds(const std::unordered_map<std::string, int>& idOfName)
+{
+    productName2ProductIdMap.clear();
     for (const auto& entry : idOfName)
         productName2ProductIdMap.insert(entry.first, entry.second);
 }

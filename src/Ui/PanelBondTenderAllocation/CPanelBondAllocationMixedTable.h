@@ -98,6 +98,12 @@ protected:
 
 private:
     class CRowPresenter;
+    // A row of a saved allocation being loaded, with the key of the group it joins.
+    struct SPlacedRow {
+        std::string groupKey;
+        CAllocationMixedDataPtr row;
+        bool added;
+    };
 
     void createUi();
     void applyChoice(const QString& key, int column, const QString& text);
@@ -110,6 +116,8 @@ private:
     // is not as refreshTable left it, and the whole table must be rebuilt instead.
     bool addOrRemoveInPlace(int rowNumber);
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
+    static void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
+    void setProductIds(const std::unordered_map<std::string, int>& idOfName);
 
     CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
     KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
@@ -131,6 +139,10 @@ private:
     bool rowsAsRefreshed = false;
     int refreshedWithFlag = 0;                      // the number format of that rebuild
     QSet<const CAllocationMixedData*> editedRows;   // rows whose choices were edited since
+    // Scratch of a saved allocation's load, kept from one load to the next so that a
+    // reload allocates no large arrays after it released the old rows.
+    std::vector<SPlacedRow> placedRows;
+    std::vector<size_t> placedOrder;
 };
 
 } // namespace TC
