@@ -173,6 +173,18 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
 }
 
+TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)
+{
+    CHostStore& store = CHostStore::instance();
+    const size_t made = CHostStore::kKeptCalls + 4;
+    for (size_t i = 0; i < made; ++i)
+        store.applyCommandStatus(static_cast<int>(i), "B1");
+    const auto calls = store.calls();
+    ASSERT_EQ(calls.size(), CHostStore::kKeptCalls);
+    EXPECT_EQ(calls.front().commandStatus, 4);
+    EXPECT_EQ(calls.back().commandStatus, static_cast<int>(made - 1));
+}
+
 TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIsDropped)
 {
     // Given subscriptions to all win-bid details and to one key

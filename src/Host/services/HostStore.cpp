@@ -254,7 +254,7 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
         call.bondCode = bondCode;
         call.typeId = typeId;
         call.records = rows;
-        calls_.push_back(call);
+        logCall(std::move(call));
 
         // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
@@ -276,7 +276,7 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
         call.operation = operation;
         call.commandIds = commandIds;
         call.records.assign(rows.begin(), rows.end());
-        calls_.push_back(call);
+        logCall(std::move(call));
 
         // Bonds in the order they first appear; each bond's details keep their order.
         std::vector<std::string> bonds;
@@ -308,7 +308,14 @@ void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
     call.kind = SHostCall::CommandStatus;
     call.bondCode = bondCode;
     call.commandStatus = status;
-    calls_.push_back(call);
+    logCall(std::move(call));
+}
+
+void CHostStore::logCall(SHostCall call)
+{
+    calls_.push_back(std::move(call));
+    if (calls_.size() > kKeptCalls)
+        calls_.erase(calls_.begin());
 }
 
 std::vector<SHostCall> CHostStore::calls() const

@@ -87,6 +87,9 @@ public:
     void applyTenderCmds(int operation, const std::vector<int>& commandIds,
                          const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows);
     void applyCommandStatus(int status, const std::string& bondCode);
+    // The most recent update calls, oldest first. Only the last kKeptCalls are kept, so a
+    // long-running desk does not hold on to the rows of every save it ever made.
+    static constexpr size_t kKeptCalls = 16;
     std::vector<SHostCall> calls() const;
     void clearCalls();
 
@@ -138,6 +141,7 @@ private:
     IDataList tenderCommands_;
     std::map<std::string, boost::shared_ptr<CTenderBondInfoDetail>> bondInfos_;
     std::vector<SHostCall> calls_;
+    void logCall(SHostCall call);   // under the lock
     std::vector<boost::shared_ptr<CProduct>> products_;
     std::unordered_map<int, boost::shared_ptr<CProduct>> productById_;
     std::unordered_map<std::string, boost::shared_ptr<CProduct>> productByName_;
