@@ -195,21 +195,27 @@ ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurch
     return ttservice::TPT_NONE;
 }
 
+namespace {
+
+// The host's tender command records, copied under the host's lock: the lock guards the
+// host's lists only, the records are examined after it.
+ttservice::IDataList tenderCommandRecords()
+{
+    ttservice::TraderCenter* center = ttservice::TraderCenter::instance();
+    ttservice::CDataCenter* dataCenter = center ? center->getDataCenter() : nullptr;
+    if (!dataCenter) return {};
+    const boost::shared_ptr<ttservice::CAccountData> accountData = dataCenter->getAccountData(std::string());
+    if (!accountData) return {};
+    ttservice::CAccountData::Lock lock(*accountData);
+    return accountData->getDatas(ttservice::RT_TENDER_COMMAND);
+}
+
+} // namespace
+
 std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderCommandParams()
 {
     std::vector<STenderCommandParam> out;
-    ttservice::TraderCenter* center = ttservice::TraderCenter::instance();
-    ttservice::CDataCenter* dataCenter = center ? center->getDataCenter() : nullptr;
-    if (!dataCenter) return out;
-    const boost::shared_ptr<ttservice::CAccountData> accountData = dataCenter->getAccountData(std::string());
-    if (!accountData) return out;
-
-    // Copy under the host's lock, examine after: the lock guards the host's lists only.
-    ttservice::IDataList commands;
-    {
-        ttservice::CAccountData::Lock lock(*accountData);
-        commands = accountData->getDatas(ttservice::RT_TENDER_COMMAND);
-    }
+    const ttservice::IDataList commands = tenderCommandRecords();
     out.reserve(commands.size());
     for (const ttservice::IDataPtr& record : commands) {
         const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
@@ -218,6 +224,21 @@ std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderComm
             out.push_back({command, param});
     }
     return out;
+}
+
+// Reading a command's parameters means parsing its document: a large tender has thousands
+// of commands, and only the first of the bond is wanted here.
+boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::getFirstTenderParam(
+    const std::string& bondCode)
+{
+    for (const ttservice::IDataPtr& record : tenderCommandRecords()) {
+        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
+        if (!command) continue;
+        boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
+        if (param && param->bondCode == bondCode)
+            return param;
+    }
+    return {};
 }
 
 bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)

@@ -48,6 +48,9 @@ public:
     // The host's tender commands (type 535) that carry tender parameters, in the host's
     // order; empty without account data. Commands without a "btdparam" document are skipped.
     static std::vector<STenderCommandParam> getTenderCommandParams();
+    // The tender parameters of the bond's first command in the host's order (null if none);
+    // commands after it are not read.
+    static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
 
     // --- the one place that owns the tolerance for prices and volumes ---
     static constexpr double kTolerance = 0.00001;

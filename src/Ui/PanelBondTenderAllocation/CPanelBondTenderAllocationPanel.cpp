@@ -409,19 +409,9 @@ void CPanelBondTenderAllocationPanel::onInitMixedTableDatas(
         mixedTable->updateMixedTableDatas(rows, marginal, weighted, bondCode, underWriters, target, type, unit, name);
 }
 
-// The tender parameters of the bond's first command in the host's order (null if none).
-static boost::shared_ptr<ttservice::CBondTendersParam> firstTenderParamOf(const std::string& code)
-{
-    for (const STenderCommandParam& entry : CPanelBondTenderAllocationHelper::getTenderCommandParams()) {
-        if (entry.param->bondCode == code)
-            return entry.param;
-    }
-    return boost::shared_ptr<ttservice::CBondTendersParam>();
-}
-
 ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::string code) const
 {
-    if (const auto param = firstTenderParamOf(code))
+    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
         return static_cast<ttservice::ETenderTarget>(param->tenderTarget);
     for (const auto& report : ttservice::CBondTerderDataManager::instance()->getBtExecInternalReportInfo(code)) {
         if (report)
@@ -432,7 +422,7 @@ ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::
 
 ttservice::ETenderingType CPanelBondTenderAllocationPanel::getETenderingType(std::string code) const
 {
-    if (const auto param = firstTenderParamOf(code))
+    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
         return static_cast<ttservice::ETenderingType>(param->tenderingType);
     for (const auto& row : ttservice::CBondTerderDataManager::instance()->getBtAllocUnderWriterInfo(code)) {
         if (row)
