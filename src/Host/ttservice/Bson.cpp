@@ -96,7 +96,7 @@ BSONObj BSONElement::embeddedObject() const
 {
     BSONObj out;
     if (type_ == BSON_OBJECT || type_ == BSON_ARRAY)
-        BSONObj::fromBytes(raw_.data(), raw_.size(), &out);
+        out.adoptPartOfValidated(raw_);
     return out;
 }
 
@@ -120,6 +120,15 @@ bool BSONObj::fromBytes(const uint8_t* data, size_t size, BSONObj* out)
     if (out)
         out->bytes_ = std::move(bytes);
     return true;
+}
+
+// The bytes of an element of a document that was validated as a whole, sub-documents
+// included: checking them again would cost more than everything else a reader does.
+void BSONObj::adoptPartOfValidated(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() >= 5 && bytes.size() <= INT32_MAX && declaredLength(bytes.data()) == bytes.size()
+        && bytes.back() == 0)
+        bytes_ = std::make_shared<std::vector<uint8_t>>(bytes);
 }
 
 BSONObj BSONObj::fromJson(const std::string& json, bool* ok)

@@ -63,7 +63,9 @@ public:
 
 private:
     friend class BSONObjBuilder;
+    friend class BSONElement;
     static BSONElement makeElement(const void* iterator);  // iterator: a bson_iter_t on an element
+    void adoptPartOfValidated(const std::vector<uint8_t>& bytes);
     std::shared_ptr<const std::vector<uint8_t>> bytes_;
 };
 
