@@ -979,7 +979,7 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
 bool CPanelBondAllocationMixedTable::isAddOperation(int rowNumber) const
 {
     const auto* operation = operationDelegate();
-    return operation && operation->getText(rowKey(rowNumber)) == QString::fromUtf8(kMixedAddText);
+    return operation && operation->getText(rowKey(rowNumber)) == operationText(true);
 }
 
 // The group is found by the row's number rather than by counting rows in group
@@ -1207,7 +1207,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         detail->winBidAmount = static_cast<int>(info.winBidAmount * 10000.0 + basicTenderUnit);
         detail->bidAmount = info.bidAmount;
         detail->rowKey = row->key();
-        if (operation && operation->getText(rowKey(row->rowNumber)) == QString::fromUtf8(kMixedAddText))
+        if (operation && operation->getText(rowKey(row->rowNumber)) == operationText(true))
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
