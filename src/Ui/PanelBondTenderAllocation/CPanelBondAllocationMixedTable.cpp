@@ -1,6 +1,8 @@
 #include "CPanelBondAllocationMixedTable.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <boost/make_shared.hpp>
 #include <charconv>
 #include <cstdint>
@@ -396,17 +398,37 @@ private:
     // Built once per market and product.
     const SAccountChoices& accountChoices(const CAllocationMixedInfo& info)
     {
-        std::map<int, SAccountChoices>& byMarket = accounts_[info.productName];
-        auto found = byMarket.find(info.tenderMarket);
-        if (found == byMarket.end()) {
-            SAccountChoices choices;
-            owner_.getAllocationAccounts(choices.texts, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
-                                         info.productName);
-            for (const QString& account : choices.texts)
-                choices.utf8.push_back(KZ::qsToS(account));
-            found = byMarket.emplace(info.tenderMarket, std::move(choices)).first;
+        const size_t market = marketSlot(info.tenderMarket);
+        if (market == kOtherMarket) {
+            other_ = makeAccountChoices(info);   // not a market of the host's: not kept
+            return other_;
         }
-        return found->second;
+        std::optional<SAccountChoices>& choices = accounts_[info.productName][market];
+        if (!choices)
+            choices = makeAccountChoices(info);
+        return *choices;
+    }
+
+    SAccountChoices makeAccountChoices(const CAllocationMixedInfo& info) const
+    {
+        SAccountChoices choices;
+        owner_.getAllocationAccounts(choices.texts, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
+                                     info.productName);
+        for (const QString& account : choices.texts)
+            choices.utf8.push_back(KZ::qsToS(account));
+        return choices;
+    }
+
+    static constexpr size_t kOtherMarket = 4;
+    static size_t marketSlot(int market)
+    {
+        switch (market) {
+        case ttservice::TM_NONE: return 0;
+        case ttservice::TM_SSE: return 1;
+        case ttservice::TM_SZSE: return 2;
+        case ttservice::TM_INTERBANK: return 3;
+        default: return kOtherMarket;
+        }
     }
 
     const CPanelBondAllocationMixedTable& owner_;
@@ -419,7 +441,9 @@ private:
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
     std::unordered_map<double, QString> volumeTexts_;
-    std::unordered_map<std::string, std::map<int, SAccountChoices>> accounts_;   // product -> market -> accounts
+    // product -> the accounts offered per market (no market, SSE, SZSE, interbank)
+    std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, kOtherMarket>> accounts_;
+    SAccountChoices other_;
 };
 
 // Positions of placed in byte-wise group key order, equal keys in placed order. The sort
