@@ -540,7 +540,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         auto position = positionTexts.find(detail->bidPrice);
         if (position == positionTexts.end())
             position = positionTexts.emplace(detail->bidPrice, positionText(detail->bidPrice)).first;
-        placed.push_back(SPlacedRow{intText(detail->productId) + position->second, row, added});
+        placed.push_back(SPlacedRow{intText(detail->productId) + position->second, std::move(row), added});
     }
 
     // Byte-wise key order; within a key the host's order, in which a fixed row goes to the
@@ -555,11 +555,11 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         MixedGroup group;
         size_t end = begin;
         for (; end < order.size() && placed[order[end]].groupKey == groupKey; ++end) {
-            const SPlacedRow& entry = placed[order[end]];
+            SPlacedRow& entry = placed[order[end]];
             if (entry.added || group.isEmpty())
-                group.append(entry.row);
+                group.append(std::move(entry.row));
             else
-                group.prepend(entry.row);
+                group.prepend(std::move(entry.row));
         }
         for (const CAllocationMixedDataPtr& row : group) {
             bidSum += row->info->bidAmount;
