@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <boost/make_shared.hpp>
+#include <boost/pool/pool_alloc.hpp>
 #include <charconv>
 #include <cstdint>
 #include <map>
@@ -126,10 +127,15 @@ std::string positionText(double value)
     return KZ::qsToS(KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QString::fromUtf8(kInvalidText)));
 }
 
+// Rows and their infos come from pools of equal-sized blocks: a reload of a large tender
+// releases and makes tens of thousands of them, and the pools keep them side by side in a
+// few large blocks, reused at once, instead of scattered through the heap. The pools keep
+// their memory for the next load.
 CAllocationMixedDataPtr newRow(int rowNumber)
 {
-    CAllocationMixedDataPtr row = boost::make_shared<CAllocationMixedData>();
-    row->info = boost::make_shared<CAllocationMixedInfo>();
+    CAllocationMixedDataPtr row =
+        boost::allocate_shared<CAllocationMixedData>(boost::fast_pool_allocator<CAllocationMixedData>());
+    row->info = boost::allocate_shared<CAllocationMixedInfo>(boost::fast_pool_allocator<CAllocationMixedInfo>());
     row->rowNumber = rowNumber;
     return row;
 }
