@@ -573,7 +573,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
             model->addData(row);
             table->updateTable();
         }
-        productDataMap.insert(productDataMap.constEnd(), ++groupNumber, group);
+        productDataMap.insert(++groupNumber, group);
         begin = end;
     }
     placed.clear();   // the rows are held by the groups and the model now
@@ -617,7 +617,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         presenter.showUnderWriter(key, underWriterList, QString());
         presenter.showRow(*row, key, true);
 
-        productDataMap.insert(productDataMap.constEnd(), counter, MixedGroup{row});
+        productDataMap.insert(counter, MixedGroup{row});
         bidSum += info.bidAmount;
         winSum += info.winBidAmount;
         model->addData(row);

@@ -534,9 +534,8 @@ CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getR
     RowPool rows;
     if (!model)
         return rows;
-    // Row numbers come in ascending order: inserting at the end skips the search.
     for (const auto& row : productRows())
-        rows.insert(rows.constEnd(), row->rowNumber, row);
+        rows.insert(row->rowNumber, row);
     return rows;
 }
 
