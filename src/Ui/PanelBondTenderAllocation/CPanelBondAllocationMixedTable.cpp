@@ -4,7 +4,6 @@
 #include <array>
 #include <optional>
 #include <boost/make_shared.hpp>
-#include <boost/pool/pool_alloc.hpp>
 #include <charconv>
 #include <cstdint>
 #include <map>
@@ -127,15 +126,10 @@ std::string positionText(double value)
     return KZ::qsToS(KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QString::fromUtf8(kInvalidText)));
 }
 
-// Rows and their infos come from pools of equal-sized blocks: a reload of a large tender
-// releases and makes tens of thousands of them, and the pools keep them side by side in a
-// few large blocks, reused at once, instead of scattered through the heap. The pools keep
-// their memory for the next load.
 CAllocationMixedDataPtr newRow(int rowNumber)
 {
-    CAllocationMixedDataPtr row =
-        boost::allocate_shared<CAllocationMixedData>(boost::fast_pool_allocator<CAllocationMixedData>());
-    row->info = boost::allocate_shared<CAllocationMixedInfo>(boost::fast_pool_allocator<CAllocationMixedInfo>());
+    CAllocationMixedDataPtr row = Helper::makePooled<CAllocationMixedData>();
+    row->info = Helper::makePooled<CAllocationMixedInfo>();
     row->rowNumber = rowNumber;
     return row;
 }
@@ -1215,7 +1209,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         if (!row || !row->info)
             continue;
         const CAllocationMixedInfo& info = *row->info;
-        boost::shared_ptr<ttservice::CWinBidInfoDetail> detail(new ttservice::CWinBidInfoDetail());
+        const auto detail = Helper::makePooled<ttservice::CWinBidInfoDetail>();
         detail->tradingDay = tradingDay;
         detail->remark.clear();
         detail->portfolioId = ttservice::kInvalidInt;

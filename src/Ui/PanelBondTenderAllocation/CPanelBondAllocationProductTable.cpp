@@ -230,9 +230,9 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
     for (const auto& record : products) {
         if (!record)
             continue;
-        auto row = boost::make_shared<CAllocationProductData>();
+        auto row = Helper::makePooled<CAllocationProductData>();
         row->rowNumber = ++rowNumber;
-        row->info = boost::make_shared<CAllocationProductInfo>();
+        row->info = Helper::makePooled<CAllocationProductInfo>();
         CAllocationProductInfo& info = *row->info;
         info.bondCode = record->bondCode;
         info.bondName = record->bondName;
@@ -674,9 +674,9 @@ KZ::CBaseTableColumnLineeditDelegate* CPanelBondAllocationProductTable::winAmoun
 boost::shared_ptr<CAllocationProductData> CPanelBondAllocationProductTable::newRow(
     int rowNumber, const ttservice::CIBondTenderExecInternalReportInfo& report) const
 {
-    auto row = boost::make_shared<CAllocationProductData>();
+    auto row = Helper::makePooled<CAllocationProductData>();
     row->rowNumber = rowNumber;
-    row->info = boost::make_shared<CAllocationProductInfo>();
+    row->info = Helper::makePooled<CAllocationProductInfo>();
     row->info->bondCode = report.bondCode;
     row->info->bondName = report.bondName;
     row->info->productId = report.productId;

@@ -3,6 +3,8 @@
 // area of the allocation panel. Static functions only; nothing here touches a widget.
 
 #include <QString>
+#include <boost/make_shared.hpp>
+#include <boost/pool/pool_alloc.hpp>
 #include <boost/shared_ptr.hpp>
 #include <string>
 #include <vector>
@@ -51,6 +53,17 @@ public:
     // The tender parameters of the bond's first command in the host's order (null if none);
     // commands after it are not read.
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
+
+    // --- row objects made by the ten thousand ---
+    // A new T from a pool of equal-sized blocks. A reload or save of a large tender
+    // releases and makes tens of thousands of rows and records: the pools keep them side
+    // by side in a few large blocks, reused at once, instead of scattered through the heap,
+    // and keep that memory for the next load. Safe from any thread.
+    template <class T>
+    static boost::shared_ptr<T> makePooled()
+    {
+        return boost::allocate_shared<T>(boost::fast_pool_allocator<T>());
+    }
 
     // --- the one place that owns the tolerance for prices and volumes ---
     static constexpr double kTolerance = 0.00001;
