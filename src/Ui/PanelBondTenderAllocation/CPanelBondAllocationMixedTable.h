@@ -139,8 +139,8 @@ private:
     bool rowsAsRefreshed = false;
     int refreshedWithFlag = 0;                      // the number format of that rebuild
     QSet<const CAllocationMixedData*> editedRows;   // rows whose choices were edited since
-    // Scratch of a saved allocation's load, kept from one load to the next so that a
-    // reload allocates no large arrays after it released the old rows.
+    // Scratch of a saved allocation's load, kept from one load to the next: a reload
+    // reuses their arrays instead of allocating them again.
     std::vector<SPlacedRow> placedRows;
     std::vector<size_t> placedOrder;
 };
