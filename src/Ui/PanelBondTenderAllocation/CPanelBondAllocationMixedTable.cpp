@@ -988,13 +988,15 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
             model->addData(row);
         }
     }
-    for (const MixedGroup& stored : productDataMap) {
-        for (const CAllocationMixedDataPtr& row : stored) {
-            if (editedRows.contains(row.get()))
-                showWhole(*row);
+    if (!editedRows.isEmpty()) {
+        for (const MixedGroup& stored : productDataMap) {
+            for (const CAllocationMixedDataPtr& row : stored) {
+                if (editedRows.contains(row.get()))
+                    showWhole(*row);
+            }
         }
+        editedRows.clear();
     }
-    editedRows.clear();
     table->updateTable();
     setStoredTotals();
     return true;
