@@ -92,13 +92,20 @@ TEST(TenderCommand, shouldGiveTenderParamOnlyForAnEmbeddedBtdparamDocument)
         {R"({"btdparam": 5})", false},
         {R"({"btdparam": {"bondCode": "240001", "tenderPrice": 2.5, "purchaseType": 1, "tenderTarget": 0, "tenderingType": 2}})", true},
     };
-    for (const auto& c : cases) {
-        CTenderCommandInfo command;
-        command.extension = json(c.first);
-        const auto param = command.tenderParam();
-        ASSERT_EQ(bool(param), c.second) << c.first;
-        if (param) {
-            EXPECT_EQ(param->bsonValueToObj().jsonString(), command.extension["btdparam"].embeddedObject().jsonString());
+    // One command through every case: what it gives follows its current extension, read
+    // again after each change; a caller's changes to its copy do not reach the next caller.
+    CTenderCommandInfo command;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& c : cases) {
+            command.extension = json(c.first);
+            const auto param = command.tenderParam();
+            ASSERT_EQ(bool(param), c.second) << c.first;
+            if (param) {
+                EXPECT_EQ(param->bsonValueToObj().jsonString(),
+                          command.extension["btdparam"].embeddedObject().jsonString());
+                param->bondCode = "changed by the caller";
+                EXPECT_EQ(command.tenderParam()->bondCode, "240001");
+            }
         }
     }
 }

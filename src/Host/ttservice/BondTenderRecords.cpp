@@ -1,5 +1,7 @@
 #include "ttservice/BondTenderRecords.h"
 
+#include <boost/make_shared.hpp>
+
 #include <charconv>
 #include <cmath>
 
@@ -218,12 +220,24 @@ std::string CTenderCommandInfo::getKey() const { return intText(commandId); }
 
 boost::shared_ptr<CBondTendersParam> CTenderCommandInfo::tenderParam() const
 {
-    const BSONElement element = extension.getField("btdparam");
-    if (element.type() != BSON_OBJECT)
+    // Copies of a document share its bytes, and a new document never has the bytes of one
+    // still held here: the same bytes mean the same extension.
+    boost::shared_ptr<const SParsedParam> parsed = boost::atomic_load(&parsed_);
+    if (!parsed || parsed->source.objdata() != extension.objdata()) {
+        auto fresh = boost::make_shared<SParsedParam>();
+        fresh->source = extension;
+        const BSONElement element = extension.getField("btdparam");
+        if (element.type() == BSON_OBJECT) {
+            auto param = boost::make_shared<CBondTendersParam>();
+            param->bsonValueFromObj(element.embeddedObject(), true, nullptr);
+            fresh->param = param;
+        }
+        boost::atomic_store(&parsed_, boost::shared_ptr<const SParsedParam>(fresh));
+        parsed = fresh;
+    }
+    if (!parsed->param)
         return {};
-    auto param = boost::shared_ptr<CBondTendersParam>(new CBondTendersParam());
-    param->bsonValueFromObj(element.embeddedObject(), true, nullptr);
-    return param;
+    return boost::make_shared<CBondTendersParam>(*parsed->param);
 }
 
 std::string CAccountInfo::getKey() const { return joinKey({intText(accountType), accountId}); }

@@ -147,13 +147,23 @@ public:
     int productId = kInvalidInt;
     BSONObj extension;                      // carries "btdparam" as an embedded document
 
-    // The command's tender parameters: null when "btdparam" is missing or not an embedded document.
+    // The command's tender parameters: null when "btdparam" is missing or not an embedded
+    // document. Each call returns a copy of its own; the document is parsed once per extension.
     boost::shared_ptr<CBondTendersParam> tenderParam() const;
 
     std::string getKey() const override;    // commandId
     int dataType() const override { return RT_TENDER_COMMAND; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
     BSONObj bsonValueToObj() const override;
+
+private:
+    // The parameters as parsed from `source`, an extension this record had: a large tender
+    // has thousands of commands, and the panel reads all of them on every rebuild and save.
+    struct SParsedParam {
+        BSONObj source;
+        boost::shared_ptr<const CBondTendersParam> param;   // null: no parameters in source
+    };
+    mutable boost::shared_ptr<const SParsedParam> parsed_;   // read and replaced atomically
 };
 
 // The exchange's detail of a bond in tender.
