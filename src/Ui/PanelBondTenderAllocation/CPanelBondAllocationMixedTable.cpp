@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
-#include <boost/make_shared.hpp>
 #include <charconv>
 #include <cstdint>
-#include <map>
+#include <optional>
+#include <unordered_map>
 
 #include "CAllocationMixedModel.h"
 #include "CAllocationProductData.h"
