@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <string_view>
 
 namespace ttservice {
 
@@ -23,14 +25,20 @@ std::string intText(long long value)
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof(buffer), value).ptr);
 }
 
-std::string joinKey(std::initializer_list<std::string> parts)
+// Keys are built for every row a save replaces and every key a tick looks up: the parts
+// are read in place and the text sized once, instead of copying each part first.
+std::string joinKey(std::initializer_list<std::string_view> parts)
 {
+    std::size_t length = parts.size() - 1;
+    for (std::string_view part : parts)
+        length += part.size();
     std::string out;
+    out.reserve(length);
     bool first = true;
-    for (const std::string& part : parts) {
+    for (std::string_view part : parts) {
         if (!first)
             out += '|';
-        out += part;
+        out.append(part.data(), part.size());
         first = false;
     }
     return out;
