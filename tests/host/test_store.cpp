@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "services/HostServices.h"
@@ -223,4 +224,36 @@ TEST_F(HostStoreTest, shouldAnnounceTheDetailsWhoseKeyWentAwayThenEveryNewDetail
     // Then only 1 went away; it is announced first, then the saved rows as sent
     EXPECT_EQ(announced, (Keys{"B1|1", "B1|3", "B1|4", "B1|2"}));
     EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), (Keys{"B1|3", "B1|4", "B1|2"}));
+}
+
+TEST_F(HostStoreTest, shouldAnnounceExactlyTheGoneKeysOfALargeReplacement)
+{
+    // Given 3,000 stored details of bond B1, keys 0 to 2999
+    IDataList stored;
+    for (int i = 0; i < 3000; ++i)
+        stored.push_back(detail("B1", std::to_string(i)));
+    store.putRecords("B1", RT_WIN_BID_DETAIL, stored);
+    Keys announced;
+    store.setChangeListener([&](const IDataList& changed) { announced = keys(changed); });
+
+    // When a save sends every third old key (some twice) and as many new ones
+    std::vector<boost::shared_ptr<CWinBidInfoDetail>> sent;
+    std::set<std::string> kept;
+    for (int i = 0; i < 3000; i += 3) {
+        sent.push_back(detail("B1", std::to_string(i)));
+        sent.push_back(detail("B1", "n" + std::to_string(i)));
+        if (i % 300 == 0)
+            sent.push_back(detail("B1", std::to_string(i)));
+        kept.insert("B1|" + std::to_string(i));
+    }
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, sent);
+
+    // Then the old details whose key is not sent come first, in stored order, then all sent
+    Keys expected;
+    for (const IDataPtr& old : stored)
+        if (!kept.count(old->getKey()))
+            expected.push_back(old->getKey());
+    for (const auto& row : sent)
+        expected.push_back(row->getKey());
+    EXPECT_EQ(announced, expected);
 }

@@ -1,8 +1,10 @@
 #include "services/HostStore.h"
 
+#include <cstddef>
+#include <functional>
 #include <set>
 #include <typeinfo>
-#include <unordered_set>
+#include <utility>
 
 namespace ttservice {
 
@@ -19,6 +21,55 @@ IDataList withoutNulls(const IDataList& rows)
             out.push_back(row);
     return out;
 }
+
+// The keys of a list of rows, looked up by open addressing in flat arrays: a save
+// replaces thousands of win-bid details, and a hash node per key scattered them through
+// the heap (and cost as much again to free).
+class CKeySet {
+public:
+    explicit CKeySet(const IDataList& rows)
+    {
+        keys_.reserve(rows.size());
+        hashes_.reserve(rows.size());
+        std::size_t capacity = 16;
+        while (capacity < rows.size() * 2)
+            capacity *= 2;
+        slots_.assign(capacity, kEmpty);
+        for (const IDataPtr& row : rows) {
+            std::string key = row->getKey();
+            const std::size_t hash = std::hash<std::string>()(key);
+            const std::size_t slot = slotOf(key, hash);
+            if (slots_[slot] != kEmpty)
+                continue;   // a repeated key
+            slots_[slot] = keys_.size();
+            keys_.push_back(std::move(key));
+            hashes_.push_back(hash);
+        }
+    }
+
+    bool contains(const std::string& key) const
+    {
+        return slots_[slotOf(key, std::hash<std::string>()(key))] != kEmpty;
+    }
+
+private:
+    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+
+    // The slot holding key, or the empty slot where it would go (at most half are used).
+    std::size_t slotOf(const std::string& key, std::size_t hash) const
+    {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const std::size_t index = slots_[slot];
+            if (index == kEmpty || (hashes_[index] == hash && keys_[index] == key))
+                return slot;
+        }
+    }
+
+    std::vector<std::string> keys_;
+    std::vector<std::size_t> hashes_;
+    std::vector<std::size_t> slots_;   // index into keys_, or kEmpty
+};
 
 bool holdsClearingRecord(const IDataList& rows)
 {
@@ -110,14 +161,11 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
 
     IDataList changed;
     if (typeId == RT_WIN_BID_DETAIL) {
-        // Only membership counts, so a hash set: a save replaces every row of the bond.
-        std::unordered_set<std::string> newKeys;
-        newKeys.reserve(newRows.size());
-        for (const IDataPtr& row : newRows)
-            newKeys.insert(row->getKey());
+        // Only membership counts: a save replaces every row of the bond.
+        const CKeySet newKeys(newRows);
         changed.reserve(stored.size() + newRows.size());
         for (const IDataPtr& old : stored)
-            if (!newKeys.count(old->getKey()))
+            if (!newKeys.contains(old->getKey()))
                 changed.push_back(old);
         changed.insert(changed.end(), newRows.begin(), newRows.end());
     }
@@ -278,22 +326,33 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
         call.records.assign(rows.begin(), rows.end());
         logCall(std::move(call));
 
-        // Bonds in the order they first appear; each bond's details keep their order.
-        std::vector<std::string> bonds;
-        std::map<std::string, IDataList> rowsOfBond;
+        // Bonds in the order they first appear; each bond's details keep their order. A save
+        // sends one bond's rows together, so the row before usually names the same bond.
+        std::vector<std::pair<std::string, IDataList>> rowsOfBond;
+        std::map<std::string, std::size_t> bondIndex;
+        std::size_t current = 0;
         for (const auto& row : rows) {
             if (!row)
                 continue;
-            if (!rowsOfBond.count(row->bondCode))
-                bonds.push_back(row->bondCode);
-            rowsOfBond[row->bondCode].push_back(row);
+            if (rowsOfBond.empty() || rowsOfBond[current].first != row->bondCode) {
+                const auto known = bondIndex.emplace(row->bondCode, rowsOfBond.size());
+                if (known.second)
+                    rowsOfBond.emplace_back(row->bondCode, IDataList());
+                current = known.first->second;
+                if (known.second && rowsOfBond.size() == 1)
+                    rowsOfBond[current].second.reserve(rows.size());
+            }
+            rowsOfBond[current].second.push_back(row);
         }
 
         std::vector<IHostStorePersistence::SReplacement> log;
-        for (const std::string& bond : bonds) {
-            const IDataList bondChanges =
-                replaceLocked(bond, RT_WIN_BID_DETAIL, rowsOfBond[bond], persistence_ ? &log : nullptr);
-            changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
+        for (const auto& bond : rowsOfBond) {
+            IDataList bondChanges =
+                replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr);
+            if (changed.empty())
+                changed = std::move(bondChanges);
+            else
+                changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
         }
         if (persistence_)
             persistence_->commit(log, commandIds);

@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
@@ -70,7 +71,10 @@ public:
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         if (const IDataList* rows = findRecordsLocked(bondCode, typeId)) {
             out.reserve(rows->size());
-            for (const IDataPtr& r : *rows) out.push_back(boost::dynamic_pointer_cast<T>(r));
+            // Rows of exactly T are the rule: they need no search through the class hierarchy.
+            for (const IDataPtr& r : *rows)
+                out.push_back(r && typeid(*r) == typeid(T) ? boost::static_pointer_cast<T>(r)
+                                                           : boost::dynamic_pointer_cast<T>(r));
         }
         return out;
     }
