@@ -7,9 +7,13 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <log4cxx/logger.h>
 #include <numeric>
+#include <optional>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -95,6 +99,25 @@ private:
         int purchaseType;
     };
     std::unordered_map<int, std::vector<SPosition>> positionsOfProduct;
+};
+
+// Won volumes repeat across a tender (whole basic units): each distinct volume is
+// formatted once per load and its text shared. Keyed by the value's bits, so every
+// volume keeps exactly the text it would get on its own.
+class CVolumeTexts {
+public:
+    const QString& of(double volume, int numberFormat)
+    {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &volume, sizeof bits);
+        auto found = texts.find(bits);
+        if (found == texts.end())
+            found = texts.emplace(bits, Helper::format4(volume, numberFormat)).first;
+        return found->second;
+    }
+
+private:
+    std::unordered_map<std::uint64_t, QString> texts;
 };
 
 bool isNoBid(double volume)
@@ -225,6 +248,7 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
 
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
     KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
+    CVolumeTexts volumeTexts;
     STotals totals;
     int rowNumber = 0;
     for (const auto& record : products) {
@@ -250,7 +274,7 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
         if (delegate) {
             const QString key = row->keyText();
             delegate->setItemVisible(key, true);
-            delegate->setItemText(key, Helper::format4(record->winAmount, userFormat));
+            delegate->setItemText(key, volumeTexts.of(record->winAmount, userFormat));
             delegate->setLineEditable(true);
         }
         appendRow(row, totals);
@@ -529,6 +553,24 @@ void CPanelBondAllocationProductTable::round2Distribution(SharePool& pool, doubl
 // ---------------------------------------------------------------------------------------
 // Queries, checks and write-back
 
+template <class Visit>
+void CPanelBondAllocationProductTable::forEachRow(Visit&& visit) const
+{
+    const int count = model->rowCount();
+    for (int i = 0; i < count; ++i) {
+        const KZ::IBaseHpfTableDataPtr entry = model->dataAt(i);
+        const auto* row = dynamic_cast<const CAllocationProductData*>(entry.get());
+        if (!row)
+            continue;
+        if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
+            if (!visit(*row))
+                return;
+        } else {
+            visit(*row);
+        }
+    }
+}
+
 CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const
 {
     RowPool rows;
@@ -549,15 +591,20 @@ bool CPanelBondAllocationProductTable::check(double tableOneTotal, QString& msg)
     if (!model)
         return true;
     double winSum = 0.0;
-    for (const auto& row : productRows()) {
-        if (!row->info)
-            continue;
-        if (Helper::isGreater(row->info->winAmount, row->info->bidAmount)) {
-            msg = QStringLiteral("表二第 ") + QString::number(row->rowNumber)
-                + QStringLiteral(" 行中标量大于投标量,无法保存!");
+    std::optional<int> overWonRow;   // the first row that won more than it bid
+    forEachRow([&](const CAllocationProductData& row) {
+        if (!row.info)
+            return true;
+        if (Helper::isGreater(row.info->winAmount, row.info->bidAmount)) {
+            overWonRow = row.rowNumber;
             return false;
         }
-        winSum += row->info->winAmount;
+        winSum += row.info->winAmount;
+        return true;
+    });
+    if (overWonRow) {
+        msg = QStringLiteral("表二第 ") + QString::number(*overWonRow) + QStringLiteral(" 行中标量大于投标量,无法保存!");
+        return false;
     }
     if (!Helper::isGreaterThanZero(winSum)) {
         msg = QStringLiteral("表二中标合计数据必须大于0!");
@@ -573,31 +620,38 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
 {
     if (!table || !model)
         return;
-    const ProductRows rows = productRows();
     ttservice::IDataList records;
-    records.reserve(rows.size());
-    // A product has a row per tender position: its name is looked up and converted once.
+    records.reserve(static_cast<std::size_t>(model->rowCount()));
+    // A product has a row per tender position, one after the other: its name is looked up
+    // and converted once.
     std::unordered_map<int, std::string> productNames;
-    for (const auto& row : rows) {
-        if (!row->info)
-            continue;
-        auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
-        record->bondCode = row->info->bondCode;
-        record->bondName = row->info->bondName;
+    const std::string* productName = nullptr;
+    int namedProduct = ttservice::kInvalidInt;
+    forEachRow([&](const CAllocationProductData& row) {
+        if (!row.info)
+            return;
+        const CAllocationProductInfo& info = *row.info;
+        if (!productName || namedProduct != info.productId) {
+            auto name = productNames.find(info.productId);
+            if (name == productNames.end())
+                name = productNames
+                           .emplace(info.productId, KZ::qsToS(getUserConfig()->getProductName(info.productId)))
+                           .first;
+            productName = &name->second;
+            namedProduct = info.productId;
+        }
+        auto record = Helper::makePooled<ttservice::CIBondTenderAllocProductInfo>();
+        record->bondCode = info.bondCode;
+        record->bondName = info.bondName;
         record->portfolioId = ttservice::kInvalidInt;
-        record->productId = row->info->productId;
-        auto name = productNames.find(row->info->productId);
-        if (name == productNames.end())
-            name = productNames
-                       .emplace(row->info->productId, KZ::qsToS(getUserConfig()->getProductName(row->info->productId)))
-                       .first;
-        record->productName = name->second;
-        record->tenderPrice = row->info->tenderPrice;
-        record->bidAmount = row->info->bidAmount;
-        record->winAmount = row->info->winAmount;
-        record->purchaseType = row->info->purchaseType;
-        records.push_back(record);
-    }
+        record->productId = info.productId;
+        record->productName = *productName;
+        record->tenderPrice = info.tenderPrice;
+        record->bidAmount = info.bidAmount;
+        record->winAmount = info.winAmount;
+        record->purchaseType = info.purchaseType;
+        records.push_back(std::move(record));
+    });
     ttservice::CTradeClient::instance()->updateBondTenderDatas_async(bondCode, ttservice::RT_ALLOC_PRODUCT, records);
 }
 
@@ -711,12 +765,12 @@ CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::
 CPanelBondAllocationProductTable::STotals CPanelBondAllocationProductTable::sumRows() const
 {
     STotals totals;
-    for (const auto& row : productRows()) {
-        if (row->info) {
-            totals.bid += row->info->bidAmount;
-            totals.win += row->info->winAmount;
+    forEachRow([&](const CAllocationProductData& row) {
+        if (row.info) {
+            totals.bid += row.info->bidAmount;
+            totals.win += row.info->winAmount;
         }
-    }
+    });
     return totals;
 }
 

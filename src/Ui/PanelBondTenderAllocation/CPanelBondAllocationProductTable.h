@@ -94,6 +94,10 @@ private:
     void resetView();
     // The model's rows in order; reading them in place spares a copy of the row list.
     ProductRows productRows() const;
+    // Calls visit(const CAllocationProductData&) for each row in order, without collecting
+    // them first; a visit that returns false ends the walk.
+    template <class Visit>
+    void forEachRow(Visit&& visit) const;
     // The won volume of each row (same order) when total is distributed fairly.
     std::vector<double> fairShares(double total, const ProductRows& rows) const;
     KZ::CBaseTableColumnLineeditDelegate* winAmountDelegate() const;
