@@ -65,4 +65,27 @@ TEST(RowStateStore, shouldMoveNumberedStatesWhenRowsAreInsertedOrRemoved)
     EXPECT_EQ(stateOf(store, "1"), "300000");
 }
 
+// Numbering rows anew moves each numbered state to its row's new number; a row without
+// state leaves none behind, and rows after the renumbered ones and named keys stay put.
+TEST(RowStateStore, shouldMoveEachStateToItsRowsNewNumber)
+{
+    Store store;
+    for (const char* key : {"1", "3", "4", "5", "x"})
+        store[QString::fromLatin1(key)] = QString::fromLatin1(key);
+
+    store.renumber({3, 1, 4, 2});   // rows 1..4 become 3, 1, 4, 2; row 5 is not renumbered
+    EXPECT_EQ(stateOf(store, "1"), "<none>");   // was row 2, which had no state
+    EXPECT_EQ(stateOf(store, "2"), "4");
+    EXPECT_EQ(stateOf(store, "3"), "1");
+    EXPECT_EQ(stateOf(store, "4"), "3");
+    EXPECT_EQ(stateOf(store, "5"), "5");
+    EXPECT_EQ(stateOf(store, "x"), "x");
+
+    Store sparse;   // fewer states than renumbered rows
+    sparse["1"] = "1";
+    sparse.renumber({6, 1, 2, 3, 4, 5});
+    EXPECT_EQ(stateOf(sparse, "6"), "1");
+    EXPECT_EQ(stateOf(sparse, "1"), "<none>");
+}
+
 } // namespace

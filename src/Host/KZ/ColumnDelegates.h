@@ -34,6 +34,8 @@ public:
     // them moves with their numbers.
     virtual void insertRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
     virtual void removeRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
+    // Rows 1 .. n were numbered anew: row i + 1 is now row newNumbers[i].
+    virtual void renumberRows(const std::vector<int>& newNumbers) { Q_UNUSED(newNumbers); }
 
 protected:
     QObject* deliveryStart() const override { return deliverer_; }
@@ -70,6 +72,7 @@ public:
     QString cellText(const QString& key) const override;
     void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
     void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
+    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
@@ -100,6 +103,7 @@ public:
     QString cellText(const QString& key) const override;
     void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
     void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
+    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option, const QModelIndex& index) override;
 
@@ -122,6 +126,7 @@ public:
     QString cellText(const QString& key) const override;
     void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
     void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
+    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;

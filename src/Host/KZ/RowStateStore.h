@@ -90,6 +90,30 @@ public:
             shiftNamedNumbers(static_cast<int>(pastLast), -count);
     }
 
+    // Rows 1 .. newNumbers.size() were numbered anew: the state of row i + 1 moves to row
+    // newNumbers[i]. One pass over the array, whatever the order: a table that sorts its
+    // rows into another order keeps every row's state without rewriting it. A new number
+    // outside 1 .. newNumbers.size() drops the state; rows after them keep theirs.
+    void renumber(const std::vector<int>& newNumbers)
+    {
+        const size_t count = newNumbers.size();
+        if (count == 0)
+            return;
+        if (numbered_.size() < count)
+            numbered_.resize(count);
+        std::vector<std::optional<T>> moved(numbered_.size());
+        for (size_t i = 0; i < count; ++i) {
+            const int target = newNumbers[i];
+            if (target >= 1 && static_cast<size_t>(target) <= count && numbered_[i])
+                moved[static_cast<size_t>(target - 1)] = std::move(numbered_[i]);
+        }
+        for (size_t i = count; i < numbered_.size(); ++i) {
+            if (numbered_[i])
+                moved[i] = std::move(numbered_[i]);
+        }
+        numbered_.swap(moved);
+    }
+
 private:
     // Row numbers up to this live in the array; a stray larger number costs a hash entry,
     // never a huge array.

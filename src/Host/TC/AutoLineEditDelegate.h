@@ -32,6 +32,7 @@ public:
     QString cellText(const QString& key) const override;
     void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
     void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
+    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
