@@ -94,13 +94,11 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     if (!row)
         return;
     std::string key = row->key();
-    const size_t found = rows_->find(key);
-    if (found != CKeySlotIndex::npos) {
+    const size_t found = rows_->slotOfKey.findOrInsert(key, rows_->entries.size(), rows_->keyReader());
+    if (found != CKeySlotIndex::npos)
         rows_->entries[found].row = row;
-    } else {
-        rows_->slotOfKey.insert(key, rows_->entries.size());
+    else
         rows_->entries.push_back(Rows::SSlot{std::move(key), row});
-    }
     ++revision_;
 }
 

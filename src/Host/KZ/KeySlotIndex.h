@@ -27,6 +27,24 @@ public:
         return bucket == npos ? npos : buckets_[bucket].slot;
     }
 
+    // The slot of key when it is in the index; otherwise key goes in under newSlot and the
+    // result is npos. One hash and one probe run, where find and insert take two.
+    template <class KeyOf>
+    size_t findOrInsert(const std::string& key, size_t newSlot, const KeyOf& keyOf)
+    {
+        if ((count_ + 1) * 2 > buckets_.size())
+            grow();
+        const uint32_t hash = hashOf(key);
+        size_t at = hash & mask();
+        for (; buckets_[at].slot != kEmpty; at = (at + 1) & mask()) {
+            if (buckets_[at].hash == hash && keyOf(buckets_[at].slot) == key)
+                return buckets_[at].slot;
+        }
+        buckets_[at] = SBucket{static_cast<uint32_t>(newSlot), hash};
+        ++count_;
+        return npos;
+    }
+
     // key must not be in the index yet.
     void insert(const std::string& key, size_t slot)
     {
