@@ -187,11 +187,15 @@ TEST_F(MixedEditingTest, shouldShowAfterEveryClickWhatARebuildOfTheWholeTableSho
     const std::vector<DetailPtr> details{detail(9, "P9", 100.5, 20000, true), detail(12, "P12", 100.5, 10000, false),
                                          detail(12, "P12", 100.5, 30000, true), detail(10, "P10", 99.5, 5000, true),
                                          detail(9, "P9", 100.5, 10000, false)};
-    load(table, details);
-    load(rebuilt, details);
 
     // When both get the same edits and clicks (the step's text says what it does)
     struct SStep { const char* what; std::string key; int column; const char* text; };
+    const SStep editedBeforeTheFirstClick[] = {
+        {"account typed right after the load", "2", 8, "XYZ"},
+        {"market edited right after the load", "5", 1, "银行间"},
+        {"first click after the load, on an added row", "2", 9, nullptr},
+        {"add in the first group", "1", 9, nullptr},
+    };
     const SStep steps[] = {
         {"first click after the load", "3", 9, nullptr},
         {"market edited in group 1", "2", 1, "银行间"},
@@ -206,17 +210,24 @@ TEST_F(MixedEditingTest, shouldShowAfterEveryClickWhatARebuildOfTheWholeTableSho
         {"add after the choices grew", "1", 9, nullptr},
         {"add in group 2", "3", 9, nullptr},
     };
-    for (const SStep& step : steps) {
-        SCOPED_TRACE(step.what);
-        for (TC::CPanelBondAllocationMixedTable* target : {&table, static_cast<TC::CPanelBondAllocationMixedTable*>(&rebuilt)}) {
-            if (step.column == 9 && target == &rebuilt)
-                rebuilt.clickOperation(QString::fromStdString(step.key));
-            else if (step.column == 9)
-                clickCell(target, step.key, 9);
-            else
-                typeInto(target, step.key, step.column, step.text);
+    const auto run = [&](const SStep* begin, const SStep* end) {
+        load(table, details);
+        load(rebuilt, details);
+        for (const SStep* step = begin; step != end; ++step) {
+            SCOPED_TRACE(step->what);
+            for (TC::CPanelBondAllocationMixedTable* target :
+                 {&table, static_cast<TC::CPanelBondAllocationMixedTable*>(&rebuilt)}) {
+                if (step->column == 9 && target == &rebuilt)
+                    rebuilt.clickOperation(QString::fromStdString(step->key));
+                else if (step->column == 9)
+                    clickCell(target, step->key, 9);
+                else
+                    typeInto(target, step->key, step->column, step->text);
+            }
+            // Then both show the same rows with the same cells
+            ASSERT_EQ(shownState(table), shownState(rebuilt));
         }
-        // Then both show the same rows with the same cells
-        ASSERT_EQ(shownState(table), shownState(rebuilt));
-    }
+    };
+    run(std::begin(steps), std::end(steps));
+    run(std::begin(editedBeforeTheFirstClick), std::end(editedBeforeTheFirstClick));
 }

@@ -57,12 +57,16 @@ int userFlag()
 }
 
 // The decimal text of the row number, as CAllocationMixedData::key() writes it.
+// Row numbers up to this have shared key texts, and their delegate state can move with
+// the row when the rows are numbered anew.
+const int kLargestRowKey = 1 << 18;
+
 QString rowKey(int rowNumber)
 {
     // Every load and rebuild names the rows 1..n again: their texts are made once and
     // shared (tables are used on the UI thread only).
     static std::vector<QString> made;
-    if (rowNumber < 1 || rowNumber > (1 << 18))
+    if (rowNumber < 1 || rowNumber > kLargestRowKey)
         return KZ::sToQs(CAllocationMixedData::keyOf(rowNumber));
     const size_t slot = static_cast<size_t>(rowNumber - 1);
     if (slot >= made.size())
@@ -573,6 +577,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     setProductIds(productIdOfName);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
+    // Names that only saved rows carry gave the later rows a longer underwriter list than
+    // a rebuild gives them: then the first click must rebuild every row.
+    rowsAsLoaded = underWriters.size() == underWriterList.size() && counter <= kLargestRowKey;
+    refreshedWithFlag = presenter.flag();
 }
 
 void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRowMap& products,
@@ -672,6 +680,7 @@ void CPanelBondAllocationMixedTable::refreshMixedModel()
     if (!table || !model)
         return;
     rowsAsRefreshed = false;
+    rowsAsLoaded = false;
     editedRows.clear();
     // Emptied at once: removing the stored rows one by one first would end the same way.
     model->setTotalData(0.0, 0.0);
@@ -715,6 +724,7 @@ void CPanelBondAllocationMixedTable::refreshTable()
     // A list that grew on the way gave the rows before the new name the shorter list; the
     // next rebuild would give them the longer one, so this state is not yet the rebuilt one.
     rowsAsRefreshed = fromEmptyModel && underWriterList.size() == offeredBefore;
+    rowsAsLoaded = false;
     refreshedWithFlag = presenter.flag();
     editedRows.clear();
 }
@@ -906,7 +916,7 @@ void CPanelBondAllocationMixedTable::handleDelegateSimpleTextCliecked(const QStr
     if (!table || !model)
         return;
     const int rowNumber = key.toInt();
-    if (addOrRemoveInPlace(rowNumber))
+    if (addOrRemoveOnLoadedRows(rowNumber) || addOrRemoveInPlace(rowNumber))
         return;
     model->clear();
     model->clearFilter();
@@ -934,18 +944,8 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
     if (!rowsAsRefreshed || userFlag() != refreshedWithFlag)
         return false;
     const int groupNumber = groupOfRow(rowNumber);
-    if (groupNumber == 0)
+    if (groupNumber == 0 || hasEditedUnderWriterNotOffered())
         return false;
-    // An edited underwriter that the choices do not offer yet would lengthen the list
-    // from its row on: only a full rebuild gives every row its list then.
-    if (!editedRows.isEmpty()) {
-        for (const MixedGroup& group : productDataMap) {
-            for (const CAllocationMixedDataPtr& row : group) {
-                if (editedRows.contains(row.get()) && !underWriterList.contains(KZ::sToQs(row->info->underWriter)))
-                    return false;
-            }
-        }
-    }
 
     MixedGroup& group = productDataMap[groupNumber];
     const bool add = isAddOperation(rowNumber);
@@ -961,8 +961,7 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
             delegate->insertRowNumbers(firstMoved, 1);
         });
     } else {
-        if (const CAllocationMixedDataPtr removed = getFixedRowData(rowNumber))
-            editedRows.remove(removed.get());
+        removeEditedRow(rowNumber);
         delProductData2Map(rowNumber);
         forEachDelegate([rowNumber](KZ::CBaseTableColumnDelegate* delegate) {
             delegate->removeRowNumbers(rowNumber, 1);
@@ -970,11 +969,6 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
     }
 
     CRowPresenter presenter(*this);
-    const auto showWhole = [this, &presenter](const CAllocationMixedData& row) {
-        const QString key = rowKey(row.rowNumber);
-        presenter.showUnderWriter(key, underWriterList, presenter.text(row.info->underWriter));
-        presenter.showRow(row, key, true);
-    };
     int counter = firstMoved;
     for (auto it = productDataMap.find(groupNumber); it != productDataMap.end(); ++it) {
         for (const CAllocationMixedDataPtr& row : it.value()) {
@@ -983,22 +977,120 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
                 continue;   // before the change: number and state stay
             row->rowNumber = counter++;
             if (added)
-                showWhole(*row);
+                showWholeRow(presenter, *row);
             model->addData(row);
         }
     }
-    if (!editedRows.isEmpty()) {
-        for (const MixedGroup& stored : productDataMap) {
-            for (const CAllocationMixedDataPtr& row : stored) {
-                if (editedRows.contains(row.get()))
-                    showWhole(*row);
-            }
-        }
-        editedRows.clear();
-    }
+    showEditedRows(presenter);
     table->updateTable();
     setStoredTotals();
     return true;
+}
+
+bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
+{
+    if (!rowsAsLoaded || userFlag() != refreshedWithFlag)
+        return false;
+    rowsAsLoaded = false;   // whichever way this click goes, the rows are not as loaded after it
+    const int count = model->rowCount();
+    if (!isStoredNumberedOneTo(count) || groupOfRow(rowNumber) == 0 || hasEditedUnderWriterNotOffered())
+        return false;
+
+    const bool add = isAddOperation(rowNumber);
+    if (add) {
+        addProductData2Map(rowNumber);
+    } else {
+        removeEditedRow(rowNumber);
+        delProductData2Map(rowNumber);
+    }
+    // Old number -> number in group order. An added row takes the slot after the loaded
+    // rows (it is written whole below); a removed row's number maps nowhere, so its state
+    // is dropped.
+    const int slotCount = add ? count + 1 : count;
+    std::vector<int> newNumbers(static_cast<size_t>(slotCount), 0);
+    CAllocationMixedDataPtr added;
+    model->clear();
+    model->clearFilter();
+    int counter = 0;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (row->rowNumber == 0)
+                added = row;
+            newNumbers[static_cast<size_t>((row->rowNumber == 0 ? slotCount : row->rowNumber) - 1)] = ++counter;
+            row->rowNumber = counter;
+            model->addData(row);
+        }
+    }
+    forEachDelegate([&newNumbers](KZ::CBaseTableColumnDelegate* delegate) { delegate->renumberRows(newNumbers); });
+    if (KZ::CBaseTableColumnLineeditDelegate* volume = volumeDelegate()) {
+        for (int number = 1; number <= counter; ++number)
+            volume->setItemVisible(rowKey(number), true);   // a load hides the won volume inputs
+    }
+    CRowPresenter presenter(*this);
+    if (added)
+        showWholeRow(presenter, *added);
+    showEditedRows(presenter);
+    table->updateTable();
+    setStoredTotals();
+    rowsAsRefreshed = true;
+    return true;
+}
+
+bool CPanelBondAllocationMixedTable::isStoredNumberedOneTo(int count) const
+{
+    std::vector<bool> seen(static_cast<size_t>(std::max(count, 0)), false);
+    int stored = 0;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            const int number = row && row->info ? row->rowNumber : 0;
+            if (number < 1 || number > count || seen[static_cast<size_t>(number - 1)])
+                return false;
+            seen[static_cast<size_t>(number - 1)] = true;
+            ++stored;
+        }
+    }
+    return stored == count;
+}
+
+// An edited underwriter that the choices do not offer yet would lengthen the list from
+// its row on: only a full rebuild gives every row its list then.
+bool CPanelBondAllocationMixedTable::hasEditedUnderWriterNotOffered() const
+{
+    if (editedRows.isEmpty())
+        return false;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (editedRows.contains(row.get()) && !underWriterList.contains(KZ::sToQs(row->info->underWriter)))
+                return true;
+        }
+    }
+    return false;
+}
+
+void CPanelBondAllocationMixedTable::removeEditedRow(int rowNumber)
+{
+    if (const CAllocationMixedDataPtr removed = getFixedRowData(rowNumber))
+        editedRows.remove(removed.get());
+}
+
+void CPanelBondAllocationMixedTable::showWholeRow(CRowPresenter& presenter, const CAllocationMixedData& row) const
+{
+    const QString key = rowKey(row.rowNumber);
+    presenter.showUnderWriter(key, underWriterList, presenter.text(row.info->underWriter));
+    presenter.showRow(row, key, true);
+}
+
+void CPanelBondAllocationMixedTable::showEditedRows(CRowPresenter& presenter)
+{
+    if (editedRows.isEmpty())
+        return;
+    for (const MixedGroup& group : productDataMap) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (editedRows.contains(row.get()))
+                showWholeRow(presenter, *row);
+        }
+    }
+    editedRows.clear();
 }
 
 bool CPanelBondAllocationMixedTable::isAddOperation(int rowNumber) const
@@ -1064,6 +1156,7 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
     if (!table || !model)
         return;
     rowsAsRefreshed = false;
+    rowsAsLoaded = false;
     for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
         if (!row || !row->info)

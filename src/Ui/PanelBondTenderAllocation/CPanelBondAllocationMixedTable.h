@@ -115,6 +115,15 @@ private:
     // it, moving their delegate state with them; false (nothing changed) when the table
     // is not as refreshTable left it, and the whole table must be rebuilt instead.
     bool addOrRemoveInPlace(int rowNumber);
+    // The same for the first click after a saved allocation is loaded, when the rows are
+    // numbered in the host's order: every row's delegate state moves to its number in
+    // group order in one pass, and only the added row and the edited ones are written.
+    bool addOrRemoveOnLoadedRows(int rowNumber);
+    bool isStoredNumberedOneTo(int count) const;   // each of 1..count once, nothing else
+    bool hasEditedUnderWriterNotOffered() const;
+    void removeEditedRow(int rowNumber);
+    void showWholeRow(CRowPresenter& presenter, const CAllocationMixedData& row) const;
+    void showEditedRows(CRowPresenter& presenter);   // and forgets that they were edited
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
     static void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
     void setProductIds(const std::unordered_map<std::string, int>& idOfName);
@@ -137,7 +146,10 @@ private:
     // True while the model holds exactly the stored rows, numbered 1..n in group order,
     // and the delegates hold what refreshTable writes for them, but for editedRows.
     bool rowsAsRefreshed = false;
-    int refreshedWithFlag = 0;                      // the number format of that rebuild
+    int refreshedWithFlag = 0;                      // the number format of that rebuild or load
+    // True while the model holds exactly the rows of the last saved allocation's load, in
+    // the host's order, every row's delegates as the load wrote them but for editedRows.
+    bool rowsAsLoaded = false;
     QSet<const CAllocationMixedData*> editedRows;   // rows whose choices were edited since
     // Scratch of a saved allocation's load, kept from one load to the next: a reload
     // reuses their arrays instead of allocating them again.
