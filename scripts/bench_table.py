@@ -13,6 +13,7 @@ MEASURES = [  # benchmark, caption, goal at L in ms (None: none)
     ("BM_SaveAllocation", "4+ save: write-back of the areas", None),
     ("BM_TypeWonVolume", "5a one typed won volume", 5.0),
     ("BM_AddRowClick", "5b one \"+添加\" click", 5.0),
+    ("BM_FirstAddRowClickAfterLoad", "5c first \"+添加\" after a load", 5.0),
     ("BM_TimerTickDrains10000Keys", "6a tick draining 10,000 keys", 50.0),
     ("BM_OnPositionStat", "6b one onPositionStat", None),
     ("BM_TableThreeLoadStored", "7  table three load, panel", None),
