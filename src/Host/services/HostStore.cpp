@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <typeinfo>
 #include <utility>
@@ -12,39 +13,32 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-IDataList withoutNulls(const IDataList& rows)
-{
-    IDataList out;
-    out.reserve(rows.size());
-    for (const IDataPtr& row : rows)
-        if (row)
-            out.push_back(row);
-    return out;
-}
-
-// The keys of a list of rows, looked up by open addressing in flat arrays: a save
-// replaces thousands of win-bid details, and a hash node per key scattered them through
-// the heap (and cost as much again to free).
+// Keys looked up by open addressing in flat arrays: a save replaces thousands of win-bid
+// details, and a hash node per key scattered them through the heap (and cost as much
+// again to free).
 class CKeySet {
 public:
-    explicit CKeySet(const IDataList& rows)
+    explicit CKeySet(std::size_t expected)
     {
-        keys_.reserve(rows.size());
-        hashes_.reserve(rows.size());
+        keys_.reserve(expected);
+        hashes_.reserve(expected);
         std::size_t capacity = 16;
-        while (capacity < rows.size() * 2)
+        while (capacity < expected * 2)
             capacity *= 2;
         slots_.assign(capacity, kEmpty);
-        for (const IDataPtr& row : rows) {
-            std::string key = row->getKey();
-            const std::size_t hash = std::hash<std::string>()(key);
-            const std::size_t slot = slotOf(key, hash);
-            if (slots_[slot] != kEmpty)
-                continue;   // a repeated key
-            slots_[slot] = keys_.size();
-            keys_.push_back(std::move(key));
-            hashes_.push_back(hash);
-        }
+    }
+
+    void insert(std::string key)
+    {
+        if (keys_.size() * 2 >= slots_.size())
+            grow();
+        const std::size_t hash = std::hash<std::string>()(key);
+        const std::size_t slot = slotOf(key, hash);
+        if (slots_[slot] != kEmpty)
+            return;   // a repeated key
+        slots_[slot] = keys_.size();
+        keys_.push_back(std::move(key));
+        hashes_.push_back(hash);
     }
 
     bool contains(const std::string& key) const
@@ -66,17 +60,31 @@ private:
         }
     }
 
+    void grow()
+    {
+        slots_.assign(slots_.size() * 2, kEmpty);
+        for (std::size_t index = 0; index < keys_.size(); ++index)
+            slots_[slotOf(keys_[index], hashes_[index])] = index;
+    }
+
     std::vector<std::string> keys_;
     std::vector<std::size_t> hashes_;
     std::vector<std::size_t> slots_;   // index into keys_, or kEmpty
 };
 
-bool holdsClearingRecord(const IDataList& rows)
+// The bond of every detail sent, or null when they name more than one (or none).
+const std::string* onlyBondOf(const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
 {
-    for (const IDataPtr& row : rows)
-        if (row && CHostStore::isClearingRecord(*row))
-            return true;
-    return false;
+    const std::string* bond = nullptr;
+    for (const auto& row : rows) {
+        if (!row)
+            continue;
+        if (!bond)
+            bond = &row->bondCode;
+        else if (row->bondCode != *bond)
+            return nullptr;
+    }
+    return bond;
 }
 
 } // namespace
@@ -153,21 +161,49 @@ bool CHostStore::isClearingRecord(const IData& record)
 
 // ---------------------------------------------------------------- records
 
-IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
+template <class Rows>
+IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
                                     std::vector<IHostStorePersistence::SReplacement>* log)
 {
-    IDataList newRows = holdsClearingRecord(rows) ? IDataList() : withoutNulls(rows);
-    IDataList& stored = records_[bondCode][typeId];
+    // Each row sent is visited once, and each stored row once: a save sends thousands of
+    // records, and every further pass over them met them out of the cache again.
+    const bool announces = typeId == RT_WIN_BID_DETAIL;
+    IDataList newRows;
+    IDataList changedNew;   // the new rows as announced
+    CKeySet newKeys(announces ? rows.size() : 0);
+    newRows.reserve(rows.size());
+    if (announces)
+        changedNew.reserve(rows.size());
+    for (const auto& row : rows) {
+        if (!row)
+            continue;
+        if (isClearingRecord(*row)) {
+            newRows.clear();
+            changedNew.clear();
+            newKeys = CKeySet(0);
+            break;
+        }
+        newRows.push_back(row);
+        if (announces) {
+            newKeys.insert(row->getKey());
+            changedNew.push_back(row);
+        }
+    }
 
+    IDataList& stored = records_[bondCode][typeId];
     IDataList changed;
-    if (typeId == RT_WIN_BID_DETAIL) {
-        // Only membership counts: a save replaces every row of the bond.
-        const CKeySet newKeys(newRows);
-        changed.reserve(stored.size() + newRows.size());
-        for (const IDataPtr& old : stored)
+    if (announces) {
+        // Only membership counts: a save replaces every row of the bond. The stored rows
+        // are let go as they are read.
+        changed.reserve(stored.size() + changedNew.size());
+        for (IDataPtr& old : stored) {
             if (!newKeys.contains(old->getKey()))
-                changed.push_back(old);
-        changed.insert(changed.end(), newRows.begin(), newRows.end());
+                changed.push_back(std::move(old));
+            else
+                old.reset();
+        }
+        changed.insert(changed.end(), std::make_move_iterator(changedNew.begin()),
+                       std::make_move_iterator(changedNew.end()));
     }
 
     if (log)
@@ -326,33 +362,27 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
         call.records.assign(rows.begin(), rows.end());
         logCall(std::move(call));
 
-        // Bonds in the order they first appear; each bond's details keep their order. A save
-        // sends one bond's rows together, so the row before usually names the same bond.
-        std::vector<std::pair<std::string, IDataList>> rowsOfBond;
-        std::map<std::string, std::size_t> bondIndex;
-        std::size_t current = 0;
-        for (const auto& row : rows) {
-            if (!row)
-                continue;
-            if (rowsOfBond.empty() || rowsOfBond[current].first != row->bondCode) {
+        std::vector<IHostStorePersistence::SReplacement> log;
+        if (const std::string* bond = onlyBondOf(rows)) {
+            // A save sends one bond's details: they are stored as sent, without a copy.
+            changed = replaceLocked(*bond, RT_WIN_BID_DETAIL, rows, persistence_ ? &log : nullptr);
+        } else {
+            // Bonds in the order they first appear; each bond's details keep their order.
+            std::vector<std::pair<std::string, IDataList>> rowsOfBond;
+            std::map<std::string, std::size_t> bondIndex;
+            for (const auto& row : rows) {
+                if (!row)
+                    continue;
                 const auto known = bondIndex.emplace(row->bondCode, rowsOfBond.size());
                 if (known.second)
                     rowsOfBond.emplace_back(row->bondCode, IDataList());
-                current = known.first->second;
-                if (known.second && rowsOfBond.size() == 1)
-                    rowsOfBond[current].second.reserve(rows.size());
+                rowsOfBond[known.first->second].second.push_back(row);
             }
-            rowsOfBond[current].second.push_back(row);
-        }
-
-        std::vector<IHostStorePersistence::SReplacement> log;
-        for (const auto& bond : rowsOfBond) {
-            IDataList bondChanges =
-                replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr);
-            if (changed.empty())
-                changed = std::move(bondChanges);
-            else
+            for (const auto& bond : rowsOfBond) {
+                const IDataList bondChanges =
+                    replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr);
                 changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
+            }
         }
         if (persistence_)
             persistence_->commit(log, commandIds);

@@ -129,7 +129,9 @@ public:
 private:
     CHostStore();
     // Returns the win-bid details that changed (new rows, and old rows whose key is gone).
-    IDataList replaceLocked(const std::string& bondCode, int typeId, const IDataList& rows,
+    // Rows is a list of IDataPtr or of pointers to one record class.
+    template <class Rows>
+    IDataList replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
                             std::vector<IHostStorePersistence::SReplacement>* log);
     void announce(const IDataList& changed);
     const IDataList* findRecordsLocked(const std::string& bondCode, int typeId) const;   // null when none
