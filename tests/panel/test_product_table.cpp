@@ -4,6 +4,7 @@
 #include <cfloat>
 
 #include "CAllocationProductModel.h"
+#include "CPanelBondTenderAllocationHelper.h"
 #include "panel_workflow_support.h"
 
 using namespace wf;
@@ -119,4 +120,50 @@ TEST_F(ProductTableTest, shouldKeepTheQtAdapterConsistentThroughLoadsEditsAndCle
     // Then the tester found nothing wrong and the table is empty
     EXPECT_EQ(0, hpf->qtModel()->rowCount());
     EXPECT_FALSE(table.isProductTableHasData());
+}
+
+TEST_F(ProductTableTest, shouldTakeEachRebuiltRowsPurchaseTypeFromTheFirstMatchingCommand)
+{
+    // Given commands of 30 products in no product order: every product at 100 and 101, some
+    // twice at one price with another type, some at 102.000004 (within tolerance), and
+    // another bond's command at 103
+    int commandId = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (int productId = 30; productId >= 1; --productId) {
+            const double price = round == 0 ? 100.0 : 101.0;
+            const int type = (productId + round) % 2 ? TPT_PRIMARY : TPT_SECONDARY;
+            addTenderCommand(++commandId, productId, kBond, price, type, TTG_PRICE, TT_AMERICAN);
+            if (productId % 4 == 0)
+                addTenderCommand(++commandId, productId, kBond, price, TPT_PRIMARY + TPT_SECONDARY - type, TTG_PRICE,
+                                 TT_AMERICAN);
+            if (productId % 5 == 0 && round == 1)
+                addTenderCommand(++commandId, productId, kBond, 102.000004, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
+        }
+    }
+    addTenderCommand(++commandId, 7, "OTHER", 103.0, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
+    // and reports bidding at 100 to 103 for every product
+    std::vector<boost::shared_ptr<CIBondTenderExecInternalReportInfo>> reports;
+    for (int productId = 1; productId <= 30; ++productId) {
+        auto report = boost::make_shared<CIBondTenderExecInternalReportInfo>();
+        report->bondCode = kBond;
+        report->tenderTarget = TTG_PRICE;
+        report->productId = productId;
+        report->bidDetails = {{"100.0", 1.0}, {"101.0", 1.0}, {"102.0", 1.0}, {"103.0", 1.0}};
+        reports.push_back(report);
+    }
+
+    // When table two is rebuilt from them
+    load({}, TT_AMERICAN, 0.1);
+    table.refreshWinBidAllocationProductTable(reports);
+
+    // Then every row has the type the helper finds for its product and price
+    TC::CAllocationProductModel* model = table.getModel();
+    ASSERT_EQ(model->rowCount(), 120);
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const auto row = boost::dynamic_pointer_cast<TC::CAllocationProductData>(model->dataAt(i));
+        ASSERT_TRUE(row && row->info);
+        EXPECT_EQ(row->info->purchaseType, TC::CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
+                                               kBond, row->info->productId, row->info->tenderPrice))
+            << "product " << row->info->productId << " price " << row->info->tenderPrice;
+    }
 }

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <optional>
 #include <type_traits>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -68,37 +69,42 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
 }
 
 // The purchase types of one bond's tender commands by product, read once per rebuild:
-// asking the host per row would read and parse every command for every row.
+// asking the host per row would read and parse every command for every row. One array
+// ordered by product (commands of a product in the host's order), not a node and a list
+// per product.
 class CCommandPurchaseTypes {
 public:
     explicit CCommandPurchaseTypes(const std::string& bondCode)
     {
-        for (const STenderCommandParam& entry : Helper::getTenderCommandParams()) {
+        const std::vector<STenderCommandParam> commands = Helper::getTenderCommandParams();
+        positions.reserve(commands.size());
+        for (const STenderCommandParam& entry : commands) {
             if (entry.param->bondCode == bondCode)
-                positionsOfProduct[entry.command->productId].push_back(
-                    {entry.param->tenderPrice, entry.param->purchaseType});
+                positions.push_back({entry.command->productId, entry.param->tenderPrice, entry.param->purchaseType});
         }
+        std::stable_sort(positions.begin(), positions.end(), byProduct);
     }
 
     // The first command of the product at that price, as the helper's lookup answers.
     ttservice::ETenderPurchaseType of(int productId, double price) const
     {
-        const auto positions = positionsOfProduct.find(productId);
-        if (positions == positionsOfProduct.end())
-            return ttservice::TPT_NONE;
-        for (const SPosition& position : positions->second) {
-            if (Helper::isEqual(position.price, price))
-                return static_cast<ttservice::ETenderPurchaseType>(position.purchaseType);
+        const SPosition wanted{productId, 0.0, 0};
+        auto position = std::lower_bound(positions.begin(), positions.end(), wanted, byProduct);
+        for (; position != positions.end() && position->productId == productId; ++position) {
+            if (Helper::isEqual(position->price, price))
+                return static_cast<ttservice::ETenderPurchaseType>(position->purchaseType);
         }
         return ttservice::TPT_NONE;
     }
 
 private:
     struct SPosition {
+        int productId;
         double price;
         int purchaseType;
     };
-    std::unordered_map<int, std::vector<SPosition>> positionsOfProduct;
+    static bool byProduct(const SPosition& a, const SPosition& b) { return a.productId < b.productId; }
+    std::vector<SPosition> positions;
 };
 
 // Won volumes repeat across a tender (whole basic units): each distinct volume is
@@ -559,7 +565,12 @@ void CPanelBondAllocationProductTable::forEachRow(Visit&& visit) const
     const int count = model->rowCount();
     for (int i = 0; i < count; ++i) {
         const KZ::IBaseHpfTableDataPtr entry = model->dataAt(i);
-        const auto* row = dynamic_cast<const CAllocationProductData*>(entry.get());
+        if (!entry)
+            continue;
+        // The rows are of exactly this class: no search through the hierarchy for them.
+        const auto* row = typeid(*entry) == typeid(CAllocationProductData)
+                              ? static_cast<const CAllocationProductData*>(entry.get())
+                              : dynamic_cast<const CAllocationProductData*>(entry.get());
         if (!row)
             continue;
         if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
