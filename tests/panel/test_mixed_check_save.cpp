@@ -81,6 +81,10 @@ TEST_F(MixedCheckTest, shouldRequireAPositiveTotalEqualToTableOne)
         loadAgreeing(type);
         EXPECT_TRUE(check(type)) << msg.toStdString();
     }
+    // A position that differs below the keys' sixth decimal is the same position
+    loadAgreeing(TT_AMERICAN);
+    info("1").bidPrice += 1e-9;
+    EXPECT_TRUE(check(TT_AMERICAN)) << msg.toStdString();
 }
 
 TEST_F(MixedCheckTest, shouldReportTheFirstIncompleteFieldOfTheFirstIncompleteRow)
@@ -131,6 +135,15 @@ TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersWithItsP
     EXPECT_FALSE(check(TT_MIXED));
     EXPECT_EQ(msg,
               QStringLiteral("表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"));
+
+    // Given UW2 at 1234.5 and UW1 at 99 both allocated nothing (table one lists UW2 first)
+    loadAgreeing(TT_AMERICAN);
+    info("2").underWriter = "UW3";
+    info("3").underWriter = "UW3";
+    // Then the key first in byte order is named
+    EXPECT_FALSE(check(TT_AMERICAN));
+    EXPECT_EQ(msg,
+              QStringLiteral("表三承销商 UW1 标位 99.0000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"));
 }
 
 TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThousandths)

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -167,26 +168,6 @@ void splitKeyForMessage(const std::string& key, QString* name, QString* position
                                        QString::fromUtf8(kInvalidText));
 }
 
-// Sums by key in a hash: a large tender has as many keys as rows, and a sorted map would
-// make the checks grow faster than the tender.
-using SumByKey = std::unordered_map<std::string, double>;
-
-// The first key of expected in byte-wise order whose sum differs from actual's (absent
-// counts as 0); false when all agree.
-bool findMismatch(const SumByKey& expected, const SumByKey& actual, std::string* key)
-{
-    const std::string* first = nullptr;
-    for (const auto& entry : expected) {
-        const auto found = actual.find(entry.first);
-        const double allocated = found == actual.end() ? 0.0 : found->second;
-        if (!Helper::isEqual(allocated, entry.second) && (first == nullptr || entry.first < *first))
-            first = &entry.first;
-    }
-    if (first != nullptr)
-        *key = *first;
-    return first != nullptr;
-}
-
 bool hasPositions(ttservice::ETenderingType type)
 {
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
@@ -213,6 +194,115 @@ std::string crossTableKey(ttservice::ETenderingType type, const std::string& nam
     if (hasPositions(type))
         return name + "|" + Helper::printF(price);
     return std::string();
+}
+
+// The cross-table keys of many rows, each numbered 0, 1, ... in the order first seen. A key
+// is a name and a position's text (the text never holds the "|" that joins them), so the
+// pair stands for crossTableKey's text: the save checks sum two keys per row of a large
+// tender without writing either, and write out only the key that a message shows.
+class CCrossTableKeys {
+public:
+    explicit CCrossTableKeys(ttservice::ETenderingType type) : type_(type) {}
+
+    size_t idOf(const std::string& name, double price)
+    {
+        if (type_ != ttservice::TT_DUTCH && !hasPositions(type_))
+            return idOfPair(0);   // every row has the empty key
+        const uint64_t pair = static_cast<uint64_t>(nameIdOf(name)) << 32
+            | (hasPositions(type_) ? positionIdOf(price) : 0u);
+        return idOfPair(pair);
+    }
+
+    std::string text(size_t id) const
+    {
+        if (type_ != ttservice::TT_DUTCH && !hasPositions(type_))
+            return std::string();
+        const uint64_t pair = keys_[id];
+        std::string out = *names_[static_cast<size_t>(pair >> 32)];
+        if (hasPositions(type_))
+            out.append("|").append(positionTexts_[static_cast<size_t>(pair & 0xffffffffu)]);
+        return out;
+    }
+
+private:
+    size_t idOfPair(uint64_t pair)
+    {
+        const auto found = keyIds_.try_emplace(pair, keys_.size());
+        if (found.second)
+            keys_.push_back(pair);
+        return found.first->second;
+    }
+
+    uint32_t nameIdOf(const std::string& name)
+    {
+        const auto found = nameIds_.try_emplace(name, static_cast<uint32_t>(names_.size()));
+        if (found.second)
+            names_.push_back(&found.first->first);
+        return found.first->second;
+    }
+
+    uint32_t positionIdOf(double price)
+    {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &price, sizeof bits);   // every double, NaN included, is its own entry
+        auto found = positionOfBits_.find(bits);
+        if (found == positionOfBits_.end()) {
+            // Two prices that print alike are one position, as their key texts are equal.
+            std::string text = Helper::printF(price);
+            const auto byText = positionOfText_.emplace(text, static_cast<uint32_t>(positionTexts_.size()));
+            if (byText.second)
+                positionTexts_.push_back(std::move(text));
+            found = positionOfBits_.emplace(bits, byText.first->second).first;
+        }
+        return found->second;
+    }
+
+    const ttservice::ETenderingType type_;
+    std::unordered_map<std::string, uint32_t> nameIds_;
+    std::vector<const std::string*> names_;   // into nameIds_, whose nodes stay put
+    std::unordered_map<uint64_t, uint32_t> positionOfBits_;
+    std::unordered_map<std::string, uint32_t> positionOfText_;
+    std::vector<std::string> positionTexts_;
+    std::unordered_map<uint64_t, size_t> keyIds_;   // (name, position) -> key id
+    std::vector<uint64_t> keys_;
+};
+
+// Won volume summed per key id.
+class CSumsByKey {
+public:
+    void add(size_t id, double amount)
+    {
+        if (id >= sums_.size()) {
+            sums_.resize(id + 1, 0.0);
+            present_.resize(id + 1, false);
+        }
+        sums_[id] += amount;
+        present_[id] = true;
+    }
+    bool has(size_t id) const { return id < present_.size() && present_[id]; }
+    double sum(size_t id) const { return has(id) ? sums_[id] : 0.0; }
+    size_t bound() const { return sums_.size(); }
+
+private:
+    std::vector<double> sums_;
+    std::vector<bool> present_;
+};
+
+// The first key of expected, in byte-wise order of its text, whose sum differs from
+// actual's (absent counts as 0); false when all agree.
+bool findMismatch(const CCrossTableKeys& keys, const CSumsByKey& expected, const CSumsByKey& actual,
+                  std::string* key)
+{
+    bool found = false;
+    for (size_t id = 0; id < expected.bound(); ++id) {
+        if (!expected.has(id) || Helper::isEqual(actual.sum(id), expected.sum(id)))
+            continue;
+        std::string text = keys.text(id);
+        if (!found || text < *key)
+            *key = std::move(text);
+        found = true;
+    }
+    return found;
 }
 
 } // namespace
@@ -1223,45 +1313,49 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         }
     }
 
-    SumByKey allocatedByProduct;
-    SumByKey allocatedByUnderWriter;
+    CCrossTableKeys keys(type);
+    CSumsByKey allocatedByProduct;
+    CSumsByKey allocatedByUnderWriter;
     for (const MixedGroup& group : productDataMap) {
         if (group.isEmpty() || !group.first() || !group.first()->info)
             continue;
-        const std::string productName = group.first()->info->productName;
+        const std::string& productName = group.first()->info->productName;
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
-            allocatedByProduct[getProductAndTenderKey(type, productName, row->info->bidPrice)] +=
-                row->info->winBidAmount;
-            allocatedByUnderWriter[getUnderWriterAndTenderkey(type, row->info->underWriter, row->info->bidPrice)] +=
-                row->info->winBidAmount;
+            allocatedByProduct.add(keys.idOf(productName, row->info->bidPrice), row->info->winBidAmount);
+            allocatedByUnderWriter.add(keys.idOf(row->info->underWriter, row->info->bidPrice),
+                                       row->info->winBidAmount);
         }
     }
 
-    SumByKey wonByProduct;
+    CSumsByKey wonByProduct;
+    std::unordered_map<int, std::string> nameOfProduct;   // a product has a row per position
     for (const auto& product : products) {
         if (!product || !product->info)
             continue;
-        const std::string name = productNameOf(product->info->productId);
-        wonByProduct[getProductAndTenderKey(type, name, product->info->tenderPrice)] += product->info->winAmount;
+        const int productId = product->info->productId;
+        auto name = nameOfProduct.find(productId);
+        if (name == nameOfProduct.end())
+            name = nameOfProduct.emplace(productId, productNameOf(productId)).first;
+        wonByProduct.add(keys.idOf(name->second, product->info->tenderPrice), product->info->winAmount);
     }
     std::string key;
-    if (findMismatch(wonByProduct, allocatedByProduct, &key)) {
+    if (findMismatch(keys, wonByProduct, allocatedByProduct, &key)) {
         setMismatchMessage(type, key, QStringLiteral("表三产品 "),
                            QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!"), msg);
         return false;
     }
 
-    SumByKey wonByUnderWriter;
+    CSumsByKey wonByUnderWriter;
     for (const auto& underWriter : underWriters) {
         if (!underWriter || !underWriter->info)
             continue;
-        wonByUnderWriter[getUnderWriterAndTenderkey(type, underWriter->info->underWriter,
-                                                    underWriter->info->bidPrice)] += underWriter->info->winBidAmount;
+        wonByUnderWriter.add(keys.idOf(underWriter->info->underWriter, underWriter->info->bidPrice),
+                             underWriter->info->winBidAmount);
     }
-    if (findMismatch(wonByUnderWriter, allocatedByUnderWriter, &key)) {
+    if (findMismatch(keys, wonByUnderWriter, allocatedByUnderWriter, &key)) {
         setMismatchMessage(type, key, QStringLiteral("表三承销商 "),
                            QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!"), msg);
@@ -1297,6 +1391,8 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const std::string tradingDay =
         KZ::qsToS(ttservice::getTimeService()->currentDateTime().toString(QStringLiteral("yyyyMMdd")));
     const auto* operation = operationDelegate();
+    const std::string* lastProductName = nullptr;
+    int lastProductId = 0;
 
     for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
@@ -1308,7 +1404,11 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         detail->remark.clear();
         detail->portfolioId = ttservice::kInvalidInt;
         detail->productName = info.productName;
-        detail->productId = productName2ProductIdMap[info.productName];
+        if (lastProductName == nullptr || *lastProductName != info.productName) {
+            lastProductName = &info.productName;   // a product's rows mostly follow each other
+            lastProductId = productName2ProductIdMap[info.productName];
+        }
+        detail->productId = lastProductId;
         detail->bondCode = bondCode;
         detail->bondName = bondName;
         detail->tenderTarget = tenderTarget;
