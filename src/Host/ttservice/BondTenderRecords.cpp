@@ -228,6 +228,14 @@ std::string CTenderCommandInfo::getKey() const { return intText(commandId); }
 
 boost::shared_ptr<CBondTendersParam> CTenderCommandInfo::tenderParam() const
 {
+    const boost::shared_ptr<const CBondTendersParam> param = sharedTenderParam();
+    if (!param)
+        return {};
+    return boost::make_shared<CBondTendersParam>(*param);
+}
+
+boost::shared_ptr<const CBondTendersParam> CTenderCommandInfo::sharedTenderParam() const
+{
     // Copies of a document share its bytes, and a new document never has the bytes of one
     // still held here: the same bytes mean the same extension.
     boost::shared_ptr<const SParsedParam> parsed = boost::atomic_load(&parsed_);
@@ -243,9 +251,7 @@ boost::shared_ptr<CBondTendersParam> CTenderCommandInfo::tenderParam() const
         boost::atomic_store(&parsed_, boost::shared_ptr<const SParsedParam>(fresh));
         parsed = fresh;
     }
-    if (!parsed->param)
-        return {};
-    return boost::make_shared<CBondTendersParam>(*parsed->param);
+    return parsed->param;
 }
 
 std::string CAccountInfo::getKey() const { return joinKey({intText(accountType), accountId}); }

@@ -1,6 +1,7 @@
 #include "CPanelBondTenderAllocationHelper.h"
 
 #include <algorithm>
+#include <boost/make_shared.hpp>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -220,7 +221,7 @@ std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderComm
     for (const ttservice::IDataPtr& record : commands) {
         const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
         if (!command) continue;
-        if (boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam())
+        if (boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam())
             out.push_back({command, param});
     }
     return out;
@@ -234,9 +235,9 @@ boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper
     for (const ttservice::IDataPtr& record : tenderCommandRecords()) {
         const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
         if (!command) continue;
-        boost::shared_ptr<ttservice::CBondTendersParam> param = command->tenderParam();
+        const boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam();
         if (param && param->bondCode == bondCode)
-            return param;
+            return boost::make_shared<ttservice::CBondTendersParam>(*param);
     }
     return {};
 }

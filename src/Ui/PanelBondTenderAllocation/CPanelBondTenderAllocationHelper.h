@@ -17,7 +17,7 @@ namespace TC {
 // A tender command of the host with the tender parameters of its "btdparam" document.
 struct STenderCommandParam {
     boost::shared_ptr<ttservice::CTenderCommandInfo> command;
-    boost::shared_ptr<ttservice::CBondTendersParam> param;
+    boost::shared_ptr<const ttservice::CBondTendersParam> param;   // shared with every reader
 };
 
 class CPanelBondTenderAllocationHelper {
