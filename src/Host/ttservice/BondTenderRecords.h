@@ -150,9 +150,6 @@ public:
     // The command's tender parameters: null when "btdparam" is missing or not an embedded
     // document. Each call returns a copy of its own; the document is parsed once per extension.
     boost::shared_ptr<CBondTendersParam> tenderParam() const;
-    // The same parameters read-only and shared, without a copy: for callers that read the
-    // parameters of every command of a large tender.
-    boost::shared_ptr<const CBondTendersParam> sharedTenderParam() const;
     // The same parameters without the copy, shared with every other reader: for readers
     // that go through all of a large tender's commands.
     boost::shared_ptr<const CBondTendersParam> sharedTenderParam() const;
