@@ -90,17 +90,11 @@ std::string CAllocationProductData::key() const
     return std::string(digits, end.ptr);
 }
 
-// Written straight into the text's own characters: a load asks for it for every row.
 QString CAllocationProductData::keyText() const
 {
     char digits[16];
     const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, rowNumber);
-    const int length = static_cast<int>(end.ptr - digits);
-    QString text(length, Qt::Uninitialized);
-    QChar* out = text.data();
-    for (int i = 0; i < length; ++i)
-        out[i] = QLatin1Char(digits[i]);
-    return text;
+    return QString::fromLatin1(digits, static_cast<int>(end.ptr - digits));
 }
 
 QString CAllocationProductData::getPurchaseType(ttservice::ETenderPurchaseType type)
