@@ -148,9 +148,11 @@ TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersWithItsP
 
 TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThousandths)
 {
-    // Given tender commands of products 12 and 9, one of another bond and one without parameters
+    // Given tender commands of products 12 and 9, one of another bond, one without parameters
+    // and a second record of command 501 under product 9
     for (auto [id, productId, bond] : {std::tuple{501, 12, kBond}, std::tuple{503, 12, std::string("B2")},
-                                       std::tuple{502, 12, kBond}, std::tuple{504, 9, kBond}})
+                                       std::tuple{502, 12, kBond}, std::tuple{504, 9, kBond},
+                                       std::tuple{501, 9, kBond}})
         addTenderCommand(id, productId, bond, 100.5, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
     boost::shared_ptr<ttservice::CTenderCommandInfo> bare(new ttservice::CTenderCommandInfo());
     bare->commandId = 505;

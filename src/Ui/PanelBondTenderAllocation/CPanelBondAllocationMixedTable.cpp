@@ -168,6 +168,25 @@ void splitKeyForMessage(const std::string& key, QString* name, QString* position
                                        QString::fromUtf8(kInvalidText));
 }
 
+// The ids in order, each kept where it first appears.
+std::vector<int> withoutRepeats(const std::vector<int>& ids)
+{
+    std::vector<std::pair<int, size_t>> byId(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        byId[i] = {ids[i], i};
+    std::sort(byId.begin(), byId.end());
+    std::vector<bool> repeated(ids.size(), false);
+    for (size_t i = 1; i < byId.size(); ++i)
+        repeated[byId[i].second] = byId[i].first == byId[i - 1].first;
+    std::vector<int> out;
+    out.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (!repeated[i])
+            out.push_back(ids[i]);
+    }
+    return out;
+}
+
 bool hasPositions(ttservice::ETenderingType type)
 {
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
@@ -1367,14 +1386,19 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 // ---------------------------------------------------------------------------
 // host storage
 
-std::unordered_map<int, std::vector<int>> CPanelBondAllocationMixedTable::getCommandIdsByProduct() const
+std::vector<CPanelBondAllocationMixedTable::SProductCommand> CPanelBondAllocationMixedTable::getCommandIdsByProduct()
+    const
 {
-    std::unordered_map<int, std::vector<int>> ids;
-    for (const STenderCommandParam& entry : CPanelBondTenderAllocationHelper::getTenderCommandParams()) {
-        if (entry.param->bondCode == bondCode)
-            ids[entry.command->productId].push_back(entry.command->commandId);
-    }
-    return ids;
+    std::vector<SProductCommand> commands;
+    CPanelBondTenderAllocationHelper::forEachTenderCommandParam(
+        [this, &commands](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
+            if (param.bondCode == bondCode)
+                commands.push_back(SProductCommand{command.productId, command.commandId});
+        });
+    std::stable_sort(commands.begin(), commands.end(), [](const SProductCommand& a, const SProductCommand& b) {
+        return a.productId < b.productId;
+    });
+    return commands;
 }
 
 void CPanelBondAllocationMixedTable::placeMixedTableDatas()
@@ -1383,10 +1407,11 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         return;
     // The commands are read once per save, not once per row: a large tender has as many
     // commands as rows, and reading them all per row made a save quadratic.
-    const std::unordered_map<int, std::vector<int>> commandIdsByProduct = getCommandIdsByProduct();
-    QVector<int> ids;
-    QSet<int> idsTaken;
+    const std::vector<SProductCommand> commands = getCommandIdsByProduct();
+    std::vector<bool> productTaken(commands.size(), false);   // by the product's first command
+    std::vector<int> ids;   // each product's commands once, in the order products first appear
     WinBidDetails records;
+    records.reserve(static_cast<size_t>(model->rowCount()));
     int fixedCount = 0;
     const std::string tradingDay =
         KZ::qsToS(ttservice::getTimeService()->currentDateTime().toString(QStringLiteral("yyyyMMdd")));
@@ -1429,19 +1454,21 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
-        const auto commandIds = commandIdsByProduct.find(detail->productId);
-        if (commandIds != commandIdsByProduct.end()) {
-            for (const int commandId : commandIds->second) {
-                if (!idsTaken.contains(commandId)) {
-                    idsTaken.insert(commandId);
-                    ids.append(commandId);
-                }
-            }
+        const auto first = std::lower_bound(commands.begin(), commands.end(), detail->productId,
+                                            [](const SProductCommand& command, int productId) {
+                                                return command.productId < productId;
+                                            });
+        const size_t firstIndex = static_cast<size_t>(first - commands.begin());
+        if (first != commands.end() && first->productId == detail->productId && !productTaken[firstIndex]) {
+            productTaken[firstIndex] = true;
+            for (auto command = first; command != commands.end() && command->productId == detail->productId;
+                 ++command)
+                ids.push_back(command->commandId);
         }
         records.push_back(detail);
     }
-    ttservice::CTradeClient::instance()->updateTenderCmds_async(
-        ttservice::TOP_SAVE_WIN_BID, std::vector<int>(ids.begin(), ids.end()), records);
+    ttservice::CTradeClient::instance()->updateTenderCmds_async(ttservice::TOP_SAVE_WIN_BID, withoutRepeats(ids),
+                                                                records);
 }
 
 void CPanelBondAllocationMixedTable::clearMixedTableBackStageData()

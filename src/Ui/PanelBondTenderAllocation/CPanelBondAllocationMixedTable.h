@@ -108,8 +108,12 @@ private:
     void createUi();
     void applyChoice(const QString& key, int column, const QString& text);
     int groupOfRow(int rowNumber) const;   // group number, 0 when no stored row has that number
-    // This bond's tender command ids by product, in the host's order.
-    std::unordered_map<int, std::vector<int>> getCommandIdsByProduct() const;
+    struct SProductCommand {
+        int productId;
+        int commandId;
+    };
+    // This bond's tender commands ordered by product, each product's in the host's order.
+    std::vector<SProductCommand> getCommandIdsByProduct() const;
     void setStoredTotals();
     // Adds to or removes from the clicked row's group and renumbers only the rows after
     // it, moving their delegate state with them; false (nothing changed) when the table

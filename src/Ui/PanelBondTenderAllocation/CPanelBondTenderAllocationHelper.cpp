@@ -227,6 +227,16 @@ std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderComm
     return out;
 }
 
+void CPanelBondTenderAllocationHelper::forEachTenderCommandParam(const TenderCommandVisitor& visit)
+{
+    for (const ttservice::IDataPtr& record : tenderCommandRecords()) {
+        const auto* command = dynamic_cast<const ttservice::CTenderCommandInfo*>(record.get());
+        if (!command) continue;
+        if (const boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam())
+            visit(*command, *param);
+    }
+}
+
 // Reading a command's parameters means parsing its document: a large tender has thousands
 // of commands, and only the first of the bond is wanted here.
 boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::getFirstTenderParam(

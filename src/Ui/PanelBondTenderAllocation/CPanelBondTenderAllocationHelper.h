@@ -6,6 +6,7 @@
 #include <boost/make_shared.hpp>
 #include <boost/pool/pool_alloc.hpp>
 #include <boost/shared_ptr.hpp>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ public:
     // The host's tender commands (type 535) that carry tender parameters, in the host's
     // order; empty without account data. Commands without a "btdparam" document are skipped.
     static std::vector<STenderCommandParam> getTenderCommandParams();
+    // The same commands handed one by one to visit, without a list of them: for readers that
+    // go through every command of a large tender.
+    using TenderCommandVisitor =
+        std::function<void(const ttservice::CTenderCommandInfo&, const ttservice::CBondTendersParam&)>;
+    static void forEachTenderCommandParam(const TenderCommandVisitor& visit);
     // The tender parameters of the bond's first command in the host's order (null if none);
     // commands after it are not read.
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
