@@ -256,4 +256,6 @@ TEST_F(HostStoreTest, shouldAnnounceExactlyTheGoneKeysOfALargeReplacement)
     for (const auto& row : sent)
         expected.push_back(row->getKey());
     EXPECT_EQ(announced, expected);
+    // And the call is recorded with every detail as sent
+    EXPECT_EQ(keys(store.calls().back().records), keys(IDataList(sent.begin(), sent.end())));
 }

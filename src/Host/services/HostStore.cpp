@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 #include <set>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -71,21 +72,6 @@ private:
     std::vector<std::size_t> hashes_;
     std::vector<std::size_t> slots_;   // index into keys_, or kEmpty
 };
-
-// The bond of every detail sent, or null when they name more than one (or none).
-const std::string* onlyBondOf(const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
-{
-    const std::string* bond = nullptr;
-    for (const auto& row : rows) {
-        if (!row)
-            continue;
-        if (!bond)
-            bond = &row->bondCode;
-        else if (row->bondCode != *bond)
-            return nullptr;
-    }
-    return bond;
-}
 
 } // namespace
 
@@ -163,10 +149,11 @@ bool CHostStore::isClearingRecord(const IData& record)
 
 template <class Rows>
 IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
-                                    std::vector<IHostStorePersistence::SReplacement>* log)
+                                    std::vector<IHostStorePersistence::SReplacement>* log, SSentRows sent)
 {
     // Each row sent is visited once, and each stored row once: a save sends thousands of
-    // records, and every further pass over them met them out of the cache again.
+    // records, and every further pass over them met them out of the cache again. The
+    // call log's copy and the bond check are made in the same pass.
     const bool announces = typeId == RT_WIN_BID_DETAIL;
     IDataList newRows;
     IDataList changedNew;   // the new rows as announced
@@ -174,14 +161,28 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     newRows.reserve(rows.size());
     if (announces)
         changedNew.reserve(rows.size());
+    if (sent.copy)
+        sent.copy->reserve(rows.size());
+    bool clearing = false;
     for (const auto& row : rows) {
+        if (sent.copy)
+            sent.copy->push_back(row);
         if (!row)
             continue;
+        if constexpr (std::is_same_v<typename Rows::value_type, boost::shared_ptr<CWinBidInfoDetail>>) {
+            if (sent.allOfBond && row->bondCode != bondCode) {
+                *sent.allOfBond = false;
+                return {};
+            }
+        }
+        if (clearing)
+            continue;
         if (isClearingRecord(*row)) {
+            clearing = true;
             newRows.clear();
             changedNew.clear();
             newKeys = CKeySet(0);
-            break;
+            continue;
         }
         newRows.push_back(row);
         if (announces) {
@@ -221,7 +222,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
 void CHostStore::putRecords(const std::string& bondCode, int typeId, const IDataList& rows)
 {
     Lock lock(mutex_);
-    replaceLocked(bondCode, typeId, rows, nullptr);
+    replaceLocked(bondCode, typeId, rows, nullptr, {});
 }
 
 void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataPtr& row)
@@ -337,12 +338,11 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
         call.kind = SHostCall::BondTenderDatas;
         call.bondCode = bondCode;
         call.typeId = typeId;
-        call.records = rows;
-        logCall(std::move(call));
 
         // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
-        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr);
+        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr, {&call.records, nullptr});
+        logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, {});
     }
@@ -359,14 +359,23 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
         call.kind = SHostCall::TenderCmds;
         call.operation = operation;
         call.commandIds = commandIds;
-        call.records.assign(rows.begin(), rows.end());
-        logCall(std::move(call));
 
         std::vector<IHostStorePersistence::SReplacement> log;
-        if (const std::string* bond = onlyBondOf(rows)) {
-            // A save sends one bond's details: they are stored as sent, without a copy.
-            changed = replaceLocked(*bond, RT_WIN_BID_DETAIL, rows, persistence_ ? &log : nullptr);
-        } else {
+        // A save sends one bond's details: they are stored as sent, without a copy per bond,
+        // as long as every one names the bond of the first.
+        const std::string* firstBond = nullptr;
+        for (const auto& row : rows) {
+            if (row) {
+                firstBond = &row->bondCode;
+                break;
+            }
+        }
+        bool oneBond = firstBond != nullptr;
+        if (oneBond)
+            changed = replaceLocked(*firstBond, RT_WIN_BID_DETAIL, rows, persistence_ ? &log : nullptr,
+                                    {&call.records, &oneBond});
+        if (!oneBond) {
+            call.records.assign(rows.begin(), rows.end());
             // Bonds in the order they first appear; each bond's details keep their order.
             std::vector<std::pair<std::string, IDataList>> rowsOfBond;
             std::map<std::string, std::size_t> bondIndex;
@@ -380,10 +389,11 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
             }
             for (const auto& bond : rowsOfBond) {
                 const IDataList bondChanges =
-                    replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr);
+                    replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr, {});
                 changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
             }
         }
+        logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, commandIds);
     }

@@ -129,10 +129,16 @@ public:
 private:
     CHostStore();
     // Returns the win-bid details that changed (new rows, and old rows whose key is gone).
+    // Gathered while the rows sent are read: the call log's copy of them (nulls included),
+    // and for win-bid details whether all of them name the bond (if not, nothing is replaced).
+    struct SSentRows {
+        IDataList* copy = nullptr;
+        bool* allOfBond = nullptr;
+    };
     // Rows is a list of IDataPtr or of pointers to one record class.
     template <class Rows>
     IDataList replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
-                            std::vector<IHostStorePersistence::SReplacement>* log);
+                            std::vector<IHostStorePersistence::SReplacement>* log, SSentRows sent);
     void announce(const IDataList& changed);
     const IDataList* findRecordsLocked(const std::string& bondCode, int typeId) const;   // null when none
     void forgetKeysLocked(int typeId);
