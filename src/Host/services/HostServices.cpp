@@ -329,6 +329,11 @@ boost::shared_ptr<CProduct> CUserConfig::getProductByName(const std::string& pro
     return store().productByName(productName);
 }
 
+uint64_t CUserConfig::getProductsRevision() const
+{
+    return store().productsRevision();
+}
+
 QString CUserConfig::getProductName(int productId) const
 {
     const auto product = getProductByID(productId);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,9 @@ public:
     std::vector<boost::shared_ptr<CProduct>> getAllProducts() const;
     boost::shared_ptr<CProduct> getProductByID(int productId) const;
     boost::shared_ptr<CProduct> getProductByName(const std::string& productName) const;   // null when unknown
+    // Changes whenever the user's products change: a caller may keep what it derived from
+    // them (account choices, say) while it stays the same.
+    uint64_t getProductsRevision() const;
     QString getProductName(int productId) const;               // empty when unknown
     utils::EFormatNumberFlag getSegmentedFormatFlag() const;
     bool testGlobalOrderHint(int flag) const;

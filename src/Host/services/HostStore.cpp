@@ -94,6 +94,7 @@ void CHostStore::reset()
     products_.clear();
     productById_.clear();
     productByName_.clear();
+    ++productsRevision_;
     hintBeforeOrder_ = true;
     globalOrderHint_ = true;
     segmented_ = false;
@@ -464,6 +465,7 @@ void CHostStore::setProducts(const std::vector<boost::shared_ptr<CProduct>>& pro
 {
     Lock lock(mutex_);
     products_ = products;
+    ++productsRevision_;
     productById_.clear();
     productByName_.clear();
     for (const auto& product : products_) {
@@ -479,6 +481,12 @@ boost::shared_ptr<CProduct> CHostStore::productById(int productId) const
     Lock lock(mutex_);
     const auto found = productById_.find(productId);
     return found == productById_.end() ? boost::shared_ptr<CProduct>() : found->second;
+}
+
+uint64_t CHostStore::productsRevision() const
+{
+    Lock lock(mutex_);
+    return productsRevision_;
 }
 
 boost::shared_ptr<CProduct> CHostStore::productByName(const std::string& productName) const

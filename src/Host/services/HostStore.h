@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QString>
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -103,6 +104,9 @@ public:
     // The first product with that id or name, null when none; O(1) on average.
     boost::shared_ptr<CProduct> productById(int productId) const;
     boost::shared_ptr<CProduct> productByName(const std::string& productName) const;
+    // A new number whenever the products are set or the store is reset: what a reader
+    // derived from the products holds while the number stays the same.
+    uint64_t productsRevision() const;
     void setHintSettings(bool hintBeforeOrder, bool globalOrderHint);
     bool hintBeforeOrder() const;
     bool globalOrderHint() const;
@@ -157,6 +161,7 @@ private:
     std::vector<boost::shared_ptr<CProduct>> products_;
     std::unordered_map<int, boost::shared_ptr<CProduct>> productById_;
     std::unordered_map<std::string, boost::shared_ptr<CProduct>> productByName_;
+    uint64_t productsRevision_ = 1;
     mutable std::unordered_map<int, KeyIndex> keyIndex_;   // type -> key -> first record; absent = stale
     bool hintBeforeOrder_ = true;
     bool globalOrderHint_ = true;
