@@ -423,6 +423,7 @@ class CPanelBondAllocationMixedTable::CRowPresenter {
 public:
     explicit CRowPresenter(const CPanelBondAllocationMixedTable& owner)
         : owner_(owner),
+          accounts_(owner.accountChoices),
           market_(owner.autoDelegate(COL_MARKET)),
           purchaseType_(owner.autoDelegate(COL_PURCHASE_TYPE)),
           underWriter_(owner.autoDelegate(COL_UNDERWRITER)),
@@ -431,6 +432,11 @@ public:
           operation_(owner.operationDelegate()),
           flag_(userFlag())
     {
+        const uint64_t revision = TC::getUserConfig()->getProductsRevision();
+        if (owner.accountChoicesRevision != revision) {
+            accounts_.clear();
+            owner.accountChoicesRevision = revision;
+        }
     }
 
     int flag() const { return flag_; }
@@ -500,12 +506,7 @@ private:
         return found->second;
     }
 
-    // The accounts offered for a market and product, with their UTF-8 texts to find a
-    // row's account among them without converting it.
-    struct SAccountChoices {
-        QStringList texts;
-        std::vector<std::string> utf8;
-    };
+    using SAccountChoices = CPanelBondAllocationMixedTable::SAccountChoices;
 
     // Built once per market and product.
     const SAccountChoices& accountChoices(const CAllocationMixedInfo& info)
@@ -544,6 +545,8 @@ private:
     }
 
     const CPanelBondAllocationMixedTable& owner_;
+    // product -> the accounts offered per market; the owner's, kept across loads
+    std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, kOtherMarket>>& accounts_;
     CBaseTableColumnAutoLineEditDelegate* market_;        // owned by the table
     CBaseTableColumnAutoLineEditDelegate* purchaseType_;  // owned by the table
     CBaseTableColumnAutoLineEditDelegate* underWriter_;   // owned by the table
@@ -553,8 +556,6 @@ private:
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
     std::unordered_map<double, QString> volumeTexts_;
-    // product -> the accounts offered per market (no market, SSE, SZSE, interbank)
-    std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, kOtherMarket>> accounts_;
     SAccountChoices other_;
 };
 
@@ -1050,7 +1051,7 @@ void CPanelBondAllocationMixedTable::forEachDelegate(
 // the rows after the clicked group, and for them only a move of their delegate state.
 bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
 {
-    if (!rowsAsRefreshed || userFlag() != refreshedWithFlag)
+    if (!rowsAsRefreshed || userFlag() != refreshedWithFlag || productsChangedSinceShown())
         return false;
     const int groupNumber = groupOfRow(rowNumber);
     if (groupNumber == 0 || hasEditedUnderWriterNotOffered())
@@ -1098,7 +1099,7 @@ bool CPanelBondAllocationMixedTable::addOrRemoveInPlace(int rowNumber)
 
 bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
 {
-    if (!rowsAsLoaded || userFlag() != refreshedWithFlag)
+    if (!rowsAsLoaded || userFlag() != refreshedWithFlag || productsChangedSinceShown())
         return false;
     rowsAsLoaded = false;   // whichever way this click goes, the rows are not as loaded after it
     const int count = model->rowCount();
@@ -1143,6 +1144,13 @@ bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
     setStoredTotals();
     rowsAsRefreshed = true;
     return true;
+}
+
+// The rows' account choices were read from the products of accountChoicesRevision: other
+// products offer other accounts, which only a full rebuild gives every row.
+bool CPanelBondAllocationMixedTable::productsChangedSinceShown() const
+{
+    return accountChoicesRevision != TC::getUserConfig()->getProductsRevision();
 }
 
 bool CPanelBondAllocationMixedTable::isStoredNumberedOneTo(int count) const

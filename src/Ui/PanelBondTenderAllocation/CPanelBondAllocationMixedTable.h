@@ -6,7 +6,10 @@
 #include <QStringList>
 #include <QVector>
 #include <boost/shared_ptr.hpp>
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -124,6 +127,7 @@ private:
     // group order in one pass, and only the added row and the edited ones are written.
     bool addOrRemoveOnLoadedRows(int rowNumber);
     bool isStoredNumberedOneTo(int count) const;   // each of 1..count once, nothing else
+    bool productsChangedSinceShown() const;
     bool hasEditedUnderWriterNotOffered() const;
     void removeEditedRow(int rowNumber);
     void showWholeRow(CRowPresenter& presenter, const CAllocationMixedData& row) const;
@@ -159,6 +163,15 @@ private:
     // reuses their arrays instead of allocating them again.
     std::vector<SPlacedRow> placedRows;
     std::vector<size_t> placedOrder;
+    // The accounts offered per product and market (no market, SSE, SZSE, interbank), with
+    // their UTF-8 texts to find a row's account among them without converting it. Read from
+    // the host's products once and kept from one load to the next while they stay the same.
+    struct SAccountChoices {
+        QStringList texts;
+        std::vector<std::string> utf8;
+    };
+    mutable std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, 4>> accountChoices;
+    mutable uint64_t accountChoicesRevision = 0;   // the host products' revision they were read at
 };
 
 } // namespace TC
