@@ -119,6 +119,7 @@ std::string productNameOf(int productId)
     return KZ::qsToS(TC::getUserConfig()->getProductName(productId));
 }
 
+
 // Decimal text without grouping, as the group keys and fixed-row indexes are stored.
 std::string intText(int value)
 {
@@ -414,6 +415,22 @@ void CPanelBondAllocationMixedTable::getAllocationAccounts(QStringList& out, tts
     }
 }
 
+// Product names by id, each read from the host once: a product has a row per position,
+// and a large tender thousands of rows.
+class CPanelBondAllocationMixedTable::CProductNames {
+public:
+    const std::string& of(int productId)
+    {
+        auto found = names_.find(productId);
+        if (found == names_.end())
+            found = names_.emplace(productId, productNameOf(productId)).first;
+        return found->second;
+    }
+
+private:
+    std::unordered_map<int, std::string> names_;
+};
+
 // Writes the delegates' state of rows as the win-bid builders and refreshTable leave it:
 // current choices, the saved account still offered after the product's own ones, the won
 // volume and an enabled operation cell. One presenter serves one operation over many
@@ -702,7 +719,8 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     refreshMixedModel();
     productDataMap.clear();
     bondName = name;
-    initProductName2ProductIdMapWithProductData(products);
+    CProductNames names;
+    setProductIds(products, &names);
     CRowPresenter presenter(*this);
 
     double bidSum = 0.0;
@@ -713,7 +731,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
             continue;
         CAllocationMixedDataPtr row = newRow(++counter);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = productNameOf(product->info->productId);
+        info.productName = names.of(product->info->productId);
         info.tenderMarket = ttservice::TM_NONE;
         if (type != ttservice::TT_DUTCH)
             info.purchaseType = purchaseTypeText(product->info->purchaseType);
@@ -745,6 +763,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
         return;
     refreshMixedModel();
     const int flag = userFlag();
+    CProductNames names;
 
     double bidSum = 0.0;
     int counter = 0;
@@ -753,7 +772,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
             continue;
         CAllocationMixedDataPtr row = newRow(++counter);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = productNameOf(product->info->productId);
+        info.productName = names.of(product->info->productId);
         if (type == ttservice::TT_DUTCH)
             info.bidPrice = ttservice::kInvalidDouble;
         else if (hasPositions(type))
@@ -875,11 +894,18 @@ void CPanelBondAllocationMixedTable::setProductIds(const std::unordered_map<std:
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
 {
-    productName2ProductIdMap.clear();
+    CProductNames names;
+    setProductIds(products, &names);
+}
+
+void CPanelBondAllocationMixedTable::setProductIds(const ProductRowMap& products, CProductNames* names)
+{
+    std::unordered_map<std::string, int> idOfName;   // the last row's id per name, as the map keeps it
     for (const auto& product : products) {
         if (product && product->info)
-            productName2ProductIdMap.insert(productNameOf(product->info->productId), product->info->productId);
+            idOfName[names->of(product->info->productId)] = product->info->productId;
     }
+    setProductIds(idOfName);
 }
 
 std::string CPanelBondAllocationMixedTable::getProductAndTenderKey(ttservice::ETenderingType type,
@@ -1357,15 +1383,11 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
     }
 
     CSumsByKey wonByProduct;
-    std::unordered_map<int, std::string> nameOfProduct;   // a product has a row per position
+    CProductNames names;
     for (const auto& product : products) {
-        if (!product || !product->info)
-            continue;
-        const int productId = product->info->productId;
-        auto name = nameOfProduct.find(productId);
-        if (name == nameOfProduct.end())
-            name = nameOfProduct.emplace(productId, productNameOf(productId)).first;
-        wonByProduct.add(keys.idOf(name->second, product->info->tenderPrice), product->info->winAmount);
+        if (product && product->info)
+            wonByProduct.add(keys.idOf(names.of(product->info->productId), product->info->tenderPrice),
+                             product->info->winAmount);
     }
     std::string key;
     if (findMismatch(keys, wonByProduct, allocatedByProduct, &key)) {

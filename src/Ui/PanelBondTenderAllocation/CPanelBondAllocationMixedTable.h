@@ -101,6 +101,7 @@ protected:
 
 private:
     class CRowPresenter;
+    class CProductNames;
     // A row of a saved allocation being loaded, with the key of the group it joins.
     struct SPlacedRow {
         std::string groupKey;
@@ -135,6 +136,7 @@ private:
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
     static void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
     void setProductIds(const std::unordered_map<std::string, int>& idOfName);
+    void setProductIds(const ProductRowMap& products, CProductNames* names);
 
     CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
     KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
