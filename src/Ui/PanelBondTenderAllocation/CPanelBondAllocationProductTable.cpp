@@ -107,6 +107,15 @@ private:
     std::vector<SPosition> positions;
 };
 
+// The model's entry as a row of this table, null for anything else. The rows are of
+// exactly this class: no search through the hierarchy for them.
+boost::shared_ptr<CAllocationProductData> asProductRow(KZ::IBaseHpfTableDataPtr entry)
+{
+    if (entry && typeid(*entry) == typeid(CAllocationProductData))
+        return boost::static_pointer_cast<CAllocationProductData>(std::move(entry));
+    return boost::dynamic_pointer_cast<CAllocationProductData>(std::move(entry));
+}
+
 // Won volumes repeat across a tender (whole basic units): each distinct volume is
 // formatted once per load and its text shared. Keyed by the value's bits, so every
 // volume keeps exactly the text it would get on its own.
@@ -587,8 +596,11 @@ CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getR
     RowPool rows;
     if (!model)
         return rows;
-    for (const auto& row : productRows())
-        rows.insert(row->rowNumber, row);
+    const int count = model->rowCount();
+    for (int i = 0; i < count; ++i) {
+        if (auto row = asProductRow(model->dataAt(i)))
+            rows.insert(row->rowNumber, std::move(row));
+    }
     return rows;
 }
 
@@ -767,7 +779,7 @@ CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::
     const int count = model->rowCount();
     rows.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        if (auto row = boost::dynamic_pointer_cast<CAllocationProductData>(model->dataAt(i)))
+        if (auto row = asProductRow(model->dataAt(i)))
             rows.push_back(std::move(row));
     }
     return rows;
