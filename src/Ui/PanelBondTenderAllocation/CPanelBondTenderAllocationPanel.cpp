@@ -409,10 +409,11 @@ void CPanelBondTenderAllocationPanel::onInitMixedTableDatas(
         mixedTable->updateMixedTableDatas(rows, marginal, weighted, bondCode, underWriters, target, type, unit, name);
 }
 
-ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::string code) const
+namespace {
+
+// Where the bond has no tender command: the target of its first execution report.
+ttservice::ETenderTarget tenderTargetFromReports(const std::string& code)
 {
-    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
-        return static_cast<ttservice::ETenderTarget>(param->tenderTarget);
     for (const auto& report : ttservice::CBondTerderDataManager::instance()->getBtExecInternalReportInfo(code)) {
         if (report)
             return static_cast<ttservice::ETenderTarget>(report->tenderTarget);
@@ -420,15 +421,41 @@ ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::
     return ttservice::TTG_NONE;
 }
 
-ttservice::ETenderingType CPanelBondTenderAllocationPanel::getETenderingType(std::string code) const
+// Where the bond has no tender command: the type of its first stored underwriter row.
+ttservice::ETenderingType tenderingTypeFromUnderWriterRows(const std::string& code)
 {
-    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
-        return static_cast<ttservice::ETenderingType>(param->tenderingType);
     for (const auto& row : ttservice::CBondTerderDataManager::instance()->getBtAllocUnderWriterInfo(code)) {
         if (row)
             return static_cast<ttservice::ETenderingType>(row->tenderingType);
     }
     return ttservice::TT_NONE;
+}
+
+} // namespace
+
+ttservice::ETenderTarget CPanelBondTenderAllocationPanel::getETenderTarget(std::string code) const
+{
+    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
+        return static_cast<ttservice::ETenderTarget>(param->tenderTarget);
+    return tenderTargetFromReports(code);
+}
+
+ttservice::ETenderingType CPanelBondTenderAllocationPanel::getETenderingType(std::string code) const
+{
+    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
+        return static_cast<ttservice::ETenderingType>(param->tenderingType);
+    return tenderingTypeFromUnderWriterRows(code);
+}
+
+// Finding the bond's first command means going through the host's command list: a load
+// that needs both answers goes through it once.
+CPanelBondTenderAllocationPanel::STenderKind CPanelBondTenderAllocationPanel::getTenderKind(
+    const std::string& code) const
+{
+    if (const auto param = CPanelBondTenderAllocationHelper::getFirstTenderParam(code))
+        return {static_cast<ttservice::ETenderTarget>(param->tenderTarget),
+                static_cast<ttservice::ETenderingType>(param->tenderingType)};
+    return {tenderTargetFromReports(code), tenderingTypeFromUnderWriterRows(code)};
 }
 
 double CPanelBondTenderAllocationPanel::getBackGroundMarginalPrice(
@@ -487,8 +514,9 @@ void CPanelBondTenderAllocationPanel::refreshWinBidAllocationPanel(bool keepHead
     const auto productRows = manager->getBtProductInfo(bondCode);
     const auto accountRows = manager->getWinBidInfo(bondCode);
     const auto underWriterRows = manager->getBtAllocUnderWriterInfo(bondCode);
-    const ttservice::ETenderTarget target = getETenderTarget(bondCode);
-    tenderingType = getETenderingType(bondCode);
+    const STenderKind kind = getTenderKind(bondCode);
+    const ttservice::ETenderTarget target = kind.target;
+    tenderingType = kind.type;
     bondName = getBondNameFromProductData(productRows);
     QStringList underWriters;
     getMixedTableUnderWriterQsList(underWriters, bondCode);

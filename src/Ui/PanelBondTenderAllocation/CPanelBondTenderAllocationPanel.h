@@ -67,6 +67,12 @@ public:
 
     ttservice::ETenderTarget getETenderTarget(std::string code) const;
     ttservice::ETenderingType getETenderingType(std::string code) const;
+    // Both of the above at once.
+    struct STenderKind {
+        ttservice::ETenderTarget target;
+        ttservice::ETenderingType type;
+    };
+    STenderKind getTenderKind(const std::string& code) const;
     double getBackGroundMarginalPrice(
         const std::vector<boost::shared_ptr<ttservice::CIBondTenderAllocParams>>& params) const;
     std::string getBondNameFromProductData(
