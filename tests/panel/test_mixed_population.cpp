@@ -23,6 +23,9 @@ TEST_F(MixedTableTest, shouldGroupSavedRowsFixedFirstInKeyTextOrder)
                  detail(12345678, "PA", 1234.5001, 10000, false)});
     EXPECT_EQ(rowSummary(table), (std::vector<std::string>{"2:PA|2.0000|+添加", "1:PA|1.0000|+添加",
                                                             "3:PA|1.0000|删除"}));
+    // and the three groups of the load before are gone, not only refilled
+    EXPECT_EQ(table.getProductDataMap().keys(), (QList<int>{1, 2}));
+    EXPECT_EQ(table.getProductDataMap().value(2).size(), 2);
 
     // When a Dutch tender is loaded, then positions show "-" and rows settle at the marginal
     load(table, {detail(12, "P12", 100.5, 10000, true)}, ttservice::TT_DUTCH);

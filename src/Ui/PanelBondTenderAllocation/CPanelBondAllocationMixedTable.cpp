@@ -576,17 +576,47 @@ private:
     SAccountChoices other_;
 };
 
+// Hands out the groups 1, 2, ... of a new fill. The previous fill numbered its groups the
+// same way, so each of them is emptied and refilled in place, keeping its map node and its
+// array: a reload of a large tender allocates no group. finish() removes the groups that
+// the new fill did not reach.
+class CPanelBondAllocationMixedTable::CGroupRefill {
+public:
+    explicit CGroupRefill(QMap<int, MixedGroup>& groups) : groups_(groups), next_(groups.begin()) {}
+
+    MixedGroup& next()
+    {
+        ++number_;
+        if (next_ != groups_.end() && next_.key() == number_) {
+            MixedGroup& group = next_.value();
+            ++next_;
+            group.clear();   // keeps the array's capacity
+            return group;
+        }
+        finish();   // the old groups are numbered otherwise: none of them is reused
+        return *groups_.insert(number_, MixedGroup());
+    }
+
+    void finish()
+    {
+        while (next_ != groups_.end())
+            next_ = groups_.erase(next_);
+    }
+
+private:
+    QMap<int, MixedGroup>& groups_;
+    QMap<int, MixedGroup>::iterator next_;
+    int number_ = 0;
+};
+
 // Positions of placed in byte-wise group key order, equal keys in placed order. The sort
 // compares each key's leading bytes held beside its position, so it mostly stays within
 // one small array instead of reaching into every row's key text.
 void CPanelBondAllocationMixedTable::sortByGroupKey(const std::vector<SPlacedRow>& placed,
                                                     std::vector<size_t>* order)
 {
-    struct SSortKey {
-        std::pair<uint64_t, uint64_t> leading;
-        size_t position;
-    };
-    std::vector<SSortKey> keys(placed.size());
+    std::vector<SSortKey>& keys = placedSortKeys;
+    keys.resize(placed.size());
     for (size_t i = 0; i < placed.size(); ++i)
         keys[i] = SSortKey{leadingBytes(placed[i].groupKey), i};
     std::sort(keys.begin(), keys.end(), [&placed](const SSortKey& a, const SSortKey& b) {
@@ -608,7 +638,6 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
                                                            std::string name)
 {
     refreshMixedModel();
-    productDataMap.clear();
     marginalPrice = marginal;
     weightedMeanPrice = weightedMean;
     bondCode = code;
@@ -617,6 +646,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     bondName = name;
     underWriterList = underWriters;
     if (details.empty() || !table || !model) {
+        productDataMap.clear();
         initProductName2ProductIdMapWithWinBidInfo(details);
         return;
     }
@@ -679,10 +709,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     sortByGroupKey(placed, &order);
     double bidSum = 0.0;
     double winSum = 0.0;
-    int groupNumber = 0;
+    CGroupRefill refill(productDataMap);
     for (size_t begin = 0; begin < order.size();) {
         const std::string& groupKey = placed[order[begin]].groupKey;
-        MixedGroup group;
+        MixedGroup& group = refill.next();
         size_t end = begin;
         for (; end < order.size() && placed[order[end]].groupKey == groupKey; ++end) {
             SPlacedRow& entry = placed[order[end]];
@@ -697,9 +727,9 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
             model->addData(row);
             table->updateTable();
         }
-        productDataMap.insert(++groupNumber, group);
         begin = end;
     }
+    refill.finish();
     placed.clear();   // the rows are held by the groups and the model now
     setProductIds(productIdOfName);
     model->setTotalData(bidSum, winSum);
@@ -717,11 +747,11 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     if (!table || !model)
         return;
     refreshMixedModel();
-    productDataMap.clear();
     bondName = name;
     CProductNames names;
     setProductIds(products, &names);
     CRowPresenter presenter(*this);
+    CGroupRefill refill(productDataMap);
 
     double bidSum = 0.0;
     double winSum = 0.0;
@@ -746,12 +776,13 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         presenter.showUnderWriter(key, underWriterList, QString());
         presenter.showRow(*row, key, true);
 
-        productDataMap.insert(counter, MixedGroup{row});
+        refill.next().append(row);
         bidSum += info.bidAmount;
         winSum += info.winBidAmount;
         model->addData(row);
         table->updateTable();
     }
+    refill.finish();
     model->setTotalData(bidSum, winSum);
     table->updateTable();
 }

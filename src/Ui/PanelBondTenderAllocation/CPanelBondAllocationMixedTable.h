@@ -102,6 +102,7 @@ protected:
 private:
     class CRowPresenter;
     class CProductNames;
+    class CGroupRefill;
     // A row of a saved allocation being loaded, with the key of the group it joins.
     struct SPlacedRow {
         std::string groupKey;
@@ -134,7 +135,7 @@ private:
     void showWholeRow(CRowPresenter& presenter, const CAllocationMixedData& row) const;
     void showEditedRows(CRowPresenter& presenter);   // and forgets that they were edited
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
-    static void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
+    void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
     void setProductIds(const std::unordered_map<std::string, int>& idOfName);
     void setProductIds(const ProductRowMap& products, CProductNames* names);
 
@@ -165,6 +166,11 @@ private:
     // reuses their arrays instead of allocating them again.
     std::vector<SPlacedRow> placedRows;
     std::vector<size_t> placedOrder;
+    struct SSortKey {
+        std::pair<uint64_t, uint64_t> leading;   // the group key's first 16 bytes
+        size_t position;                         // in placedRows
+    };
+    std::vector<SSortKey> placedSortKeys;
     // The accounts offered per product and market (no market, SSE, SZSE, interbank), with
     // their UTF-8 texts to find a row's account among them without converting it. Read from
     // the host's products once and kept from one load to the next while they stay the same.
