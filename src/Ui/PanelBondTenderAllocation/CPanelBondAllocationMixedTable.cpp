@@ -582,7 +582,11 @@ private:
 // the new fill did not reach.
 class CPanelBondAllocationMixedTable::CGroupRefill {
 public:
-    explicit CGroupRefill(QMap<int, MixedGroup>& groups) : groups_(groups), next_(groups.begin()) {}
+    // With no groups left, those last put aside by stashGroups are refilled.
+    CGroupRefill(QMap<int, MixedGroup>& groups, QMap<int, MixedGroup>& spare)
+        : groups_(swapInSpare(groups, spare)), next_(groups.begin())
+    {
+    }
 
     MixedGroup& next()
     {
@@ -604,6 +608,13 @@ public:
     }
 
 private:
+    static QMap<int, MixedGroup>& swapInSpare(QMap<int, MixedGroup>& groups, QMap<int, MixedGroup>& spare)
+    {
+        if (groups.isEmpty())
+            groups.swap(spare);
+        return groups;
+    }
+
     QMap<int, MixedGroup>& groups_;
     QMap<int, MixedGroup>::iterator next_;
     int number_ = 0;
@@ -646,7 +657,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     bondName = name;
     underWriterList = underWriters;
     if (details.empty() || !table || !model) {
-        productDataMap.clear();
+        stashGroups();
         initProductName2ProductIdMapWithWinBidInfo(details);
         return;
     }
@@ -709,7 +720,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     sortByGroupKey(placed, &order);
     double bidSum = 0.0;
     double winSum = 0.0;
-    CGroupRefill refill(productDataMap);
+    CGroupRefill refill(productDataMap, spareGroups);
     for (size_t begin = 0; begin < order.size();) {
         const std::string& groupKey = placed[order[begin]].groupKey;
         MixedGroup& group = refill.next();
@@ -749,9 +760,11 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     refreshMixedModel();
     bondName = name;
     CProductNames names;
-    setProductIds(products, &names);
+    // The product ids by name are collected in the pass that makes the rows, as
+    // initProductName2ProductIdMapWithProductData would collect them in a pass of its own.
+    std::unordered_map<std::string, int> productIdOfName;
     CRowPresenter presenter(*this);
-    CGroupRefill refill(productDataMap);
+    CGroupRefill refill(productDataMap, spareGroups);
 
     double bidSum = 0.0;
     double winSum = 0.0;
@@ -762,6 +775,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         CAllocationMixedDataPtr row = newRow(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = names.of(product->info->productId);
+        productIdOfName[info.productName] = product->info->productId;
         info.tenderMarket = ttservice::TM_NONE;
         if (type != ttservice::TT_DUTCH)
             info.purchaseType = purchaseTypeText(product->info->purchaseType);
@@ -783,6 +797,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         table->updateTable();
     }
     refill.finish();
+    setProductIds(productIdOfName);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
 }
@@ -889,6 +904,14 @@ void CPanelBondAllocationMixedTable::refreshTable()
     editedRows.clear();
 }
 
+void CPanelBondAllocationMixedTable::stashGroups()
+{
+    for (MixedGroup& group : productDataMap)
+        group.clear();   // the rows go, the arrays stay
+    spareGroups.clear();
+    spareGroups.swap(productDataMap);
+}
+
 void CPanelBondAllocationMixedTable::setStoredTotals()
 {
     double bidSum = 0.0;
@@ -926,15 +949,10 @@ void CPanelBondAllocationMixedTable::setProductIds(const std::unordered_map<std:
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
 {
     CProductNames names;
-    setProductIds(products, &names);
-}
-
-void CPanelBondAllocationMixedTable::setProductIds(const ProductRowMap& products, CProductNames* names)
-{
     std::unordered_map<std::string, int> idOfName;   // the last row's id per name, as the map keeps it
     for (const auto& product : products) {
         if (product && product->info)
-            idOfName[names->of(product->info->productId)] = product->info->productId;
+            idOfName[names.of(product->info->productId)] = product->info->productId;
     }
     setProductIds(idOfName);
 }

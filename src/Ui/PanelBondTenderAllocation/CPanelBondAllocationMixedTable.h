@@ -120,6 +120,8 @@ private:
     // This bond's tender commands ordered by product, each product's in the host's order.
     std::vector<SProductCommand> getCommandIdsByProduct() const;
     void setStoredTotals();
+    // Empties productDataMap, keeping its groups' nodes and arrays for the next fill.
+    void stashGroups();
     // Adds to or removes from the clicked row's group and renumbers only the rows after
     // it, moving their delegate state with them; false (nothing changed) when the table
     // is not as refreshTable left it, and the whole table must be rebuilt instead.
@@ -137,7 +139,6 @@ private:
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
     void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
     void setProductIds(const std::unordered_map<std::string, int>& idOfName);
-    void setProductIds(const ProductRowMap& products, CProductNames* names);
 
     CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
     KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
@@ -146,6 +147,7 @@ private:
     KZ::CStandardHpfTable* table = nullptr;      // owned by Qt parent
     CAllocationMixedModel* model = nullptr;      // owned by table
     QMap<int, MixedGroup> productDataMap;
+    QMap<int, MixedGroup> spareGroups;   // emptied groups of an earlier fill, refilled by the next
     double basicTenderUnit = 0.0;
     double marginalPrice = 0.0;
     double weightedMeanPrice = 0.0;
