@@ -86,6 +86,14 @@ TEST(RowStateStore, shouldMoveEachStateToItsRowsNewNumber)
     sparse.renumber({6, 1, 2, 3, 4, 5});
     EXPECT_EQ(stateOf(sparse, "6"), "1");
     EXPECT_EQ(stateOf(sparse, "1"), "<none>");
+
+    Store dropping;   // a row numbered nowhere loses its state, an untaken number has none
+    for (const char* key : {"1", "2", "3"})
+        dropping[QString::fromLatin1(key)] = QString::fromLatin1(key);
+    dropping.renumber({2, 0, 1});
+    EXPECT_EQ(stateOf(dropping, "1"), "3");
+    EXPECT_EQ(stateOf(dropping, "2"), "1");
+    EXPECT_EQ(stateOf(dropping, "3"), "<none>");
 }
 
 } // namespace

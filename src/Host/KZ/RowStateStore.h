@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -91,9 +92,9 @@ public:
     }
 
     // Rows 1 .. newNumbers.size() were numbered anew: the state of row i + 1 moves to row
-    // newNumbers[i]. One pass over the array, whatever the order: a table that sorts its
-    // rows into another order keeps every row's state without rewriting it. A new number
-    // outside 1 .. newNumbers.size() drops the state; rows after them keep theirs.
+    // newNumbers[i], whatever the order, so a table that sorts its rows into another order
+    // keeps every row's state without rewriting it. A new number outside 1 .. newNumbers.size()
+    // drops the state; rows after them keep theirs.
     void renumber(const std::vector<int>& newNumbers)
     {
         const size_t count = newNumbers.size();
@@ -101,17 +102,15 @@ public:
             return;
         if (numbered_.size() < count)
             numbered_.resize(count);
-        std::vector<std::optional<T>> moved(numbered_.size());
-        for (size_t i = 0; i < count; ++i) {
-            const int target = newNumbers[i];
-            if (target >= 1 && static_cast<size_t>(target) <= count && numbered_[i])
-                moved[static_cast<size_t>(target - 1)] = std::move(numbered_[i]);
+        if (!swapIntoPlace(newNumbers)) {
+            std::vector<std::optional<T>> moved(count);
+            for (size_t i = 0; i < count; ++i) {
+                const int target = newNumbers[i];
+                if (target >= 1 && static_cast<size_t>(target) <= count && numbered_[i])
+                    moved[static_cast<size_t>(target - 1)] = std::move(numbered_[i]);
+            }
+            std::move(moved.begin(), moved.end(), numbered_.begin());
         }
-        for (size_t i = count; i < numbered_.size(); ++i) {
-            if (numbered_[i])
-                moved[i] = std::move(numbered_[i]);
-        }
-        numbered_.swap(moved);
     }
 
 private:
@@ -136,6 +135,31 @@ private:
             number = number * 10 + (digit - '0');
         }
         return number <= kLargestArrayNumber ? number : 0;
+    }
+
+    // When newNumbers holds each of 1..n once, the states are swapped into place along the
+    // cycles of the renumbering: no second array of ten thousand states to allocate and free.
+    // False, and nothing moved, for any other newNumbers.
+    bool swapIntoPlace(const std::vector<int>& newNumbers)
+    {
+        const size_t count = newNumbers.size();
+        std::vector<uint32_t> target(count);
+        std::vector<bool> taken(count, false);
+        for (size_t i = 0; i < count; ++i) {
+            const int number = newNumbers[i];
+            if (number < 1 || static_cast<size_t>(number) > count || taken[static_cast<size_t>(number - 1)])
+                return false;
+            taken[static_cast<size_t>(number - 1)] = true;
+            target[i] = static_cast<uint32_t>(number - 1);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            while (target[i] != i) {
+                const uint32_t j = target[i];
+                std::swap(numbered_[i], numbered_[j]);
+                std::swap(target[i], target[j]);
+            }
+        }
+        return true;
     }
 
     // Numbers above the array's range that sit in the hash move with the others.

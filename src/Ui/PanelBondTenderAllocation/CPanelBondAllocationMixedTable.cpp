@@ -1188,11 +1188,13 @@ bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
         removeEditedRow(rowNumber);
         delProductData2Map(rowNumber);
     }
-    // Old number -> number in group order. An added row takes the slot after the loaded
-    // rows (it is written whole below); a removed row's number maps nowhere, so its state
-    // is dropped.
+    // Old number -> number in group order, each number once. An added row takes the slot
+    // after the loaded rows (it is written whole below); a removed row's state goes to the
+    // last number, which is then dropped.
     const int slotCount = add ? count + 1 : count;
     std::vector<int> newNumbers(static_cast<size_t>(slotCount), 0);
+    if (!add)
+        newNumbers[static_cast<size_t>(rowNumber - 1)] = count;
     CAllocationMixedDataPtr added;
     model->clear();
     model->clearFilter();
@@ -1206,7 +1208,11 @@ bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
             model->addData(row);
         }
     }
-    forEachDelegate([&newNumbers](KZ::CBaseTableColumnDelegate* delegate) { delegate->renumberRows(newNumbers); });
+    forEachDelegate([&newNumbers, add, count](KZ::CBaseTableColumnDelegate* delegate) {
+        delegate->renumberRows(newNumbers);
+        if (!add)
+            delegate->removeRowNumbers(count, 1);
+    });
     if (KZ::CBaseTableColumnLineeditDelegate* volume = volumeDelegate()) {
         for (int number = 1; number <= counter; ++number)
             volume->setItemVisible(rowKey(number), true);   // a load hides the won volume inputs
