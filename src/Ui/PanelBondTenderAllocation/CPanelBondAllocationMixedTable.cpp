@@ -769,7 +769,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     double bidSum = 0.0;
     double winSum = 0.0;
     int counter = 0;
-    for (const auto& product : products) {
+    for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
         CAllocationMixedDataPtr row = newRow(++counter);
@@ -813,7 +813,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
 
     double bidSum = 0.0;
     int counter = 0;
-    for (const auto& product : products) {
+    for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
         CAllocationMixedDataPtr row = newRow(++counter);
@@ -1439,7 +1439,7 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 
     CSumsByKey wonByProduct;
     CProductNames names;
-    for (const auto& product : products) {
+    for (const auto& product : qAsConst(products)) {
         if (product && product->info)
             wonByProduct.add(keys.idOf(names.of(product->info->productId), product->info->tenderPrice),
                              product->info->winAmount);

@@ -39,6 +39,8 @@ class CBaseTableColumnAutoLineEditDelegate;
 class CPanelBondAllocationMixedTable : public KZ::CBaseWidget {
     Q_OBJECT
 public:
+    // Table two's rows. Only read here, through a const view: a map that table two still
+    // shares is then not copied.
     using ProductRowMap = QMap<int, boost::shared_ptr<CAllocationProductData>>;
     using UnderWriterRows = std::vector<boost::shared_ptr<CAllocationUnderWriteData>>;
     using WinBidDetails = std::vector<boost::shared_ptr<ttservice::CWinBidInfoDetail>>;
