@@ -593,15 +593,19 @@ void CPanelBondAllocationProductTable::forEachRow(Visit&& visit) const
 
 CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const
 {
-    RowPool rows;
     if (!model)
-        return rows;
-    const int count = model->rowCount();
-    for (int i = 0; i < count; ++i) {
-        if (auto row = asProductRow(model->dataAt(i)))
-            rows.insert(row->rowNumber, std::move(row));
+        return RowPool();
+    if (rowsByNumberRevision != model->revision()) {
+        RowPool rows;
+        const int count = model->rowCount();
+        for (int i = 0; i < count; ++i) {
+            if (auto row = asProductRow(model->dataAt(i)))
+                rows.insert(row->rowNumber, std::move(row));
+        }
+        rowsByNumber = rows;
+        rowsByNumberRevision = model->revision();
     }
-    return rows;
+    return rowsByNumber;   // shared, not copied, until a caller changes its copy
 }
 
 bool CPanelBondAllocationProductTable::isProductTableHasData() const

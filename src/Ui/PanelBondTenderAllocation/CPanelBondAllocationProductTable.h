@@ -126,6 +126,10 @@ private:
     double marginalPrice = 0.0;
     KZ::CStandardHpfTable* table = nullptr;   // owned by Qt parent
     CAllocationProductModel* model = nullptr; // owned by table
+    // getRowNum2ProductData's map as of the model's revision: the checks, the save and the
+    // panel ask for it several times between two changes of the rows.
+    mutable RowPool rowsByNumber;
+    mutable unsigned long long rowsByNumberRevision = ~0ULL;
 };
 
 } // namespace TC
