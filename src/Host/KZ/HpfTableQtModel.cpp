@@ -76,6 +76,16 @@ void CHpfTableQtModel::resync()
     keepAsSpare(&fresh);
 }
 
+void CHpfTableQtModel::releaseRows()
+{
+    if (snapshot_.empty())
+        return;
+    beginResetModel();
+    snapshot_.clear();   // the array stays for the next sync
+    visible_.clear();
+    endResetModel();
+}
+
 void CHpfTableQtModel::keepAsSpare(std::vector<SRow>* old)
 {
     old->clear();   // the old rows are released; the array stays for the next sync

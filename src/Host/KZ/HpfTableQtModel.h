@@ -31,6 +31,9 @@ public:
     // Takes a new snapshot of the source's rows and rebuilds the index: one model reset,
     // or only dataChanged when the same rows stay in the same places.
     void resync();
+    // Shows no rows and lets go of the snapshot's rows until the next resync: a table that
+    // is emptied before a reload releases the old rows before the new ones are made.
+    void releaseRows();
 
     void setSort(int column, Qt::SortOrder order);   // column -1: insertion order
     int sortColumn() const { return sortColumn_; }

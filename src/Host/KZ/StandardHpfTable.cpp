@@ -328,6 +328,7 @@ void CStandardHpfTable::clear()
 {
     view_->reset();   // releases open editors and the current index
     view_->clearSelection();
+    qtModel_->releaseRows();
     updateTable();
 }
 

@@ -649,6 +649,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
                                                            std::string name)
 {
     refreshMixedModel();
+    releaseStoredRows();
     marginalPrice = marginal;
     weightedMeanPrice = weightedMean;
     bondCode = code;
@@ -758,6 +759,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     if (!table || !model)
         return;
     refreshMixedModel();
+    releaseStoredRows();
     bondName = name;
     CProductNames names;
     // The product ids by name are collected in the pass that makes the rows, as
@@ -904,10 +906,15 @@ void CPanelBondAllocationMixedTable::refreshTable()
     editedRows.clear();
 }
 
-void CPanelBondAllocationMixedTable::stashGroups()
+void CPanelBondAllocationMixedTable::releaseStoredRows()
 {
     for (MixedGroup& group : productDataMap)
         group.clear();   // the rows go, the arrays stay
+}
+
+void CPanelBondAllocationMixedTable::stashGroups()
+{
+    releaseStoredRows();
     spareGroups.clear();
     spareGroups.swap(productDataMap);
 }

@@ -122,6 +122,9 @@ private:
     // This bond's tender commands ordered by product, each product's in the host's order.
     std::vector<SProductCommand> getCommandIdsByProduct() const;
     void setStoredTotals();
+    // A fill lets go of the stored rows before it makes its own, so that the new rows take
+    // the memory the old ones leave; the groups and their arrays stay to be refilled.
+    void releaseStoredRows();
     // Empties productDataMap, keeping its groups' nodes and arrays for the next fill.
     void stashGroups();
     // Adds to or removes from the clicked row's group and renumbers only the rows after
