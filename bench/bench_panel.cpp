@@ -251,6 +251,16 @@ void BM_AddRowClick(benchmark::State& state)
     state.SetLabel(sizeOf(state).name);
 }
 
+// Table three alone filled from the tender's stored rows, as the panel fills it, and synced.
+void loadTableThree(TC::CPanelBondAllocationMixedTable* three, const CGeneratedTender& tender,
+                    const QStringList& underwriters)
+{
+    QStringList choices = underwriters;
+    three->updateMixedTableDatas(tender.accountRows(), tender.marginalPrice(), tender.weightedMeanPrice(),
+                                 tender.bondCode(), choices, TTG_PRICE, TT_AMERICAN, tender.basicTenderUnit(), "bond");
+    three->getTable()->syncNow();
+}
+
 // The first "+添加" right after a saved allocation is loaded: the load numbers the rows in
 // the host's order with the won volume inputs hidden, so this click also renumbers every
 // row into group order. Each iteration loads again outside the timing.
@@ -263,11 +273,7 @@ void BM_FirstAddRowClickAfterLoad(benchmark::State& state)
     const QStringList underwriters = qsList(tender.underwriterChoices());
     for (auto _ : state) {
         state.PauseTiming();
-        QStringList choices = underwriters;
-        three->updateMixedTableDatas(tender.accountRows(), tender.marginalPrice(), tender.weightedMeanPrice(),
-                                     tender.bondCode(), choices, TTG_PRICE, TT_AMERICAN, tender.basicTenderUnit(),
-                                     "bond");
-        three->getTable()->syncNow();
+        loadTableThree(three, tender, underwriters);
         const int group = three->getProductDataMap().size() / 2 + 1;
         const QString fixedRow = rowKey(three->getProductDataMap().value(group).first()->rowNumber);
         state.ResumeTiming();
@@ -339,13 +345,8 @@ void BM_TableThreeLoadStored(benchmark::State& state)
     CBenchPanel panel;
     TC::CPanelBondAllocationMixedTable* three = panel.three();
     const QStringList underwriters = qsList(tender.underwriterChoices());
-    for (auto _ : state) {
-        QStringList choices = underwriters;
-        three->updateMixedTableDatas(tender.accountRows(), tender.marginalPrice(), tender.weightedMeanPrice(),
-                                     tender.bondCode(), choices, TTG_PRICE, TT_AMERICAN, tender.basicTenderUnit(),
-                                     "bond");
-        three->getTable()->syncNow();
-    }
+    for (auto _ : state)
+        loadTableThree(three, tender, underwriters);
     if (panel.accountRowCount() != static_cast<int>(tender.accountRows().size()))
         state.SkipWithError("table three did not get the stored rows");
     state.SetLabel(sizeOf(state).name);
