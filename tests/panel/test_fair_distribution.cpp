@@ -54,7 +54,8 @@ protected:
     {
         table.refreshFairWinBidAllocationProductTable(total);
         std::vector<double> wins;
-        for (const auto& row : table.getRowNum2ProductData())
+        const auto rows = table.getRowNum2ProductData();
+        for (const auto& row : rows)
             wins.push_back(row->info->winAmount);
         EXPECT_NEAR(std::accumulate(wins.begin(), wins.end(), 0.0), table.getModel()->getTotalWinAmount(), 1e-9);
         return wins;

@@ -603,8 +603,13 @@ public:
 
     void finish()
     {
-        while (next_ != groups_.end())
-            next_ = groups_.erase(next_);
+        // Removed by key: the numbers past the new fill are collected first, as removing
+        // invalidates the iterator.
+        std::vector<int> unreached;
+        for (; next_ != groups_.end(); ++next_)
+            unreached.push_back(next_.key());
+        for (const int number : unreached)
+            groups_.remove(number);
     }
 
 private:
