@@ -76,12 +76,11 @@ class CCommandPurchaseTypes {
 public:
     explicit CCommandPurchaseTypes(const std::string& bondCode)
     {
-        const std::vector<STenderCommandParam> commands = Helper::getTenderCommandParams();
-        positions.reserve(commands.size());
-        for (const STenderCommandParam& entry : commands) {
-            if (entry.param->bondCode == bondCode)
-                positions.push_back({entry.command->productId, entry.param->tenderPrice, entry.param->purchaseType});
-        }
+        Helper::forEachTenderCommandParam(
+            [&](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
+                if (param.bondCode == bondCode)
+                    positions.push_back({command.productId, param.tenderPrice, param.purchaseType});
+            });
         std::stable_sort(positions.begin(), positions.end(), byProduct);
     }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
+#include <optional>
 
 #include "KZ/Format.h"
 #include "services/HostServices.h"
@@ -188,12 +189,14 @@ double CPanelBondTenderAllocationHelper::getWinBidPrice(ttservice::ETenderingTyp
 ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
     std::string bondCode, int productId, double bidPrice)
 {
-    for (const STenderCommandParam& entry : getTenderCommandParams()) {
-        if (entry.param->bondCode == bondCode && isEqual(entry.param->tenderPrice, bidPrice)
-            && entry.command->productId == productId)
-            return static_cast<ttservice::ETenderPurchaseType>(entry.param->purchaseType);
-    }
-    return ttservice::TPT_NONE;
+    std::optional<int> found;   // the first matching command's
+    forEachTenderCommandParam(
+        [&](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
+            if (!found && param.bondCode == bondCode && isEqual(param.tenderPrice, bidPrice)
+                && command.productId == productId)
+                found = param.purchaseType;
+        });
+    return found ? static_cast<ttservice::ETenderPurchaseType>(*found) : ttservice::TPT_NONE;
 }
 
 namespace {
@@ -212,20 +215,6 @@ ttservice::IDataList tenderCommandRecords()
 }
 
 } // namespace
-
-std::vector<STenderCommandParam> CPanelBondTenderAllocationHelper::getTenderCommandParams()
-{
-    std::vector<STenderCommandParam> out;
-    const ttservice::IDataList commands = tenderCommandRecords();
-    out.reserve(commands.size());
-    for (const ttservice::IDataPtr& record : commands) {
-        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-        if (!command) continue;
-        if (boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam())
-            out.push_back({command, param});
-    }
-    return out;
-}
 
 void CPanelBondTenderAllocationHelper::forEachTenderCommandParam(const TenderCommandVisitor& visit)
 {

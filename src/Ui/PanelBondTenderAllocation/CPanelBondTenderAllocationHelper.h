@@ -15,11 +15,6 @@
 
 namespace TC {
 
-// A tender command of the host with the tender parameters of its "btdparam" document.
-struct STenderCommandParam {
-    boost::shared_ptr<ttservice::CTenderCommandInfo> command;
-    boost::shared_ptr<const ttservice::CBondTendersParam> param;   // shared with every reader
-};
 
 class CPanelBondTenderAllocationHelper {
 public:
@@ -48,11 +43,9 @@ public:
     // Purchase type chosen when the product's bid at that price was placed (0 if no command matches).
     static ttservice::ETenderPurchaseType getETenderPurchaseTypeFromCmd(std::string bondCode, int productId,
                                                                         double bidPrice);
-    // The host's tender commands (type 535) that carry tender parameters, in the host's
-    // order; empty without account data. Commands without a "btdparam" document are skipped.
-    static std::vector<STenderCommandParam> getTenderCommandParams();
-    // The same commands handed one by one to visit, without a list of them: for readers that
-    // go through every command of a large tender.
+    // The host's tender commands (type 535) that carry tender parameters, handed one by one
+    // to visit in the host's order, with their parameters shared, not copied (nothing without
+    // account data; commands without a "btdparam" document are skipped).
     using TenderCommandVisitor =
         std::function<void(const ttservice::CTenderCommandInfo&, const ttservice::CBondTendersParam&)>;
     static void forEachTenderCommandParam(const TenderCommandVisitor& visit);
