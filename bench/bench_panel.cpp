@@ -251,15 +251,39 @@ void BM_AddRowClick(benchmark::State& state)
     state.SetLabel(sizeOf(state).name);
 }
 
-// Table three alone filled from the tender's stored rows, as the panel fills it, and synced.
-void loadTableThree(TC::CPanelBondAllocationMixedTable* three, const CGeneratedTender& tender,
-                    const QStringList& underwriters)
-{
-    QStringList choices = underwriters;
-    three->updateMixedTableDatas(tender.accountRows(), tender.marginalPrice(), tender.weightedMeanPrice(),
-                                 tender.bondCode(), choices, TTG_PRICE, TT_AMERICAN, tender.basicTenderUnit(), "bond");
-    three->getTable()->syncNow();
-}
+// A panel over the tender's stored allocation whose table three is filled on its own.
+class CTableThreeBench {
+public:
+    explicit CTableThreeBench(const CGeneratedTender& tender)
+        : tender_(seeded(tender)),
+          underwriters_(qsList(tender.underwriterChoices()))
+    {
+    }
+    TC::CPanelBondAllocationMixedTable* three() const { return panel_.three(); }
+    int rowCount() const { return panel_.accountRowCount(); }
+
+    // Filled from the stored rows, as the panel fills it, and synced.
+    void load()
+    {
+        QStringList choices = underwriters_;
+        three()->updateMixedTableDatas(tender_.accountRows(), tender_.marginalPrice(), tender_.weightedMeanPrice(),
+                                       tender_.bondCode(), choices, TTG_PRICE, TT_AMERICAN,
+                                       tender_.basicTenderUnit(), "bond");
+        three()->getTable()->syncNow();
+    }
+
+private:
+    // The host holds the stored allocation before the panel is made.
+    static const CGeneratedTender& seeded(const CGeneratedTender& tender)
+    {
+        seedHost(tender, EStored::Allocation);
+        return tender;
+    }
+
+    const CGeneratedTender& tender_;
+    CBenchPanel panel_;
+    const QStringList underwriters_;
+};
 
 // The first "+添加" right after a saved allocation is loaded: the load numbers the rows in
 // the host's order with the won volume inputs hidden, so this click also renumbers every
@@ -267,20 +291,18 @@ void loadTableThree(TC::CPanelBondAllocationMixedTable* three, const CGeneratedT
 void BM_FirstAddRowClickAfterLoad(benchmark::State& state)
 {
     const CGeneratedTender& tender = tenderOf(state);
-    seedHost(tender, EStored::Allocation);
-    CBenchPanel panel;
-    TC::CPanelBondAllocationMixedTable* three = panel.three();
-    const QStringList underwriters = qsList(tender.underwriterChoices());
+    CTableThreeBench bench(tender);
+    TC::CPanelBondAllocationMixedTable* three = bench.three();
     for (auto _ : state) {
         state.PauseTiming();
-        loadTableThree(three, tender, underwriters);
+        bench.load();
         const int group = three->getProductDataMap().size() / 2 + 1;
         const QString fixedRow = rowKey(three->getProductDataMap().value(group).first()->rowNumber);
         state.ResumeTiming();
         three->handleEvent(KZ::EVT_SIMPLE_TEXT_CLICKED, kOperationColumn, 0, fixedRow, nullptr);
         three->getTable()->syncNow();
     }
-    if (panel.accountRowCount() != static_cast<int>(tender.accountRows().size()) + 1)
+    if (bench.rowCount() != static_cast<int>(tender.accountRows().size()) + 1)
         state.SkipWithError("the click did not add a row");
     state.SetLabel(sizeOf(state).name);
 }
@@ -341,13 +363,10 @@ void BM_OnPositionStat(benchmark::State& state)
 void BM_TableThreeLoadStored(benchmark::State& state)
 {
     const CGeneratedTender& tender = tenderOf(state);
-    seedHost(tender, EStored::Allocation);
-    CBenchPanel panel;
-    TC::CPanelBondAllocationMixedTable* three = panel.three();
-    const QStringList underwriters = qsList(tender.underwriterChoices());
+    CTableThreeBench bench(tender);
     for (auto _ : state)
-        loadTableThree(three, tender, underwriters);
-    if (panel.accountRowCount() != static_cast<int>(tender.accountRows().size()))
+        bench.load();
+    if (bench.rowCount() != static_cast<int>(tender.accountRows().size()))
         state.SkipWithError("table three did not get the stored rows");
     state.SetLabel(sizeOf(state).name);
 }
