@@ -55,8 +55,11 @@ TEST_F(MixedTableTest, shouldOfferAccountsOfTheRowsMarketAndKeepASavedAccount)
 
 TEST_F(MixedTableTest, shouldStartAWonAllocationWithOneFixedRowPerRowOfTableTwo)
 {
-    // Given table two with rows of two purchase types
-    load(table, {});
+    // Given a saved allocation loaded before (underwriter UW1, account SH1), one of whose
+    // rows a caller still holds
+    load(table, {detail(12, "P12", 99.5, 10000, true), detail(9, "P9", 99.0, 20000, true)});
+    const auto held = rowByKey(table, "2");
+    // and table two with rows of two purchase types
     QMap<int, ProductRowPtr> products{{1, productRow(1, 12, 99.5, 3.123456, 2.0)},
                                       {2, productRow(2, 9, 99.0, 1.0, 0.5, ttservice::TPT_SECONDARY)}};
 
@@ -69,6 +72,12 @@ TEST_F(MixedTableTest, shouldStartAWonAllocationWithOneFixedRowPerRowOfTableTwo)
     EXPECT_EQ(first->info->bidAmount, 3.1235);
     EXPECT_EQ(first->info->purchaseType, "一级分销");
     EXPECT_EQ(first->info->tenderMarket, -1);
+    EXPECT_EQ(first->info->underWriter, "");
+    EXPECT_EQ(first->info->account, "");
+    // and the held row of the load before is still that row
+    EXPECT_EQ(held->info->productName, "P9");
+    EXPECT_EQ(held->info->winBidAmount, 2.0);
+    EXPECT_EQ(held->info->account, "SH1");
     EXPECT_EQ(rowByKey(table, "2")->info->purchaseType, "二级上市");
     EXPECT_EQ(choices(table, 8, "1"), QStringList{""});
 }

@@ -625,6 +625,36 @@ private:
     int number_ = 0;
 };
 
+void CPanelBondAllocationMixedTable::CSpareRows::keepUnshared(QMap<int, MixedGroup>& groups)
+{
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(taken_));
+    taken_ = 0;
+    for (MixedGroup& group : groups) {
+        for (CAllocationMixedDataPtr& row : group) {
+            if (row && row.use_count() == 1 && row->info && row->info.use_count() == 1)
+                rows_.push_back(std::move(row));
+        }
+        group.clear();   // the rows go, the arrays stay
+    }
+}
+
+CAllocationMixedDataPtr CPanelBondAllocationMixedTable::CSpareRows::take(int rowNumber)
+{
+    if (taken_ == rows_.size())
+        return newRow(rowNumber);
+    static const CAllocationMixedInfo blank;
+    CAllocationMixedDataPtr row = std::move(rows_[taken_++]);
+    *row->info = blank;   // a text assigned from an empty one keeps its buffer
+    row->rowNumber = rowNumber;
+    return row;
+}
+
+void CPanelBondAllocationMixedTable::CSpareRows::dropUntaken()
+{
+    rows_.clear();
+    taken_ = 0;
+}
+
 // Positions of placed in byte-wise group key order, equal keys in placed order. The sort
 // compares each key's leading bytes held beside its position, so it mostly stays within
 // one small array instead of reaching into every row's key text.
@@ -686,7 +716,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     for (const auto& detail : details) {
         if (!detail)
             continue;
-        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = detail->productName;
         productIdOfName[detail->productName] = detail->productId;
@@ -755,6 +785,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     // a rebuild gives them: then the first click must rebuild every row.
     rowsAsLoaded = underWriters.size() == underWriterList.size() && counter <= kLargestRowKey;
     refreshedWithFlag = presenter.flag();
+    spareRows.dropUntaken();
 }
 
 void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRowMap& products,
@@ -779,7 +810,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
-        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = names.of(product->info->productId);
         productIdOfName[info.productName] = product->info->productId;
@@ -804,6 +835,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         table->updateTable();
     }
     refill.finish();
+    spareRows.dropUntaken();
     setProductIds(productIdOfName);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
@@ -913,8 +945,7 @@ void CPanelBondAllocationMixedTable::refreshTable()
 
 void CPanelBondAllocationMixedTable::releaseStoredRows()
 {
-    for (MixedGroup& group : productDataMap)
-        group.clear();   // the rows go, the arrays stay
+    spareRows.keepUnshared(productDataMap);
 }
 
 void CPanelBondAllocationMixedTable::stashGroups()
