@@ -167,3 +167,27 @@ TEST_F(ProductTableTest, shouldTakeEachRebuiltRowsPurchaseTypeFromTheFirstMatchi
             << "product " << row->info->productId << " price " << row->info->tenderPrice;
     }
 }
+
+TEST_F(ProductTableTest, shouldFillAReloadWithFreshRowsAndLeaveARowACallerHoldsAlone)
+{
+    // Given an American tender's rows loaded, one of which a caller still holds
+    load({saved(7, 100.0, 1.0, 0.5), saved(8, 101.0, 2.0, 1.5)}, TT_AMERICAN, 0.1);
+    const auto held = table.getRowNum2ProductData().value(2);
+    ASSERT_TRUE(held && held->info);
+
+    // When rows of a tender without positions are loaded in their place
+    load({saved(9, 102.0, 3.0, 0.0), saved(10, 103.0, 4.0, 0.0)}, TT_NONE, 0.1);
+
+    // Then the new rows carry no position or purchase type of the rows before them
+    const auto rows = table.getRowNum2ProductData();
+    ASSERT_EQ(rows.size(), 2);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row->info->tenderPrice, kInvalidDouble);
+        EXPECT_EQ(row->info->purchaseType, TPT_NONE);
+    }
+    EXPECT_EQ(rows.value(1)->info->productId, 9);
+    // and the held row is still product 8's
+    EXPECT_EQ(held->info->productId, 8);
+    EXPECT_EQ(held->info->tenderPrice, 101.0);
+    EXPECT_EQ(held->info->winAmount, 1.5);
+}

@@ -131,14 +131,6 @@ std::string positionText(double value)
     return KZ::qsToS(KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QString::fromUtf8(kInvalidText)));
 }
 
-CAllocationMixedDataPtr newRow(int rowNumber)
-{
-    CAllocationMixedDataPtr row = Helper::makePooled<CAllocationMixedData>();
-    row->info = Helper::makePooled<CAllocationMixedInfo>();
-    row->rowNumber = rowNumber;
-    return row;
-}
-
 std::string cutAtLastBar(const std::string& key, std::string* position)
 {
     const std::string::size_type bar = key.rfind('|');
@@ -625,36 +617,6 @@ private:
     int number_ = 0;
 };
 
-void CPanelBondAllocationMixedTable::CSpareRows::keepUnshared(QMap<int, MixedGroup>& groups)
-{
-    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(taken_));
-    taken_ = 0;
-    for (MixedGroup& group : groups) {
-        for (CAllocationMixedDataPtr& row : group) {
-            if (row && row.use_count() == 1 && row->info && row->info.use_count() == 1)
-                rows_.push_back(std::move(row));
-        }
-        group.clear();   // the rows go, the arrays stay
-    }
-}
-
-CAllocationMixedDataPtr CPanelBondAllocationMixedTable::CSpareRows::take(int rowNumber)
-{
-    if (taken_ == rows_.size())
-        return newRow(rowNumber);
-    static const CAllocationMixedInfo blank;
-    CAllocationMixedDataPtr row = std::move(rows_[taken_++]);
-    *row->info = blank;   // a text assigned from an empty one keeps its buffer
-    row->rowNumber = rowNumber;
-    return row;
-}
-
-void CPanelBondAllocationMixedTable::CSpareRows::dropUntaken()
-{
-    rows_.clear();
-    taken_ = 0;
-}
-
 // Positions of placed in byte-wise group key order, equal keys in placed order. The sort
 // compares each key's leading bytes held beside its position, so it mostly stays within
 // one small array instead of reaching into every row's key text.
@@ -855,7 +817,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
     for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
-        CAllocationMixedDataPtr row = newRow(++counter);
+        CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = names.of(product->info->productId);
         if (type == ttservice::TT_DUTCH)
@@ -945,7 +907,11 @@ void CPanelBondAllocationMixedTable::refreshTable()
 
 void CPanelBondAllocationMixedTable::releaseStoredRows()
 {
-    spareRows.keepUnshared(productDataMap);
+    for (MixedGroup& group : productDataMap) {
+        for (CAllocationMixedDataPtr& row : group)
+            spareRows.keepIfUnshared(row);
+        group.clear();   // the rows go, the arrays stay
+    }
 }
 
 void CPanelBondAllocationMixedTable::stashGroups()
@@ -1364,7 +1330,7 @@ void CPanelBondAllocationMixedTable::addProductData2Map(int rowNumber)
     const CAllocationMixedDataPtr& first = group.first();
     if (!first || !first->info)
         return;
-    CAllocationMixedDataPtr added = newRow(0);   // numbered by refreshTable
+    CAllocationMixedDataPtr added = spareRows.take(0);   // numbered by refreshTable
     CAllocationMixedInfo& info = *added->info;
     const CAllocationMixedInfo& source = *first->info;
     info.productName = source.productName;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CAllocationMixedData.h"
+#include "CSpareRows.h"
 #include "KZ/BaseWidget.h"
 #include "ttservice/BondTenderRecords.h"
 
@@ -105,21 +106,6 @@ private:
     class CRowPresenter;
     class CProductNames;
     class CGroupRefill;
-    // Rows of the last fill that nothing else holds any more, handed out blank to the next
-    // fill: a reload of a large tender writes into the rows and text buffers it has just
-    // let go of, instead of freeing ten thousand of each and taking them back one by one
-    // from the allocator's lists of freed blocks.
-    class CSpareRows {
-    public:
-        // Empties the groups, keeping every row that they alone held.
-        void keepUnshared(QMap<int, MixedGroup>& groups);
-        CAllocationMixedDataPtr take(int rowNumber);   // a blank row, reused or new
-        void dropUntaken();   // at the end of a fill: a smaller tender keeps no more than it needs
-
-    private:
-        std::vector<CAllocationMixedDataPtr> rows_;
-        size_t taken_ = 0;
-    };
     // A row of a saved allocation being loaded, with the key of the group it joins.
     struct SPlacedRow {
         std::string groupKey;
@@ -168,7 +154,7 @@ private:
     CAllocationMixedModel* model = nullptr;      // owned by table
     QMap<int, MixedGroup> productDataMap;
     QMap<int, MixedGroup> spareGroups;   // emptied groups of an earlier fill, refilled by the next
-    CSpareRows spareRows;
+    CSpareRows<CAllocationMixedData> spareRows;
     double basicTenderUnit = 0.0;
     double marginalPrice = 0.0;
     double weightedMeanPrice = 0.0;

@@ -232,9 +232,16 @@ void CPanelBondAllocationProductTable::refreshProductModel()
 {
     if (!table || !model)
         return;
+    // The rows leave the model, the view and the rows-by-number map together: those that
+    // nothing else holds then serve the next fill.
+    ProductRows rows = productRows();
+    rowsByNumber.clear();
+    rowsByNumberRevision = ~0ULL;
     model->clear();
     model->clearFilter();
     resetView();
+    for (boost::shared_ptr<CAllocationProductData>& row : rows)
+        spareRows.keepIfUnshared(row);
 }
 
 void CPanelBondAllocationProductTable::resetView()
@@ -268,9 +275,7 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
     for (const auto& record : products) {
         if (!record)
             continue;
-        auto row = Helper::makePooled<CAllocationProductData>();
-        row->rowNumber = ++rowNumber;
-        row->info = Helper::makePooled<CAllocationProductInfo>();
+        auto row = spareRows.take(++rowNumber);
         CAllocationProductInfo& info = *row->info;
         info.bondCode = record->bondCode;
         info.bondName = record->bondName;
@@ -294,6 +299,7 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
         appendRow(row, totals);
         table->updateTable();
     }
+    spareRows.dropUntaken();
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
@@ -312,6 +318,7 @@ void CPanelBondAllocationProductTable::refreshWinBidAllocationProductTable(Inter
     default:
         break;
     }
+    spareRows.dropUntaken();
 }
 
 void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTable(InternalReportList reports)
@@ -445,6 +452,7 @@ void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(Inte
             }
         }
     }
+    spareRows.dropUntaken();
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
@@ -752,11 +760,9 @@ KZ::CBaseTableColumnLineeditDelegate* CPanelBondAllocationProductTable::winAmoun
 }
 
 boost::shared_ptr<CAllocationProductData> CPanelBondAllocationProductTable::newRow(
-    int rowNumber, const ttservice::CIBondTenderExecInternalReportInfo& report) const
+    int rowNumber, const ttservice::CIBondTenderExecInternalReportInfo& report)
 {
-    auto row = Helper::makePooled<CAllocationProductData>();
-    row->rowNumber = rowNumber;
-    row->info = Helper::makePooled<CAllocationProductInfo>();
+    auto row = spareRows.take(rowNumber);
     row->info->bondCode = report.bondCode;
     row->info->bondName = report.bondName;
     row->info->productId = report.productId;

@@ -17,6 +17,7 @@
 #include "ttservice/TenderEnums.h"
 
 #include "CAllocationProductData.h"
+#include "CSpareRows.h"
 
 namespace KZ {
 class CStandardHpfTable;
@@ -102,7 +103,7 @@ private:
     std::vector<double> fairShares(double total, const ProductRows& rows) const;
     KZ::CBaseTableColumnLineeditDelegate* winAmountDelegate() const;
     boost::shared_ptr<CAllocationProductData> newRow(int rowNumber,
-                                                     const ttservice::CIBondTenderExecInternalReportInfo& report) const;
+                                                     const ttservice::CIBondTenderExecInternalReportInfo& report);
     void appendRow(const boost::shared_ptr<CAllocationProductData>& row, STotals& totals);
     STotals sumRows() const;
     // The price of a bid of the report that this bond won; false for an unreadable price or a lost bid.
@@ -130,6 +131,7 @@ private:
     // panel ask for it several times between two changes of the rows.
     mutable RowPool rowsByNumber;
     mutable unsigned long long rowsByNumberRevision = ~0ULL;
+    CSpareRows<CAllocationProductData> spareRows;
 };
 
 } // namespace TC
