@@ -1364,16 +1364,15 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
         return;
     rowsAsRefreshed = false;
     rowsAsLoaded = false;
-    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
-        if (!row || !row->info)
-            continue;
-        const QString key = rowKey(row->rowNumber);
+    Helper::forEachRowOf<CAllocationMixedData>(*model, [&](const CAllocationMixedData& row) {
+        if (!row.info)
+            return;
+        const QString key = rowKey(row.rowNumber);
         const std::pair<int, QString> onlyChoices[] = {
-            {COL_MARKET, marketText(row->info->tenderMarket)},
-            {COL_PURCHASE_TYPE, KZ::sToQs(row->info->purchaseType)},
-            {COL_UNDERWRITER, KZ::sToQs(row->info->underWriter)},
-            {COL_ACCOUNT, KZ::sToQs(row->info->account)},
+            {COL_MARKET, marketText(row.info->tenderMarket)},
+            {COL_PURCHASE_TYPE, KZ::sToQs(row.info->purchaseType)},
+            {COL_UNDERWRITER, KZ::sToQs(row.info->underWriter)},
+            {COL_ACCOUNT, KZ::sToQs(row.info->account)},
         };
         for (const auto& choice : onlyChoices) {
             if (auto* delegate = autoDelegate(choice.first)) {
@@ -1389,7 +1388,7 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
             operation->setItemEnabled(key, false, false);
             operation->setItemColorKey(key, QString::fromUtf8(kDisabledColor), true);
         }
-    }
+    });
     table->updateTable();
 }
 
@@ -1411,24 +1410,27 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         return false;
     }
 
-    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
-        if (!row || !row->info)
-            continue;
+    bool chosen = true;   // every row has its four choices
+    Helper::forEachRowOf<CAllocationMixedData>(*model, [&](const CAllocationMixedData& row) {
+        if (!row.info)
+            return true;
         const char* missing = nullptr;
-        if (row->info->tenderMarket == ttservice::TM_NONE)
+        if (row.info->tenderMarket == ttservice::TM_NONE)
             missing = " 行数据未选择投标市场!";
-        else if (row->info->purchaseType.empty())
+        else if (row.info->purchaseType.empty())
             missing = " 行数据未选择申购方式!";
-        else if (row->info->underWriter.empty())
+        else if (row.info->underWriter.empty())
             missing = " 行数据未选择承销商!";
-        else if (row->info->account.empty())
+        else if (row.info->account.empty())
             missing = " 行数据未选择账号!";
         if (missing) {
-            msg = QStringLiteral("表三第 ") + rowKey(row->rowNumber) + QString::fromUtf8(missing);
-            return false;
+            msg = QStringLiteral("表三第 ") + rowKey(row.rowNumber) + QString::fromUtf8(missing);
+            chosen = false;
         }
-    }
+        return chosen;
+    });
+    if (!chosen)
+        return false;
 
     CCrossTableKeys keys(type);
     CSumsByKey allocatedByProduct;
@@ -1513,11 +1515,10 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const std::string* lastProductName = nullptr;
     int lastProductId = 0;
 
-    for (const KZ::IBaseHpfTableDataPtr& data : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(data);
-        if (!row || !row->info)
-            continue;
-        const CAllocationMixedInfo& info = *row->info;
+    Helper::forEachRowOf<CAllocationMixedData>(*model, [&](const CAllocationMixedData& row) {
+        if (!row.info)
+            return;
+        const CAllocationMixedInfo& info = *row.info;
         const auto detail = Helper::makePooled<ttservice::CWinBidInfoDetail>();
         detail->tradingDay = tradingDay;
         detail->remark.clear();
@@ -1543,8 +1544,8 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         // 1.2345 * 10000 = 12344.999... back to 12345; stored allocations were written this way.
         detail->winBidAmount = static_cast<int>(info.winBidAmount * 10000.0 + basicTenderUnit);
         detail->bidAmount = info.bidAmount;
-        detail->rowKey = row->key();
-        if (operation && operation->getText(rowKey(row->rowNumber)) == operationText(true))
+        detail->rowKey = row.key();
+        if (operation && operation->getText(rowKey(row.rowNumber)) == operationText(true))
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
@@ -1560,7 +1561,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
                 ids.push_back(command->commandId);
         }
         records.push_back(detail);
-    }
+    });
     ttservice::CTradeClient::instance()->updateTenderCmds_async(ttservice::TOP_SAVE_WIN_BID, withoutRepeats(ids),
                                                                 records);
 }

@@ -578,24 +578,7 @@ void CPanelBondAllocationProductTable::round2Distribution(SharePool& pool, doubl
 template <class Visit>
 void CPanelBondAllocationProductTable::forEachRow(Visit&& visit) const
 {
-    const int count = model->rowCount();
-    for (int i = 0; i < count; ++i) {
-        const KZ::IBaseHpfTableDataPtr entry = model->dataAt(i);
-        if (!entry)
-            continue;
-        // The rows are of exactly this class: no search through the hierarchy for them.
-        const auto* row = typeid(*entry) == typeid(CAllocationProductData)
-                              ? static_cast<const CAllocationProductData*>(entry.get())
-                              : dynamic_cast<const CAllocationProductData*>(entry.get());
-        if (!row)
-            continue;
-        if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
-            if (!visit(*row))
-                return;
-        } else {
-            visit(*row);
-        }
-    }
+    Helper::forEachRowOf<CAllocationProductData>(*model, std::forward<Visit>(visit));
 }
 
 CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const

@@ -8,8 +8,11 @@
 #include <boost/shared_ptr.hpp>
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
 #include <vector>
 
+#include "KZ/HpfTableModel.h"
 #include "ttservice/BondTenderRecords.h"
 #include "ttservice/TenderEnums.h"
 
@@ -52,6 +55,30 @@ public:
     // The tender parameters of the bond's first command in the host's order (null if none);
     // commands after it are not read.
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
+
+    // The model's rows of class Row, visited in order where they sit: no copied list of
+    // rows, and no search of the class hierarchy for a row of exactly that class. A visit
+    // that returns false ends the walk.
+    template <class Row, class Visit>
+    static void forEachRowOf(const KZ::IBaseHpfTableModel& model, Visit&& visit)
+    {
+        const int count = model.rowCount();
+        for (int i = 0; i < count; ++i) {
+            const KZ::IBaseHpfTableDataPtr entry = model.dataAt(i);
+            if (!entry)
+                continue;
+            const auto* row = typeid(*entry) == typeid(Row) ? static_cast<const Row*>(entry.get())
+                                                            : dynamic_cast<const Row*>(entry.get());
+            if (!row)
+                continue;
+            if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
+                if (!visit(*row))
+                    return;
+            } else {
+                visit(*row);
+            }
+        }
+    }
 
     // --- row objects made by the ten thousand ---
     // A new T from a pool of equal-sized blocks. A reload or save of a large tender
