@@ -239,7 +239,7 @@ boost::shared_ptr<const CBondTendersParam> CTenderCommandInfo::sharedTenderParam
     // Copies of a document share its bytes, and a new document never has the bytes of one
     // still held here: the same bytes mean the same extension.
     boost::shared_ptr<const SParsedParam> parsed = boost::atomic_load(&parsed_);
-    if (!parsed || parsed->source.objdata() != extension.objdata()) {
+    if (!parsed || !parsed->source.sharesBytesWith(extension)) {
         auto fresh = boost::make_shared<SParsedParam>();
         fresh->source = extension;
         const BSONElement element = extension.getField("btdparam");
