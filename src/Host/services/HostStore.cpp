@@ -333,6 +333,7 @@ boost::shared_ptr<CTenderBondInfoDetail> CHostStore::tenderBondInfo(const std::s
 void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, const IDataList& rows)
 {
     IDataList changed;
+    IDataList retired;
     {
         Lock lock(mutex_);
         SHostCall call;
@@ -343,17 +344,19 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
         // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
         changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr, {&call.records, nullptr});
-        logCall(std::move(call));
+        retired = logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, {});
     }
     announce(changed);
+    release(std::move(retired));
 }
 
 void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandIds,
                                  const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
 {
     IDataList changed;
+    IDataList retired;
     {
         Lock lock(mutex_);
         SHostCall call;
@@ -394,28 +397,50 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
                 changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
             }
         }
-        logCall(std::move(call));
+        retired = logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, commandIds);
     }
     announce(changed);
+    release(std::move(retired));
 }
 
 void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
 {
-    Lock lock(mutex_);
-    SHostCall call;
-    call.kind = SHostCall::CommandStatus;
-    call.bondCode = bondCode;
-    call.commandStatus = status;
-    logCall(std::move(call));
+    IDataList retired;
+    {
+        Lock lock(mutex_);
+        SHostCall call;
+        call.kind = SHostCall::CommandStatus;
+        call.bondCode = bondCode;
+        call.commandStatus = status;
+        retired = logCall(std::move(call));
+    }
+    release(std::move(retired));
 }
 
-void CHostStore::logCall(SHostCall call)
+IDataList CHostStore::logCall(SHostCall call)
 {
+    IDataList retired;
     calls_.push_back(std::move(call));
-    if (calls_.size() > kKeptCalls)
+    if (calls_.size() > kKeptCalls) {
+        retired = std::move(calls_.front().records);
         calls_.erase(calls_.begin());
+    }
+    return retired;
+}
+
+void CHostStore::release(IDataList&& rows)
+{
+    if (rows.empty())
+        return;
+    Releaser releaser;
+    {
+        Lock lock(mutex_);
+        releaser = releaser_;
+    }
+    if (releaser)
+        releaser(std::move(rows));
 }
 
 std::vector<SHostCall> CHostStore::calls() const
@@ -451,6 +476,12 @@ void CHostStore::setChangeListener(ChangeListener listener)
 {
     Lock lock(mutex_);
     listener_ = std::move(listener);
+}
+
+void CHostStore::setReleaser(Releaser releaser)
+{
+    Lock lock(mutex_);
+    releaser_ = std::move(releaser);
 }
 
 void CHostStore::setSubscriptionFeed(ChangeListener feed)
