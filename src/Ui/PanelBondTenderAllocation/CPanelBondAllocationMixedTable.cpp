@@ -675,13 +675,17 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     placed.reserve(details.size());
     std::unordered_map<double, std::string> positionTexts;   // a tender has few positions
     int counter = 0;
+    const ttservice::CWinBidInfoDetail* lastDetail = nullptr;
     for (const auto& detail : details) {
         if (!detail)
             continue;
         CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = detail->productName;
-        productIdOfName[detail->productName] = detail->productId;
+        // A product's rows mostly follow each other: the name is looked up when it or its id changes.
+        if (!lastDetail || lastDetail->productId != detail->productId || lastDetail->productName != detail->productName)
+            productIdOfName[detail->productName] = detail->productId;
+        lastDetail = detail.get();
         info.tenderMarket = detail->tenderMarket;
         info.purchaseType = purchaseTypeText(detail->purchaseType);
         info.underWriter = detail->underWriter;
@@ -769,13 +773,19 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     double bidSum = 0.0;
     double winSum = 0.0;
     int counter = 0;
+    bool namedLast = false;
+    int lastProductId = 0;
     for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
         CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
         info.productName = names.of(product->info->productId);
-        productIdOfName[info.productName] = product->info->productId;
+        if (!namedLast || product->info->productId != lastProductId) {   // the name follows from the id
+            productIdOfName[info.productName] = product->info->productId;
+            lastProductId = product->info->productId;
+            namedLast = true;
+        }
         info.tenderMarket = ttservice::TM_NONE;
         if (type != ttservice::TT_DUTCH)
             info.purchaseType = purchaseTypeText(product->info->purchaseType);
@@ -950,6 +960,18 @@ void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(
 
 void CPanelBondAllocationMixedTable::setProductIds(const std::unordered_map<std::string, int>& idOfName)
 {
+    // A reload of the same tender finds the same names and ids: the map, with a node per
+    // product, then stays as it is.
+    if (productName2ProductIdMap.size() == static_cast<int>(idOfName.size())) {
+        bool same = true;
+        for (auto entry = productName2ProductIdMap.constBegin(); same && entry != productName2ProductIdMap.constEnd();
+             ++entry) {
+            const auto found = idOfName.find(entry.key());
+            same = found != idOfName.end() && found->second == entry.value();
+        }
+        if (same)
+            return;
+    }
     productName2ProductIdMap.clear();
     for (const auto& entry : idOfName)
         productName2ProductIdMap.insert(entry.first, entry.second);
