@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include "services/HeapPolicy.h"
+
 int main(int argc, char** argv)
 {
+    ttservice::useHeapPolicyForLargeTenders();   // as the desk runs
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

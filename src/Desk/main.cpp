@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "CDeskApplication.h"
+#include "services/HeapPolicy.h"
 
 int main(int argc, char** argv)
 {
+    ttservice::useHeapPolicyForLargeTenders();
     QCoreApplication::setOrganizationName(QStringLiteral("BondAllocationDesk"));
     QCoreApplication::setApplicationName(QStringLiteral("bond-allocation-desk"));
 
