@@ -163,6 +163,14 @@ IBaseHpfTableDataPtr IBaseHpfTableModel::dataAt(int index) const
     return rows_->entries[static_cast<size_t>(index)].row;
 }
 
+const IBaseHpfTableData* IBaseHpfTableModel::rowAt(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
+        return nullptr;
+    rows_->compact();
+    return rows_->entries[static_cast<size_t>(index)].row.get();
+}
+
 const std::string& IBaseHpfTableModel::keyAt(int index) const
 {
     static const std::string none;

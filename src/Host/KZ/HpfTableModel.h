@@ -49,6 +49,10 @@ public:
     void clearFilter();
     int rowCount() const;
     IBaseHpfTableDataPtr dataAt(int index) const;              // insertion order; O(1)
+    // The same row without a shared count taken: for walks over every row, where taking
+    // and dropping one per row would order each row's memory reads behind the last's.
+    // Valid while the model holds the row; null out of range.
+    const IBaseHpfTableData* rowAt(int index) const;
     // The key the row at index was added under (empty out of range); O(1).
     const std::string& keyAt(int index) const;
     // Bumped by every change of the row set; views use it to know they must resync.

@@ -57,18 +57,19 @@ public:
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
 
     // The model's rows of class Row, visited in order where they sit: no copied list of
-    // rows, and no search of the class hierarchy for a row of exactly that class. A visit
-    // that returns false ends the walk.
+    // rows, no shared count taken per row, and no search of the class hierarchy for a row
+    // of exactly that class. A visit that returns false ends the walk; a visit must not add
+    // rows to the model or take rows from it.
     template <class Row, class Visit>
     static void forEachRowOf(const KZ::IBaseHpfTableModel& model, Visit&& visit)
     {
         const int count = model.rowCount();
         for (int i = 0; i < count; ++i) {
-            const KZ::IBaseHpfTableDataPtr entry = model.dataAt(i);
+            const KZ::IBaseHpfTableData* entry = model.rowAt(i);
             if (!entry)
                 continue;
-            const auto* row = typeid(*entry) == typeid(Row) ? static_cast<const Row*>(entry.get())
-                                                            : dynamic_cast<const Row*>(entry.get());
+            const auto* row = typeid(*entry) == typeid(Row) ? static_cast<const Row*>(entry)
+                                                            : dynamic_cast<const Row*>(entry);
             if (!row)
                 continue;
             if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
