@@ -407,13 +407,13 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
 
 void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
 {
-    SHostCall call;
-    call.kind = SHostCall::CommandStatus;
-    call.bondCode = bondCode;
-    call.commandStatus = status;
     IDataList retired;
     {
         Lock lock(mutex_);
+        SHostCall call;
+        call.kind = SHostCall::CommandStatus;
+        call.bondCode = bondCode;
+        call.commandStatus = status;
         retired = logCall(std::move(call));
     }
     release(std::move(retired));
