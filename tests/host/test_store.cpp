@@ -186,38 +186,6 @@ TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)
     EXPECT_EQ(calls.back().commandStatus, static_cast<int>(made - 1));
 }
 
-TEST_F(HostStoreTest, shouldReleaseTheRowsOfACallLeavingTheLogOnTheDataThread)
-{
-    // Given the data thread running, and a saved underwriter row that notes where it is released
-    struct CNotingRow : CIBondTenderAllocUnderWriterInfo {
-        std::thread::id* releasedOn = nullptr;
-        ~CNotingRow() override { *releasedOn = std::this_thread::get_id(); }
-    };
-    std::thread::id releasedOn;
-    Deliveries all;
-    CSubscriptionPtr handle = TraderCenter::instance()->getDataCenter()->getAccountData("")->subscribe(
-        RT_WIN_BID_DETAIL, "", all.callback());
-    CHostStore& store = CHostStore::instance();
-    {
-        auto row = boost::make_shared<CNotingRow>();
-        row->releasedOn = &releasedOn;
-        row->bondCode = "B1";
-        store.applyBondTenderDatas("B1", RT_ALLOC_UNDERWRITER, IDataList{row});
-    }
-
-    // When a later save replaces it and its call leaves the log
-    store.applyBondTenderDatas("B1", RT_ALLOC_UNDERWRITER, IDataList{underWriter("U2")});
-    for (size_t i = 1; i < CHostStore::kKeptCalls; ++i)
-        store.applyCommandStatus(static_cast<int>(i), "B1");
-    EXPECT_EQ(releasedOn, std::thread::id());   // still in the log
-    store.applyCommandStatus(0, "B1");
-    TraderCenter::instance()->waitForDeliveries();
-
-    // Then the data thread released it, not the caller
-    EXPECT_NE(releasedOn, std::thread::id());
-    EXPECT_NE(releasedOn, std::this_thread::get_id());
-}
-
 TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIsDropped)
 {
     // Given subscriptions to all win-bid details and to one key

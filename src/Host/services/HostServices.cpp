@@ -32,7 +32,6 @@ public:
     CSubscriptionPtr subscribe(int dataType, const std::string& key, const Callback& callback);
     void unsubscribe(unsigned long long id);
     void post(const IDataList& changed);
-    void retire(IDataList&& rows);   // released on the worker, when it runs
     void waitUntilDrained();
 
 private:
@@ -57,7 +56,6 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<IDataList> pending_;
-    std::vector<IDataList> retired_;
     std::map<unsigned long long, std::shared_ptr<SSubscriber>> subscribers_;
     unsigned long long nextId_ = 1;
     unsigned long long delivering_ = 0;   // id of the subscriber whose callback runs now
@@ -79,13 +77,11 @@ private:
 CDeliveryQueue::CDeliveryQueue()
 {
     store().setSubscriptionFeed([this](const IDataList& changed) { post(changed); });
-    store().setReleaser([this](IDataList&& rows) { retire(std::move(rows)); });
 }
 
 CDeliveryQueue::~CDeliveryQueue()
 {
     store().setSubscriptionFeed(nullptr);
-    store().setReleaser(nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -134,43 +130,21 @@ void CDeliveryQueue::post(const IDataList& changed)
     changed_.notify_all();
 }
 
-void CDeliveryQueue::retire(IDataList&& rows)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!worker_.joinable() || stopping_)
-            return;   // left to the caller to release
-        retired_.push_back(std::move(rows));
-    }
-    changed_.notify_all();
-}
-
 void CDeliveryQueue::waitUntilDrained()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     if (onWorker())
         return;
-    changed_.wait(lock, [&] { return stopping_ || (pending_.empty() && retired_.empty() && !busy_); });
+    changed_.wait(lock, [&] { return stopping_ || (pending_.empty() && !busy_); });
 }
 
 void CDeliveryQueue::run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopping_ || !pending_.empty() || !retired_.empty(); });
+        changed_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
         if (stopping_)
             return;
-        if (!retired_.empty()) {
-            std::vector<IDataList> releasing;
-            releasing.swap(retired_);
-            busy_ = true;
-            lock.unlock();
-            releasing.clear();
-            lock.lock();
-            busy_ = false;
-            changed_.notify_all();
-            continue;
-        }
         const IDataList batch = std::move(pending_.front());
         pending_.pop_front();
         busy_ = true;

@@ -333,7 +333,6 @@ boost::shared_ptr<CTenderBondInfoDetail> CHostStore::tenderBondInfo(const std::s
 void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, const IDataList& rows)
 {
     IDataList changed;
-    IDataList retired;
     {
         Lock lock(mutex_);
         SHostCall call;
@@ -344,19 +343,17 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
         // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
         changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr, {&call.records, nullptr});
-        retired = logCall(std::move(call));
+        logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, {});
     }
     announce(changed);
-    release(std::move(retired));
 }
 
 void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandIds,
                                  const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
 {
     IDataList changed;
-    IDataList retired;
     {
         Lock lock(mutex_);
         SHostCall call;
@@ -397,50 +394,28 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
                 changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
             }
         }
-        retired = logCall(std::move(call));
+        logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, commandIds);
     }
     announce(changed);
-    release(std::move(retired));
 }
 
 void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
 {
-    IDataList retired;
-    {
-        Lock lock(mutex_);
-        SHostCall call;
-        call.kind = SHostCall::CommandStatus;
-        call.bondCode = bondCode;
-        call.commandStatus = status;
-        retired = logCall(std::move(call));
-    }
-    release(std::move(retired));
+    Lock lock(mutex_);
+    SHostCall call;
+    call.kind = SHostCall::CommandStatus;
+    call.bondCode = bondCode;
+    call.commandStatus = status;
+    logCall(std::move(call));
 }
 
-IDataList CHostStore::logCall(SHostCall call)
+void CHostStore::logCall(SHostCall call)
 {
-    IDataList retired;
     calls_.push_back(std::move(call));
-    if (calls_.size() > kKeptCalls) {
-        retired = std::move(calls_.front().records);
+    if (calls_.size() > kKeptCalls)
         calls_.erase(calls_.begin());
-    }
-    return retired;
-}
-
-void CHostStore::release(IDataList&& rows)
-{
-    if (rows.empty())
-        return;
-    Releaser releaser;
-    {
-        Lock lock(mutex_);
-        releaser = releaser_;
-    }
-    if (releaser)
-        releaser(std::move(rows));
 }
 
 std::vector<SHostCall> CHostStore::calls() const
@@ -476,12 +451,6 @@ void CHostStore::setChangeListener(ChangeListener listener)
 {
     Lock lock(mutex_);
     listener_ = std::move(listener);
-}
-
-void CHostStore::setReleaser(Releaser releaser)
-{
-    Lock lock(mutex_);
-    releaser_ = std::move(releaser);
 }
 
 void CHostStore::setSubscriptionFeed(ChangeListener feed)

@@ -126,12 +126,6 @@ public:
     void setChangeListener(ChangeListener listener);
     // The account data's subscription feed: like the listener, but kept across reset().
     void setSubscriptionFeed(ChangeListener feed);
-    // Takes the rows of the update calls that drop out of the call log, outside the store
-    // lock, to release them off the caller's thread: the host's data thread frees the
-    // thousands of records of an old save instead of the save being made. Unset, they are
-    // released where they drop out. Kept across reset().
-    using Releaser = std::function<void(IDataList&& rows)>;
-    void setReleaser(Releaser releaser);
 
     // True for the record that tells the host to drop a bond's stored rows of its type.
     static bool isClearingRecord(const IData& record);
@@ -163,9 +157,7 @@ private:
     IDataList tenderCommands_;
     std::map<std::string, boost::shared_ptr<CTenderBondInfoDetail>> bondInfos_;
     std::vector<SHostCall> calls_;
-    // Under the lock; returns the rows of the call that dropped out of the log, for release().
-    IDataList logCall(SHostCall call);
-    void release(IDataList&& rows);   // outside the lock
+    void logCall(SHostCall call);   // under the lock
     std::vector<boost::shared_ptr<CProduct>> products_;
     std::unordered_map<int, boost::shared_ptr<CProduct>> productById_;
     std::unordered_map<std::string, boost::shared_ptr<CProduct>> productByName_;
@@ -178,7 +170,6 @@ private:
     IHostStorePersistence* persistence_ = nullptr;  // not owned
     ChangeListener listener_;
     ChangeListener subscriptionFeed_;
-    Releaser releaser_;
 };
 
 } // namespace ttservice
