@@ -525,7 +525,12 @@ private:
             other_ = makeAccountChoices(info);   // not a market of the host's: not kept
             return other_;
         }
-        std::optional<SAccountChoices>& choices = accounts_[info.productName][market];
+        // A product's rows mostly follow each other: its entry is looked up once per run.
+        if (!lastProductChoices_ || lastProductName_ != info.productName) {
+            lastProductChoices_ = &accounts_[info.productName];
+            lastProductName_ = info.productName;
+        }
+        std::optional<SAccountChoices>& choices = (*lastProductChoices_)[market];
         if (!choices)
             choices = makeAccountChoices(info);
         return *choices;
@@ -555,7 +560,10 @@ private:
 
     const CPanelBondAllocationMixedTable& owner_;
     // product -> the accounts offered per market; the owner's, kept across loads
-    std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, kOtherMarket>>& accounts_;
+    using ProductAccountChoices = std::array<std::optional<SAccountChoices>, kOtherMarket>;
+    std::unordered_map<std::string, ProductAccountChoices>& accounts_;
+    ProductAccountChoices* lastProductChoices_ = nullptr;   // accounts_'s entry of lastProductName_
+    std::string lastProductName_;
     CBaseTableColumnAutoLineEditDelegate* market_;        // owned by the table
     CBaseTableColumnAutoLineEditDelegate* purchaseType_;  // owned by the table
     CBaseTableColumnAutoLineEditDelegate* underWriter_;   // owned by the table
@@ -926,7 +934,6 @@ void CPanelBondAllocationMixedTable::releaseStoredRows()
 
 void CPanelBondAllocationMixedTable::stashGroups()
 {
-    releaseStoredRows();
     spareGroups.clear();
     spareGroups.swap(productDataMap);
 }

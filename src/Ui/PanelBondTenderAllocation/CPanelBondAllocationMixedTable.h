@@ -126,7 +126,9 @@ private:
     // A fill lets go of the stored rows before it makes its own, so that the new rows take
     // the memory the old ones leave; the groups and their arrays stay to be refilled.
     void releaseStoredRows();
-    // Empties productDataMap, keeping its groups' nodes and arrays for the next fill.
+    // Empties productDataMap, keeping its groups' nodes and arrays for the next fill. Its
+    // groups must have been emptied by releaseStoredRows: a walk over ten thousand groups
+    // is not made twice.
     void stashGroups();
     // Adds to or removes from the clicked row's group and renumbers only the rows after
     // it, moving their delegate state with them; false (nothing changed) when the table
