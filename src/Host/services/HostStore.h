@@ -93,8 +93,10 @@ public:
                          const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows);
     void applyCommandStatus(int status, const std::string& bondCode);
     // The most recent update calls, oldest first. Only the last kKeptCalls are kept, so a
-    // long-running desk does not hold on to the rows of every save it ever made.
-    static constexpr size_t kKeptCalls = 16;
+    // long-running desk does not hold on to the rows of every save it ever made. One user
+    // action makes at most five calls ("保存" four, "返回执行投标" five): eight keep the
+    // last action whole, and a large tender's replaced rows go two saves later, not four.
+    static constexpr size_t kKeptCalls = 8;
     std::vector<SHostCall> calls() const;
     void clearCalls();
 
