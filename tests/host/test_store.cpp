@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -172,6 +173,44 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     EXPECT_EQ(calls[1].kind, SHostCall::CommandStatus);
     EXPECT_EQ(calls[1].bondCode, "B1");
     EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
+}
+
+TEST_F(HostStoreTest, shouldGiveATypeANewRevisionOnEveryChangeOfItsRecordsOnly)
+{
+    CHostStore& store = CHostStore::instance();
+    const auto accountData = TraderCenter::instance()->getDataCenter()->getAccountData("");
+    const auto revisions = [&] {
+        return std::make_pair(accountData->getDatasRevision(RT_TENDER_COMMAND),
+                              accountData->getDatasRevision(RT_WIN_BID_DETAIL));
+    };
+    std::set<uint64_t> seen;
+    auto before = revisions();
+    seen.insert({before.first, before.second});
+
+    // A command added: only the commands' revision moves
+    store.addTenderCommand(boost::make_shared<CTenderCommandInfo>());
+    auto after = revisions();
+    EXPECT_NE(after.first, before.first);
+    EXPECT_EQ(after.second, before.second);
+    EXPECT_TRUE(seen.insert(after.first).second);
+
+    // Details put, replaced by a save, or added: only the details' revision moves, each time
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1")}); },
+             [&] { saveDetails({"1", "2"}); },
+             [&] { store.addRecord("B1", RT_WIN_BID_DETAIL, detail("B1", "3")); }}) {
+        before = after;
+        change();
+        after = revisions();
+        EXPECT_EQ(after.first, before.first);
+        EXPECT_TRUE(seen.insert(after.second).second) << "a details revision handed out twice";
+    }
+
+    // A reset moves both, to numbers not handed out before
+    store.reset();
+    after = revisions();
+    EXPECT_TRUE(seen.insert(after.first).second);
+    EXPECT_EQ(after.first, after.second);
 }
 
 TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)

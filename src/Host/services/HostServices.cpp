@@ -181,6 +181,7 @@ void CDeliveryQueue::deliver(const IDataPtr& record, std::unique_lock<std::mutex
 class CHostAccountData : public CAccountData {
 public:
     IDataList getDatas(int dataType) const override { return store().recordsOfType(dataType); }
+    uint64_t getDatasRevision(int dataType) const override { return store().revisionOfType(dataType); }
     IDataPtr getData(int dataType, const std::string& key) const override { return store().recordByKey(dataType, key); }
     CSubscriptionPtr subscribe(int dataType, const std::string& key, const Callback& callback) override
     {

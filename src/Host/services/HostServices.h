@@ -68,6 +68,10 @@ public:
 
     virtual ~CAccountData() = default;
     virtual IDataList getDatas(int dataType) const = 0;                       // hold a Lock
+    // A number that changes whenever records of the type are added, replaced or removed:
+    // what a reader derived from getDatas holds while it stays the same. Read it before
+    // getDatas. Records are changed through the host, never in place by their readers.
+    virtual uint64_t getDatasRevision(int dataType) const = 0;
     virtual IDataPtr getData(int dataType, const std::string& key) const = 0;
     // Deliveries run on the host's data thread, never on the caller's.
     virtual CSubscriptionPtr subscribe(int dataType, const std::string& key, const Callback& callback) = 0;

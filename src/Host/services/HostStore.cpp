@@ -88,6 +88,8 @@ void CHostStore::reset()
     Lock lock(mutex_);
     records_.clear();
     keyIndex_.clear();
+    typeRevisions_.clear();
+    resetRevision_ = ++lastRevision_;
     tenderCommands_.clear();
     bondInfos_.clear();
     calls_.clear();
@@ -211,7 +213,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     if (log)
         log->push_back({bondCode, typeId, newRows});
     stored = std::move(newRows);
-    forgetKeysLocked(typeId);
+    noteChangedTypeLocked(typeId);
     if (stored.empty()) {
         records_[bondCode].erase(typeId);
         if (records_[bondCode].empty())
@@ -232,7 +234,7 @@ void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataP
         return;
     Lock lock(mutex_);
     records_[bondCode][typeId].push_back(row);
-    forgetKeysLocked(typeId);
+    noteChangedTypeLocked(typeId);
 }
 
 IDataList CHostStore::records(const std::string& bondCode, int typeId) const
@@ -265,6 +267,13 @@ IDataList CHostStore::recordsOfType(int typeId) const
     return out;
 }
 
+uint64_t CHostStore::revisionOfType(int typeId) const
+{
+    Lock lock(mutex_);
+    const auto known = typeRevisions_.find(typeId);
+    return known != typeRevisions_.end() ? known->second : resetRevision_;
+}
+
 std::vector<std::string> CHostStore::bondCodes() const
 {
     Lock lock(mutex_);
@@ -284,9 +293,10 @@ IDataPtr CHostStore::recordByKey(int typeId, const std::string& key) const
     return found == index.end() ? IDataPtr() : found->second;
 }
 
-void CHostStore::forgetKeysLocked(int typeId)
+void CHostStore::noteChangedTypeLocked(int typeId)
 {
     keyIndex_.erase(typeId);
+    typeRevisions_[typeId] = ++lastRevision_;
 }
 
 const CHostStore::KeyIndex& CHostStore::keyIndexLocked(int typeId) const
@@ -306,7 +316,7 @@ void CHostStore::addTenderCommand(const boost::shared_ptr<CTenderCommandInfo>& c
         return;
     Lock lock(mutex_);
     tenderCommands_.push_back(cmd);
-    forgetKeysLocked(RT_TENDER_COMMAND);
+    noteChangedTypeLocked(RT_TENDER_COMMAND);
 }
 
 IDataList CHostStore::tenderCommands() const

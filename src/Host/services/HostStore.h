@@ -63,6 +63,9 @@ public:
     void addRecord(const std::string& bondCode, int typeId, const IDataPtr& row);      // appends
     IDataList records(const std::string& bondCode, int typeId) const;
     IDataList recordsOfType(int typeId) const;            // all bonds, bond order then row order
+    // A new number whenever records of the type are added, replaced or removed, or the
+    // store is reset; no number is handed out twice.
+    uint64_t revisionOfType(int typeId) const;
     std::vector<std::string> bondCodes() const;
     // The first record of the type with that key, in recordsOfType order; O(1) on average.
     IDataPtr recordByKey(int typeId, const std::string& key) const;
@@ -147,7 +150,8 @@ private:
                             std::vector<IHostStorePersistence::SReplacement>* log, SSentRows sent);
     void announce(const IDataList& changed);
     const IDataList* findRecordsLocked(const std::string& bondCode, int typeId) const;   // null when none
-    void forgetKeysLocked(int typeId);
+    // Records of the type changed: its key index is stale and it takes a new revision.
+    void noteChangedTypeLocked(int typeId);
     // Keys are looked up once per changed record on every timer tick: a scan over all
     // records there would make a tick quadratic. The index of a type is rebuilt on its
     // first lookup after a change, so seeding row by row stays linear.
@@ -165,6 +169,9 @@ private:
     std::unordered_map<std::string, boost::shared_ptr<CProduct>> productByName_;
     uint64_t productsRevision_ = 1;
     mutable std::unordered_map<int, KeyIndex> keyIndex_;   // type -> key -> first record; absent = stale
+    std::unordered_map<int, uint64_t> typeRevisions_;       // type -> revision; absent: resetRevision_
+    uint64_t lastRevision_ = 0;
+    uint64_t resetRevision_ = 0;
     bool hintBeforeOrder_ = true;
     bool globalOrderHint_ = true;
     bool segmented_ = false;

@@ -11,6 +11,7 @@
 #include "CAllocationMixedModel.h"
 #include "CAllocationProductData.h"
 #include "CAllocationUnderWriteData.h"
+#include "CBondTenderCommands.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "KZ/ColumnDelegates.h"
 #include "KZ/Format.h"
@@ -1511,28 +1512,14 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 // ---------------------------------------------------------------------------
 // host storage
 
-std::vector<CPanelBondAllocationMixedTable::SProductCommand> CPanelBondAllocationMixedTable::getCommandIdsByProduct()
-    const
-{
-    std::vector<SProductCommand> commands;
-    CPanelBondTenderAllocationHelper::forEachTenderCommandParam(
-        [this, &commands](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
-            if (param.bondCode == bondCode)
-                commands.push_back(SProductCommand{command.productId, command.commandId});
-        });
-    std::stable_sort(commands.begin(), commands.end(), [](const SProductCommand& a, const SProductCommand& b) {
-        return a.productId < b.productId;
-    });
-    return commands;
-}
-
 void CPanelBondAllocationMixedTable::placeMixedTableDatas()
 {
     if (!model)
         return;
-    // The commands are read once per save, not once per row: a large tender has as many
+    // The commands are taken once per save, not once per row: a large tender has as many
     // commands as rows, and reading them all per row made a save quadratic.
-    const std::vector<SProductCommand> commands = getCommandIdsByProduct();
+    const boost::shared_ptr<const CBondTenderCommands> bondCommands = CBondTenderCommands::of(bondCode);
+    const std::vector<CBondTenderCommands::SCommand>& commands = bondCommands->byProduct();
     std::vector<bool> productTaken(commands.size(), false);   // by the product's first command
     std::vector<int> ids;   // each product's commands once, in the order products first appear
     WinBidDetails records;
@@ -1578,15 +1565,11 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
-        const auto first = std::lower_bound(commands.begin(), commands.end(), detail->productId,
-                                            [](const SProductCommand& command, int productId) {
-                                                return command.productId < productId;
-                                            });
+        const auto [first, end] = bondCommands->ofProduct(detail->productId);
         const size_t firstIndex = static_cast<size_t>(first - commands.begin());
-        if (first != commands.end() && first->productId == detail->productId && !productTaken[firstIndex]) {
+        if (first != end && !productTaken[firstIndex]) {
             productTaken[firstIndex] = true;
-            for (auto command = first; command != commands.end() && command->productId == detail->productId;
-                 ++command)
+            for (auto command = first; command != end; ++command)
                 ids.push_back(command->commandId);
         }
         records.push_back(detail);

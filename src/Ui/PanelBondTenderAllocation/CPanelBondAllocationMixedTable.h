@@ -116,12 +116,6 @@ private:
     void createUi();
     void applyChoice(const QString& key, int column, const QString& text);
     int groupOfRow(int rowNumber) const;   // group number, 0 when no stored row has that number
-    struct SProductCommand {
-        int productId;
-        int commandId;
-    };
-    // This bond's tender commands ordered by product, each product's in the host's order.
-    std::vector<SProductCommand> getCommandIdsByProduct() const;
     void setStoredTotals();
     // A fill lets go of the stored rows before it makes its own, so that the new rows take
     // the memory the old ones leave; the groups and their arrays stay to be refilled.

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "CBondTenderCommands.h"
 #include "KZ/ColumnDelegates.h"
 #include "KZ/EventDeliverer.h"
 #include "KZ/Format.h"
@@ -67,44 +68,6 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
     }
     return ok;
 }
-
-// The purchase types of one bond's tender commands by product, read once per rebuild:
-// asking the host per row would read and parse every command for every row. One array
-// ordered by product (commands of a product in the host's order), not a node and a list
-// per product.
-class CCommandPurchaseTypes {
-public:
-    explicit CCommandPurchaseTypes(const std::string& bondCode)
-    {
-        Helper::forEachTenderCommandParam(
-            [&](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
-                if (param.bondCode == bondCode)
-                    positions.push_back({command.productId, param.tenderPrice, param.purchaseType});
-            });
-        std::stable_sort(positions.begin(), positions.end(), byProduct);
-    }
-
-    // The first command of the product at that price, as the helper's lookup answers.
-    ttservice::ETenderPurchaseType of(int productId, double price) const
-    {
-        const SPosition wanted{productId, 0.0, 0};
-        auto position = std::lower_bound(positions.begin(), positions.end(), wanted, byProduct);
-        for (; position != positions.end() && position->productId == productId; ++position) {
-            if (Helper::isEqual(position->price, price))
-                return static_cast<ttservice::ETenderPurchaseType>(position->purchaseType);
-        }
-        return ttservice::TPT_NONE;
-    }
-
-private:
-    struct SPosition {
-        int productId;
-        double price;
-        int purchaseType;
-    };
-    static bool byProduct(const SPosition& a, const SPosition& b) { return a.productId < b.productId; }
-    std::vector<SPosition> positions;
-};
 
 // The model's entry as a row of this table, null for anything else. The rows are of
 // exactly this class: no search through the hierarchy for them.
@@ -354,7 +317,8 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
     if (!table || !model)
         return;
     const SEditableStart start = editableStart();
-    const CCommandPurchaseTypes purchaseTypes(bondCode);
+    // Taken once per rebuild: asking the host per row would look its commands up per row.
+    const boost::shared_ptr<const CBondTenderCommands> commands = CBondTenderCommands::of(bondCode);
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -370,7 +334,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
 
             auto row = newRow(++rowNumber, *report);
             row->info->tenderPrice = price;
-            row->info->purchaseType = purchaseTypes.of(report->productId, price);
+            row->info->purchaseType = commands->purchaseTypeOf(report->productId, price);
             row->info->bidAmount = Helper::roundTo4(volume);
             appendEditableRow(row, start, totals);
         }

@@ -9,6 +9,7 @@
 #include <locale.h>
 #include <optional>
 
+#include "CBondTenderCommands.h"
 #include "KZ/Format.h"
 #include "services/HostServices.h"
 #include "ttservice/BondTenderRecords.h"
@@ -189,56 +190,15 @@ double CPanelBondTenderAllocationHelper::getWinBidPrice(ttservice::ETenderingTyp
 ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
     std::string bondCode, int productId, double bidPrice)
 {
-    std::optional<int> found;   // the first matching command's
-    forEachTenderCommandParam(
-        [&](const ttservice::CTenderCommandInfo& command, const ttservice::CBondTendersParam& param) {
-            if (!found && param.bondCode == bondCode && isEqual(param.tenderPrice, bidPrice)
-                && command.productId == productId)
-                found = param.purchaseType;
-        });
-    return found ? static_cast<ttservice::ETenderPurchaseType>(*found) : ttservice::TPT_NONE;
+    return CBondTenderCommands::of(bondCode)->purchaseTypeOf(productId, bidPrice);
 }
 
-namespace {
-
-// The host's tender command records, copied under the host's lock: the lock guards the
-// host's lists only, the records are examined after it.
-ttservice::IDataList tenderCommandRecords()
-{
-    ttservice::TraderCenter* center = ttservice::TraderCenter::instance();
-    ttservice::CDataCenter* dataCenter = center ? center->getDataCenter() : nullptr;
-    if (!dataCenter) return {};
-    const boost::shared_ptr<ttservice::CAccountData> accountData = dataCenter->getAccountData(std::string());
-    if (!accountData) return {};
-    ttservice::CAccountData::Lock lock(*accountData);
-    return accountData->getDatas(ttservice::RT_TENDER_COMMAND);
-}
-
-} // namespace
-
-void CPanelBondTenderAllocationHelper::forEachTenderCommandParam(const TenderCommandVisitor& visit)
-{
-    for (const ttservice::IDataPtr& record : tenderCommandRecords()) {
-        const auto* command = dynamic_cast<const ttservice::CTenderCommandInfo*>(record.get());
-        if (!command) continue;
-        if (const boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam())
-            visit(*command, *param);
-    }
-}
-
-// Reading a command's parameters means parsing its document: a large tender has thousands
-// of commands, and only the first of the bond is wanted here.
 boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::getFirstTenderParam(
     const std::string& bondCode)
 {
-    for (const ttservice::IDataPtr& record : tenderCommandRecords()) {
-        const auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record);
-        if (!command) continue;
-        const boost::shared_ptr<const ttservice::CBondTendersParam> param = command->sharedTenderParam();
-        if (param && param->bondCode == bondCode)
-            return boost::make_shared<ttservice::CBondTendersParam>(*param);
-    }
-    return {};
+    const boost::shared_ptr<const CBondTenderCommands> commands = CBondTenderCommands::of(bondCode);
+    return commands->first() ? boost::make_shared<ttservice::CBondTendersParam>(*commands->first())
+                             : boost::shared_ptr<ttservice::CBondTendersParam>();
 }
 
 bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)

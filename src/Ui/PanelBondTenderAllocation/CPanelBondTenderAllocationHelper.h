@@ -46,14 +46,7 @@ public:
     // Purchase type chosen when the product's bid at that price was placed (0 if no command matches).
     static ttservice::ETenderPurchaseType getETenderPurchaseTypeFromCmd(std::string bondCode, int productId,
                                                                         double bidPrice);
-    // The host's tender commands (type 535) that carry tender parameters, handed one by one
-    // to visit in the host's order, with their parameters shared, not copied (nothing without
-    // account data; commands without a "btdparam" document are skipped).
-    using TenderCommandVisitor =
-        std::function<void(const ttservice::CTenderCommandInfo&, const ttservice::CBondTendersParam&)>;
-    static void forEachTenderCommandParam(const TenderCommandVisitor& visit);
-    // The tender parameters of the bond's first command in the host's order (null if none);
-    // commands after it are not read.
+    // The tender parameters of the bond's first command in the host's order (null if none).
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
 
     // The model's rows of class Row, visited in order where they sit: no copied list of
