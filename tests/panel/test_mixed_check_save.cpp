@@ -1,5 +1,7 @@
 // Validation of table three against tables one and two, and what it writes to the host.
 
+#include <map>
+
 #include "test_mixed_support.h"
 
 using namespace mixedtest;
@@ -180,4 +182,36 @@ TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThou
     EXPECT_EQ(saved[0]->productId, 12);
     EXPECT_EQ(saved[0]->winBidAmount, 12345);
     EXPECT_EQ(saved[1]->winBidAmount, 9999);
+}
+
+TEST_F(MixedTableTest, shouldSaveEachNameWithTheIdTheLastLoadGaveItLast)
+{
+    // Each load: the product ids by name it leaves; a name met again further on takes its
+    // later id; a reload with other ids is not answered with the earlier load's.
+    using Loaded = std::vector<std::pair<std::string, int>>;
+    const std::vector<Loaded> loads = {
+        {{"P12", 12}, {"P9", 9}},
+        {{"P12", 12}, {"P9", 9}},
+        {{"P12", 10}, {"P9", 9}},
+        {{"P12", 12}, {"P9", 9}, {"P12", 10}},
+    };
+    const std::vector<std::map<std::string, int>> expected = {
+        {{"P12", 12}, {"P9", 9}},
+        {{"P12", 12}, {"P9", 9}},
+        {{"P12", 10}, {"P9", 9}},
+        {{"P12", 10}, {"P9", 9}},
+    };
+    for (size_t i = 0; i < loads.size(); ++i) {
+        std::vector<DetailPtr> details;
+        double price = 99.0;
+        for (const auto& [name, id] : loads[i])
+            details.push_back(detail(id, name, price += 0.5, 10000, true));
+        load(table, details);
+        table.placeMixedTableDatas();
+
+        std::map<std::string, int> saved;
+        for (const auto& row : stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL))
+            saved[row->productName] = row->productId;
+        EXPECT_EQ(saved, expected[i]) << "load " << i;
+    }
 }

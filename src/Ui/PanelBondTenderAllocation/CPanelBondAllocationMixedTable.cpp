@@ -671,7 +671,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     // The product ids by name are collected in the one pass over the details below, as
     // initProductName2ProductIdMapWithWinBidInfo would: reading every detail twice costs
     // a large tender more than the rest of the work on it.
-    std::unordered_map<std::string, int> productIdOfName;
+    ProductIdsMet productIdsMet;
 
     CRowPresenter presenter(*this);
     // Names already offered, so that checking a row's underwriter costs no scan of the list.
@@ -693,7 +693,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.productName = detail->productName;
         // A product's rows mostly follow each other: the name is looked up when it or its id changes.
         if (!lastDetail || lastDetail->productId != detail->productId || lastDetail->productName != detail->productName)
-            productIdOfName[detail->productName] = detail->productId;
+            productIdsMet.emplace_back(detail->productName, detail->productId);
         lastDetail = detail.get();
         info.tenderMarket = detail->tenderMarket;
         info.purchaseType = purchaseTypeText(detail->purchaseType);
@@ -753,7 +753,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     }
     refill.finish();
     placed.clear();   // the rows are held by the groups and the model now
-    setProductIds(productIdOfName);
+    setProductIds(productIdsMet);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
     // Names that only saved rows carry gave the later rows a longer underwriter list than
@@ -775,7 +775,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     CProductNames names;
     // The product ids by name are collected in the pass that makes the rows, as
     // initProductName2ProductIdMapWithProductData would collect them in a pass of its own.
-    std::unordered_map<std::string, int> productIdOfName;
+    ProductIdsMet productIdsMet;
     CRowPresenter presenter(*this);
     CGroupRefill refill(productDataMap, spareGroups);
 
@@ -791,7 +791,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         CAllocationMixedInfo& info = *row->info;
         info.productName = names.of(product->info->productId);
         if (!namedLast || product->info->productId != lastProductId) {   // the name follows from the id
-            productIdOfName[info.productName] = product->info->productId;
+            productIdsMet.emplace_back(info.productName, product->info->productId);
             lastProductId = product->info->productId;
             namedLast = true;
         }
@@ -817,7 +817,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     }
     refill.finish();
     spareRows.dropUntaken();
-    setProductIds(productIdOfName);
+    setProductIds(productIdsMet);
     model->setTotalData(bidSum, winSum);
     table->updateTable();
 }
@@ -957,43 +957,46 @@ void CPanelBondAllocationMixedTable::setStoredTotals()
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details)
 {
-    // The last id per name first: a tender has far fewer products than rows.
-    std::unordered_map<std::string, int> idOfName;
+    ProductIdsMet met;
     for (const auto& detail : details) {
         if (detail)
-            idOfName[detail->productName] = detail->productId;
+            met.emplace_back(detail->productName, detail->productId);
     }
-    setProductIds(idOfName);
+    setProductIds(met);
 }
 
-void CPanelBondAllocationMixedTable::setProductIds(const std::unordered_map<std::string, int>& idOfName)
+void CPanelBondAllocationMixedTable::setProductIds(ProductIdsMet& met)
 {
-    // A reload of the same tender finds the same names and ids: the map, with a node per
-    // product, then stays as it is.
-    if (productName2ProductIdMap.size() == static_cast<int>(idOfName.size())) {
-        bool same = true;
-        for (auto entry = productName2ProductIdMap.constBegin(); same && entry != productName2ProductIdMap.constEnd();
-             ++entry) {
-            const auto found = idOfName.find(entry.key());
-            same = found != idOfName.end() && found->second == entry.value();
-        }
-        if (same)
-            return;
+    // In name order, the last pair of each name kept.
+    std::stable_sort(met.begin(), met.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t kept = 0;
+    for (size_t i = 0; i < met.size(); ++i) {
+        if (i + 1 < met.size() && met[i + 1].first == met[i].first)
+            continue;
+        if (kept != i)
+            met[kept] = std::move(met[i]);
+        ++kept;
     }
+    met.resize(kept);
+    // A reload of the same tender finds the same names and ids: the map, with a node per
+    // product, then stays as it is; a save that looked up a name it lacks added one to it.
+    if (met == productIdsSet && productName2ProductIdMap.size() == static_cast<int>(met.size()))
+        return;
     productName2ProductIdMap.clear();
-    for (const auto& entry : idOfName)
-        productName2ProductIdMap.insert(entry.first, entry.second);
+    for (const auto& entry : met)
+        productName2ProductIdMap.insert(productName2ProductIdMap.constEnd(), entry.first, entry.second);
+    productIdsSet.swap(met);
 }
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
 {
     CProductNames names;
-    std::unordered_map<std::string, int> idOfName;   // the last row's id per name, as the map keeps it
+    ProductIdsMet met;   // the last row's id per name wins, as the map keeps it
     for (const auto& product : products) {
         if (product && product->info)
-            idOfName[names.of(product->info->productId)] = product->info->productId;
+            met.emplace_back(names.of(product->info->productId), product->info->productId);
     }
-    setProductIds(idOfName);
+    setProductIds(met);
 }
 
 std::string CPanelBondAllocationMixedTable::getProductAndTenderKey(ttservice::ETenderingType type,

@@ -140,7 +140,9 @@ private:
     void showEditedRows(CRowPresenter& presenter);   // and forgets that they were edited
     void forEachDelegate(const std::function<void(KZ::CBaseTableColumnDelegate*)>& apply) const;
     void sortByGroupKey(const std::vector<SPlacedRow>& placed, std::vector<size_t>* order);
-    void setProductIds(const std::unordered_map<std::string, int>& idOfName);
+    // Product name -> id pairs in the order a fill meets them; a later pair of a name wins.
+    using ProductIdsMet = std::vector<std::pair<std::string, int>>;
+    void setProductIds(ProductIdsMet& met);   // leaves met in an unspecified state
 
     CBaseTableColumnAutoLineEditDelegate* autoDelegate(int column) const;
     KZ::CBaseTableColumnLineeditDelegate* volumeDelegate() const;
@@ -159,6 +161,7 @@ private:
     ttservice::ETenderTarget tenderTarget = ttservice::TTG_NONE;
     QStringList underWriterList;
     QMap<std::string, int> productName2ProductIdMap;
+    ProductIdsMet productIdsSet;   // the map's pairs in name order, as setProductIds last made it
     // True while the model holds exactly the stored rows, numbered 1..n in group order,
     // and the delegates hold what refreshTable writes for them, but for editedRows.
     bool rowsAsRefreshed = false;
