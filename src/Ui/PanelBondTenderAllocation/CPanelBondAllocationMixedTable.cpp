@@ -1533,6 +1533,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const auto* operation = operationDelegate();
     const std::string* lastProductName = nullptr;
     int lastProductId = 0;
+    std::optional<int> commandsLookedUpFor;
 
     Helper::forEachRowOf<CAllocationMixedData>(*model, [&](const CAllocationMixedData& row) {
         if (!row.info)
@@ -1568,12 +1569,15 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
             detail->fixedRowIndex = intText(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;
-        const auto [first, end] = bondCommands->ofProduct(detail->productId);
-        const size_t firstIndex = static_cast<size_t>(first - commands.begin());
-        if (first != end && !productTaken[firstIndex]) {
-            productTaken[firstIndex] = true;
-            for (auto command = first; command != end; ++command)
-                ids.push_back(command->commandId);
+        if (!commandsLookedUpFor || *commandsLookedUpFor != detail->productId) {   // once per run of a product's rows
+            commandsLookedUpFor = detail->productId;
+            const auto [first, end] = bondCommands->ofProduct(detail->productId);
+            const size_t firstIndex = static_cast<size_t>(first - commands.begin());
+            if (first != end && !productTaken[firstIndex]) {
+                productTaken[firstIndex] = true;
+                for (auto command = first; command != end; ++command)
+                    ids.push_back(command->commandId);
+            }
         }
         records.push_back(detail);
     });
