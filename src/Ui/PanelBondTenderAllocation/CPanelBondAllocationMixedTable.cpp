@@ -984,7 +984,7 @@ void CPanelBondAllocationMixedTable::setProductIds(ProductIdsMet& met)
         return;
     productName2ProductIdMap.clear();
     for (const auto& entry : met)
-        productName2ProductIdMap.insert(productName2ProductIdMap.constEnd(), entry.first, entry.second);
+        productName2ProductIdMap.insert(entry.first, entry.second);
     productIdsSet.swap(met);
 }
 

@@ -552,11 +552,9 @@ CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getR
     if (rowsByNumberRevision != model->revision()) {
         RowPool rows;
         const int count = model->rowCount();
-        // The model holds the rows in number order: each goes in at the end, with no
-        // descent from the tree's root (a number out of order still lands in its place).
         for (int i = 0; i < count; ++i) {
             if (auto row = asProductRow(model->dataAt(i)))
-                rows.insert(rows.constEnd(), row->rowNumber, std::move(row));
+                rows.insert(row->rowNumber, std::move(row));
         }
         rowsByNumber = rows;
         rowsByNumberRevision = model->revision();
