@@ -117,18 +117,12 @@ bool clears(const CIBondTenderAllocUnderWriterInfo& u) { return u.underWriterNam
 bool clears(const CIBondTenderAllocProductInfo& p) { return p.productId == kInvalidInt && p.productName.empty(); }
 bool clears(const CWinBidInfoDetail& d) { return d.productId == kInvalidInt && d.productName.empty(); }
 
-// Every row of an update is checked: one type comparison answers for the record classes
-// themselves, where a chain of failing casts cost more than the check.
-template <class T>
-bool isExactly(const IData& record)
-{
-    return typeid(record) == typeid(T);
-}
-
 } // namespace
 
 bool CHostStore::isClearingRecord(const IData& record)
 {
+    // Every row of an update is checked: one type comparison answers for the record classes
+    // themselves, where a chain of failing casts cost more than the check.
     if (isExactly<CWinBidInfoDetail>(record))
         return clears(static_cast<const CWinBidInfoDetail&>(record));
     if (isExactly<CIBondTenderAllocProductInfo>(record))

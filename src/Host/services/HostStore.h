@@ -77,8 +77,8 @@ public:
             out.reserve(rows->size());
             // Rows of exactly T are the rule: they need no search through the class hierarchy.
             for (const IDataPtr& r : *rows)
-                out.push_back(r && typeid(*r) == typeid(T) ? boost::static_pointer_cast<T>(r)
-                                                           : boost::dynamic_pointer_cast<T>(r));
+                out.push_back(r && isExactly<T>(*r) ? boost::static_pointer_cast<T>(r)
+                                                    : boost::dynamic_pointer_cast<T>(r));
         }
         return out;
     }
@@ -134,6 +134,12 @@ public:
 
     // True for the record that tells the host to drop a bond's stored rows of its type.
     static bool isClearingRecord(const IData& record);
+    // Whether record is of class T itself, not of a class derived from it.
+    template <class T>
+    static bool isExactly(const IData& record)
+    {
+        return typeid(record) == typeid(T);
+    }
 
 private:
     CHostStore();

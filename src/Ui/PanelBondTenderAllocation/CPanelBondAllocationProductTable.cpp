@@ -73,7 +73,10 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
 // exactly this class: no search through the hierarchy for them.
 boost::shared_ptr<CAllocationProductData> asProductRow(KZ::IBaseHpfTableDataPtr entry)
 {
-    if (entry && typeid(*entry) == typeid(CAllocationProductData))
+    if (!entry)
+        return {};
+    const KZ::IBaseHpfTableData& row = *entry;
+    if (typeid(row) == typeid(CAllocationProductData))
         return boost::static_pointer_cast<CAllocationProductData>(std::move(entry));
     return boost::dynamic_pointer_cast<CAllocationProductData>(std::move(entry));
 }
