@@ -7,11 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
-#include <optional>
 
 #include "CBondTenderCommands.h"
 #include "KZ/Format.h"
-#include "services/HostServices.h"
 #include "ttservice/BondTenderRecords.h"
 
 namespace TC {

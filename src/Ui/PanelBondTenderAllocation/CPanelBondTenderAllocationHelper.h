@@ -6,7 +6,6 @@
 #include <boost/make_shared.hpp>
 #include <boost/pool/pool_alloc.hpp>
 #include <boost/shared_ptr.hpp>
-#include <functional>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
