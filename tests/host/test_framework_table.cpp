@@ -52,6 +52,30 @@ TEST_F(TableFixture, shouldStayConsistentAndSortStablyThroughInsertsRemovalsSort
     EXPECT_EQ(table->qtModel()->rowCount(), 0);
 }
 
+// A total must never be cut off: its column grows to it, and never shrinks under the user.
+TEST_F(TableFixture, shouldWidenAColumnUntilItsTotalShowsWholeAndNeverNarrowIt)
+{
+    fill();
+    QHeaderView* header = table->view()->horizontalHeader();
+    QHeaderView* statHeader = table->statView()->horizontalHeader();
+    table->setColumnWidth(1, 30);
+    table->setColumnWidth(2, 300);
+    header->hideSection(2);
+    model->total = QStringLiteral("1234567890.0000");
+    sync();
+    QFont bold = table->statView()->model()->index(0, 1).data(Qt::FontRole).value<QFont>();
+    const int textWidth = QFontMetrics(bold).horizontalAdvance(model->total);
+    EXPECT_GT(header->sectionSize(1), textWidth);
+    EXPECT_EQ(statHeader->sectionSize(1), header->sectionSize(1));
+    EXPECT_TRUE(header->isSectionHidden(2));
+
+    // A smaller total leaves the width alone
+    const int widened = header->sectionSize(1);
+    model->total = QStringLiteral("1.0000");
+    sync();
+    EXPECT_EQ(header->sectionSize(1), widened);
+}
+
 TEST_F(TableFixture, shouldSortOnHeaderClickOnlyForSortableColumns)
 {
     fill();

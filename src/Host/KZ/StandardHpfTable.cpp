@@ -1,9 +1,11 @@
 #include "KZ/StandardHpfTable.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QTableView>
@@ -374,6 +376,30 @@ void CStandardHpfTable::sync()
         if (pendingConfig_ && applyConfig(*pendingConfig_))
             pendingConfig_.reset();
         mirrorHeaderToStatView();
+    }
+    widenColumnsToStatTexts();
+}
+
+// A total is the figure the user checks first: its column grows until the total shows
+// whole (never shrinks, so a width the user chose wider stays).
+void CStandardHpfTable::widenColumnsToStatTexts()
+{
+    if (!(flags_ & TF_STAT_ROW))
+        return;
+    const int columns = statModel_->columnCount();
+    if (columns == 0)
+        return;
+    const QFontMetrics metrics(statModel_->index(0, 0).data(Qt::FontRole).value<QFont>());
+    // The item delegate's text margin on each side, and the grid line.
+    const int padding = 2 * (statView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, statView_) + 1) + 1;
+    QHeaderView* header = view_->horizontalHeader();
+    for (int column = 0; column < columns; ++column) {
+        const QString text = statModel_->index(0, column).data(Qt::DisplayRole).toString();
+        if (text.isEmpty() || header->isSectionHidden(column))
+            continue;
+        const int needed = metrics.horizontalAdvance(text) + padding;
+        if (header->sectionSize(column) < needed)
+            view_->setColumnWidth(column, needed);
     }
 }
 

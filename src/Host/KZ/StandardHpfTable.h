@@ -80,6 +80,7 @@ private:
     void applyColumnWidths();
     bool applyConfig(const SViewConfig& config);
     void mirrorHeaderToStatView();
+    void widenColumnsToStatTexts();
     void onSortIndicatorChanged(int column, Qt::SortOrder order);
     void showHeaderMenu(const QPoint& position);
     void showSortIndicator();
