@@ -252,14 +252,15 @@ struct PanelUnderTest {
         typeIntoCell(head()->weightedMeanPriceCell(), weighted);
     }
 
-    // The user clicks the head's "未中标" radio.
-    void chooseLost()
+    // The user clicks one of the head's result radios ("已中标" or "未中标").
+    void chooseResult(int buttonId)
     {
-        QAbstractButton* lost = head()->resultGroup()->button(TC::CPanelBondAllocationHeadTable::ID_RESULT_LOST);
-        ASSERT_NE(lost, nullptr);
-        QTest::mouseClick(lost, Qt::LeftButton, Qt::NoModifier, QPoint(5, lost->height() / 2));
+        QAbstractButton* button = head()->resultGroup()->button(buttonId);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(5, button->height() / 2));
         QApplication::processEvents();
     }
+    void chooseLost() { chooseResult(TC::CPanelBondAllocationHeadTable::ID_RESULT_LOST); }
 
     static void typeIntoCell(KZ::CParameterCell* cell, double value)
     {
@@ -414,25 +415,29 @@ inline void allocateAmericanTender(PanelUnderTest& p)
     typeInto(p.three(), "3", 7, "1.5");
 }
 
-// Stands in for a parent widget: records every event that reaches it and consumes it.
-struct SEvent {
-    int id;
-    int sender;
-    int intParam;
-    QString text;
-    void* pointer;
-};
-
-class EventRecorder : public KZ::CBaseWidget {
-public:
-    EventRecorder() : KZ::CBaseWidget(QStringLiteral("test"), false, nullptr) {}
-    bool handleEvent(int id, int sender, int intParam, QString text, void* pointer) override
-    {
-        events.push_back({id, sender, intParam, text, pointer});
-        return true;
-    }
-    std::vector<SEvent> events;
-};
+// The Dutch tender DB001 as the user allocates it: the rates typed, table one 国泰 2.7
+// (typed 2.75, cut to whole units) and 中信 1.8, the fair distribution (fund one 2.7, fund
+// two 1.8); table three splits fund one's 2.7 over two accounts (1.2 on the exchange, 1.5
+// interbank) through 国泰 and puts fund two's 1.8 on B001 through 中信.
+inline void allocateDutchTender(PanelUnderTest& p)
+{
+    p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
+    p.editHeadPrices(3.30, 3.15);
+    ASSERT_EQ(oneRows(p).size(), 2u);
+    typeInto(p.one(), oneRows(p)[0]->key(), 7, "2.75");
+    typeInto(p.one(), oneRows(p)[1]->key(), 7, "1.8");
+    click(p.fairButton());
+    ASSERT_EQ(threeRows(p).size(), 2u);
+    completeRow(p, "1", "上交所", "一级分销", kGuotai, "A001");
+    clickCell(p.three(), "1", 9);   // "+添加"
+    ASSERT_EQ(threeRows(p).size(), 3u);
+    typeInto(p.three(), "2", 1, "银行间");
+    typeInto(p.three(), "2", 8, "IB001");
+    typeInto(p.three(), "1", 7, "1.2");
+    typeInto(p.three(), "2", 7, "1.5");
+    completeRow(p, "3", "深交所", "一级分销", kCitic, "B001");
+    typeInto(p.three(), "3", 7, "1.8");
+}
 
 // ------------------------------------------------------------------ the host's side
 

@@ -28,30 +28,11 @@ protected:
         return boost::dynamic_pointer_cast<CIBondTenderAllocParams>(calls.back().records.front());
     }
 
-    EventRecorder panel;
+    KZ::CBaseWidget panel{QStringLiteral("test"), false, nullptr};
     CPanelBondAllocationHeadTable* head = nullptr;
 };
 
 } // namespace
-
-TEST_F(HeadTableTest, shouldReportTheChosenResultAsEvent95)
-{
-    // Given the won face, when the user clicks "未中标", then "已中标"
-    head->showWinBidHeadTable();
-    click(head->resultGroup()->button(CPanelBondAllocationHeadTable::ID_RESULT_LOST));
-    click(head->resultGroup()->button(CPanelBondAllocationHeadTable::ID_RESULT_WON));
-
-    // Then the panel hears 95 from 11, then from 10, with nothing else attached
-    ASSERT_EQ(2u, panel.events.size());
-    EXPECT_EQ(95, panel.events[0].id);
-    EXPECT_EQ(11, panel.events[0].sender);
-    EXPECT_EQ(10, panel.events[1].sender);
-    for (const SEvent& e : panel.events) {
-        EXPECT_EQ(0, e.intParam);
-        EXPECT_TRUE(e.text.isEmpty());
-        EXPECT_EQ(nullptr, e.pointer);
-    }
-}
 
 namespace {
 
@@ -88,7 +69,7 @@ TEST_F(HeadTableTest, shouldShowHideAndEnableTheCellsOfEachFace)
     };
     for (const auto& face : faces) {
         // Given a fresh strip, when the face is applied, then exactly these cells are shown and enabled
-        EventRecorder owner;
+        KZ::CBaseWidget owner(QStringLiteral("test"), false, nullptr);
         auto* strip = new H(0, &owner);   // owned by Qt parent
         owner.show();
         face.apply(strip);

@@ -52,24 +52,7 @@ std::string seededSaveDump()
     PanelUnderTest p;
     std::ostringstream out;
 
-    p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
-    p.editHeadPrices(3.30, 3.15);
-    const auto one = oneRows(p);
-    if (one.size() != 2u) {
-        ADD_FAILURE() << "table one has " << one.size() << " rows";
-        return std::string();
-    }
-    typeInto(p.one(), one[0]->key(), 7, "2.75");
-    typeInto(p.one(), one[1]->key(), 7, "1.8");
-    click(p.fairButton());
-    completeRow(p, "1", "上交所", "一级分销", kGuotai, "A001");
-    clickCell(p.three(), "1", 9);
-    typeInto(p.three(), "2", 1, "银行间");
-    typeInto(p.three(), "2", 8, "IB001");
-    typeInto(p.three(), "1", 7, "1.2");
-    typeInto(p.three(), "2", 7, "1.5");
-    completeRow(p, "3", "深交所", "一级分销", kCitic, "B001");
-    typeInto(p.three(), "3", 7, "1.8");
+    allocateDutchTender(p);
 
     QSignalSpy amounts(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigRefreshBondTenderWinBidAmount);
     boxes.expect();

@@ -1,5 +1,7 @@
 // End to end through the panel: a Dutch rate tender is won, distributed fairly,
-// split over accounts in table three, saved, and shown again from what was stored.
+// split over accounts in table three, saved, and shown again from what was stored; an
+// American price tender keeps its positions off the marginal price and saves each one
+// with its own price and purchase type.
 
 #include <QSignalSpy>
 #include <functional>
@@ -10,43 +12,10 @@ using namespace wf;
 
 namespace {
 
-class DutchSaveWorkflowTest : public ::testing::Test {
+class SaveWorkflowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        freshHost();
-        seedDutchRateTender();
-    }
+    void SetUp() override { freshHost(); }
     void TearDown() override { testsupport::resetHost(); }
-
-    // The user loads the bond, types the tender's rates and table one's won volumes
-    // (国泰 2.7, 中信 1.8) and runs the fair distribution (fund one 2.7, fund two 1.8).
-    void distribute(PanelUnderTest& p)
-    {
-        p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
-        p.editHeadPrices(3.30, 3.15);
-        ASSERT_EQ(oneRows(p).size(), 2u);
-        typeInto(p.one(), oneRows(p)[0]->key(), 7, "2.75");   // cut to whole units: 2.7
-        typeInto(p.one(), oneRows(p)[1]->key(), 7, "1.8");
-        click(p.fairButton());
-    }
-
-    // Table three starts with one row per fund and nothing won. Fund one's 2.7 goes to two
-    // accounts (1.2 on the exchange, 1.5 interbank), fund two's 1.8 to one; rows 1 and 2
-    // through 国泰, row 3 through 中信.
-    void completeTableThree(PanelUnderTest& p)
-    {
-        ASSERT_EQ(threeRows(p).size(), 2u);
-        completeRow(p, "1", "上交所", "一级分销", kGuotai, "A001");
-        clickCell(p.three(), "1", 9);   // "+添加"
-        ASSERT_EQ(threeRows(p).size(), 3u);
-        typeInto(p.three(), "2", 1, "银行间");
-        typeInto(p.three(), "2", 8, "IB001");
-        typeInto(p.three(), "1", 7, "1.2");
-        typeInto(p.three(), "2", 7, "1.5");
-        completeRow(p, "3", "深交所", "一级分销", kCitic, "B001");
-        typeInto(p.three(), "3", 7, "1.8");
-    }
 
     // Table three's rows as "product|account|underwriter|won|operation".
     static std::vector<std::string> shownThree(const PanelUnderTest& p)
@@ -63,12 +32,12 @@ protected:
 
 } // namespace
 
-TEST_F(DutchSaveWorkflowTest, shouldSaveTheWholeAllocationAndShowItAgain)
+TEST_F(SaveWorkflowTest, shouldSaveTheWholeAllocationAndShowItAgain)
 {
     // Given a won Dutch tender, distributed and completed in table three
+    seedDutchRateTender();
     PanelUnderTest p;
-    distribute(p);
-    completeTableThree(p);
+    allocateDutchTender(p);
     QSignalSpy amounts(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigRefreshBondTenderWinBidAmount);
     QSignalSpy showTab(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigBondExecutionShowTab);
 
@@ -156,7 +125,7 @@ TEST_F(DutchSaveWorkflowTest, shouldSaveTheWholeAllocationAndShowItAgain)
     EXPECT_EQ(stored<CWinBidInfoDetail>(kDutchBond, RT_WIN_BID_DETAIL).size(), 3u);
 }
 
-TEST_F(DutchSaveWorkflowTest, shouldRefuseEachBrokenRuleWithItsOwnMessageAndWriteNothing)
+TEST_F(SaveWorkflowTest, shouldRefuseEachBrokenRuleWithItsOwnMessageAndWriteNothing)
 {
     const struct {
         const char* rule;
@@ -189,12 +158,12 @@ TEST_F(DutchSaveWorkflowTest, shouldRefuseEachBrokenRuleWithItsOwnMessageAndWrit
         {"table three account", [](PanelUnderTest& p) { typeInto(p.three(), "2", 1, "深交所"); },
          "表三第 2 行数据未选择账号!"},
     };
+    seedDutchRateTender();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
         // Given a completed allocation with one rule broken
         PanelUnderTest p;
-        distribute(p);
-        completeTableThree(p);
+        allocateDutchTender(p);
         c.breakIt(p);
         CHostStore::instance().clearCalls();
         QSignalSpy amounts(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigRefreshBondTenderWinBidAmount);
@@ -214,22 +183,10 @@ TEST_F(DutchSaveWorkflowTest, shouldRefuseEachBrokenRuleWithItsOwnMessageAndWrit
     }
 }
 
-TEST_F(DutchSaveWorkflowTest, shouldShowNothingAndWriteNothingWhenBothHintsAreOffAndASaveFails)
-{
-    // Given both hint settings off and an allocation table three does not complete
-    CHostStore::instance().setHintSettings(false, false);
-    PanelUnderTest p;
-    distribute(p);
-    CHostStore::instance().clearCalls();
-
-    // When the user saves, then no box (the recorder expects none) and nothing written
-    click(p.saveButton());
-    EXPECT_TRUE(updateCalls().empty());
-}
-
-TEST_F(DutchSaveWorkflowTest, shouldSaveTheBidParametersAloneFromTheLostView)
+TEST_F(SaveWorkflowTest, shouldSaveTheBidParametersAloneFromTheLostView)
 {
     // Given the lost view with a coupon rate
+    seedDutchRateTender();
     PanelUnderTest p;
     p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
     p.chooseLost();
@@ -250,4 +207,47 @@ TEST_F(DutchSaveWorkflowTest, shouldSaveTheBidParametersAloneFromTheLostView)
     EXPECT_DOUBLE_EQ(params[0]->couponRate, 2.85);
     ASSERT_EQ(amounts.count(), 1);
     EXPECT_EQ(amounts.at(0).at(0).toString(), QStringLiteral("DB001|0.000000"));
+}
+
+TEST_F(SaveWorkflowTest, shouldKeepOffMarginalBidsAndSaveEachPosition)
+{
+    // Given the stored parameters, the reports, the fair distribution and table three completed
+    seedAmericanPriceTender();
+    PanelUnderTest p;
+    allocateAmericanTender(p);
+    EXPECT_DOUBLE_EQ(p.head()->getMarginalPrice(), 99.50);
+    EXPECT_DOUBLE_EQ(oneRows(p)[0]->info->winBidPrice, 100.00);   // settled at its own bid
+    std::vector<std::string> two;
+    for (const auto& row : twoRows(p))
+        two.push_back(std::to_string(row->info->productId) + "@" + row->getDisplayQString(3).toStdString() + ":"
+                      + row->getDisplayQString(6).toStdString() + "/" + std::to_string(row->info->purchaseType));
+    EXPECT_EQ(two, (std::vector<std::string>{"101@100.0000:1.0000/2", "101@99.5000:1.5000/1", "102@99.5000:1.5000/1"}));
+
+    // When saved
+    QSignalSpy amounts(p.panel.get(), &TC::CPanelBondTenderAllocationPanel::sigRefreshBondTenderWinBidAmount);
+    boxes.expect();
+    click(p.saveButton());
+
+    // Then each position is stored with its own price and purchase type
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("保存成功!")});
+    ASSERT_EQ(amounts.count(), 1);
+    EXPECT_EQ(amounts.at(0).at(0).toString(), QStringLiteral("AB002|4.000000"));
+    const auto calls = updateCalls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[3].commandIds, (std::vector<int>{9101, 9102, 9103}));
+    std::vector<std::string> details;
+    for (const auto& d : stored<CWinBidInfoDetail>(kAmericanBond, RT_WIN_BID_DETAIL)) {
+        EXPECT_EQ(d->tenderTarget, TTG_PRICE);
+        EXPECT_EQ(d->bidPrice, d->winBidPrice);
+        details.push_back(std::to_string(d->productId) + "@" + KZ::printFixed6(d->bidPrice) + "|"
+                          + std::to_string(d->purchaseType) + "|" + std::to_string(d->winBidAmount) + "|"
+                          + d->fixedRowIndex);
+    }
+    EXPECT_EQ(details, (std::vector<std::string>{"101@100.000000|2|10000|1", "101@99.500000|1|15000|2",
+                                                 "102@99.500000|1|15000|3"}));
+    const auto underWriters = stored<CIBondTenderAllocUnderWriterInfo>(kAmericanBond, RT_ALLOC_UNDERWRITER);
+    ASSERT_EQ(underWriters.size(), 2u);
+    EXPECT_EQ(underWriters[1]->tenderingType, TT_AMERICAN);
+    EXPECT_DOUBLE_EQ(underWriters[1]->winBidPrice, 99.50);
+    EXPECT_DOUBLE_EQ(underWriters[1]->winAmount, 3.0);
 }

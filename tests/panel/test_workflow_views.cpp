@@ -89,6 +89,11 @@ TEST_F(ViewsWorkflowTest, shouldShowEveryBidReadOnlyInTheLostView)
         EXPECT_EQ(row->getDisplayQString(7), QStringLiteral("0.0000"));
         EXPECT_FALSE(editable(p.three(), row->key(), 7));
     }
+
+    // When the user chooses "已中标" again, then the won view is back
+    p.chooseResult(TC::CPanelBondAllocationHeadTable::ID_RESULT_WON);
+    EXPECT_FALSE(p.head()->couponRateCell()->isVisibleTo(p.head()));
+    EXPECT_TRUE(p.fairButton()->isEnabled());
 }
 
 TEST_F(ViewsWorkflowTest, shouldShowALostSettledBondWithTheBondsOwnTenderingMethod)
