@@ -8,10 +8,23 @@ namespace {
 
 using Store = KZ::CRowStateStore<QString>;
 
-QString stateOf(const Store& store, const QString& key)
+// The states found under the keys, "-" where there is none.
+QStringList statesOf(const Store& store, const QStringList& keys)
 {
-    const QString* state = store.find(key);
-    return state != nullptr ? *state : QStringLiteral("<none>");
+    QStringList states;
+    for (const QString& key : keys) {
+        const QString* state = store.find(key);
+        states << (state != nullptr ? *state : QStringLiteral("-"));
+    }
+    return states;
+}
+
+Store storeOf(const QStringList& keys)
+{
+    Store store;
+    for (const QString& key : keys)
+        store[key] = key;
+    return store;
 }
 
 // Whatever the key looks like, a state written under it is read back under exactly that
@@ -20,80 +33,51 @@ TEST(RowStateStore, shouldKeepEachKeysStateApartWhateverTheKeyLooksLike)
 {
     const QStringList keys{"1", "2", "10", "01", "0", "-1", "+3", "A|3.250000", "", "262144", "262145",
                            "9999999", "12a"};
-    Store store;
-    for (const QString& key : keys)
-        store[key] = "state " + key;
-    for (const QString& key : keys)
-        EXPECT_EQ(stateOf(store, key), "state " + key) << key.toStdString();
-    EXPECT_EQ(stateOf(store, "3"), "<none>");
+    Store store = storeOf(keys);
+    EXPECT_EQ(statesOf(store, keys), keys);
+    EXPECT_EQ(statesOf(store, {"3"}), QStringList{"-"});
     EXPECT_EQ(store.value("3"), QString());
 
     store.clear();
-    for (const QString& key : keys)
-        EXPECT_EQ(store.find(key), nullptr) << key.toStdString();
+    EXPECT_EQ(statesOf(store, keys).join(QString()), QString(keys.size(), QLatin1Char('-')));
 }
 
 // Renumbering moves numbered states with their rows, in the array and beyond it, and
 // leaves keys that are not row numbers where they are.
 TEST(RowStateStore, shouldMoveNumberedStatesWhenRowsAreInsertedOrRemoved)
 {
-    Store store;
-    for (const char* key : {"1", "2", "3", "300000", "x", "02"})
-        store[QString::fromLatin1(key)] = QString::fromLatin1(key);
+    Store store = storeOf({"1", "2", "3", "300000", "x", "02"});
 
     store.insertNumbers(2, 2);   // two rows before row 2
-    EXPECT_EQ(stateOf(store, "1"), "1");
-    EXPECT_EQ(stateOf(store, "2"), "<none>");
-    EXPECT_EQ(stateOf(store, "3"), "<none>");
-    EXPECT_EQ(stateOf(store, "4"), "2");
-    EXPECT_EQ(stateOf(store, "5"), "3");
-    EXPECT_EQ(stateOf(store, "300002"), "300000");
-    EXPECT_EQ(stateOf(store, "x"), "x");
-    EXPECT_EQ(stateOf(store, "02"), "02");
+    EXPECT_EQ(statesOf(store, {"1", "2", "3", "4", "5", "300002", "x", "02"}),
+              (QStringList{"1", "-", "-", "2", "3", "300000", "x", "02"}));
 
     store.removeNumbers(4, 1);   // the row that was 2
-    EXPECT_EQ(stateOf(store, "4"), "3");
-    EXPECT_EQ(stateOf(store, "5"), "<none>");
-    EXPECT_EQ(stateOf(store, "300001"), "300000");
+    EXPECT_EQ(statesOf(store, {"4", "5", "300001"}), (QStringList{"3", "-", "300000"}));
 
     store.removeNumbers(1, 300000);   // everything up to the far row, which becomes row 1
-    EXPECT_EQ(stateOf(store, "1"), "300000");
-    EXPECT_EQ(stateOf(store, "x"), "x");
+    EXPECT_EQ(statesOf(store, {"1", "x"}), (QStringList{"300000", "x"}));
 
     store.insertNumbers(0, 1);    // no row 0: nothing moves
     store.removeNumbers(1, 0);
-    EXPECT_EQ(stateOf(store, "1"), "300000");
+    EXPECT_EQ(statesOf(store, {"1"}), QStringList{"300000"});
 }
 
 // Numbering rows anew moves each numbered state to its row's new number; a row without
 // state leaves none behind, and rows after the renumbered ones and named keys stay put.
 TEST(RowStateStore, shouldMoveEachStateToItsRowsNewNumber)
 {
-    Store store;
-    for (const char* key : {"1", "3", "4", "5", "x"})
-        store[QString::fromLatin1(key)] = QString::fromLatin1(key);
-
+    Store store = storeOf({"1", "3", "4", "5", "x"});
     store.renumber({3, 1, 4, 2});   // rows 1..4 become 3, 1, 4, 2; row 5 is not renumbered
-    EXPECT_EQ(stateOf(store, "1"), "<none>");   // was row 2, which had no state
-    EXPECT_EQ(stateOf(store, "2"), "4");
-    EXPECT_EQ(stateOf(store, "3"), "1");
-    EXPECT_EQ(stateOf(store, "4"), "3");
-    EXPECT_EQ(stateOf(store, "5"), "5");
-    EXPECT_EQ(stateOf(store, "x"), "x");
+    EXPECT_EQ(statesOf(store, {"1", "2", "3", "4", "5", "x"}), (QStringList{"-", "4", "1", "3", "5", "x"}));
 
-    Store sparse;   // fewer states than renumbered rows
-    sparse["1"] = "1";
+    Store sparse = storeOf({"1"});   // fewer states than renumbered rows
     sparse.renumber({6, 1, 2, 3, 4, 5});
-    EXPECT_EQ(stateOf(sparse, "6"), "1");
-    EXPECT_EQ(stateOf(sparse, "1"), "<none>");
+    EXPECT_EQ(statesOf(sparse, {"6", "1"}), (QStringList{"1", "-"}));
 
-    Store dropping;   // a row numbered nowhere loses its state, an untaken number has none
-    for (const char* key : {"1", "2", "3"})
-        dropping[QString::fromLatin1(key)] = QString::fromLatin1(key);
+    Store dropping = storeOf({"1", "2", "3"});   // a row numbered nowhere loses its state, an untaken number has none
     dropping.renumber({2, 0, 1});
-    EXPECT_EQ(stateOf(dropping, "1"), "3");
-    EXPECT_EQ(stateOf(dropping, "2"), "1");
-    EXPECT_EQ(stateOf(dropping, "3"), "<none>");
+    EXPECT_EQ(statesOf(dropping, {"1", "2", "3"}), (QStringList{"3", "1", "-"}));
 }
 
 } // namespace

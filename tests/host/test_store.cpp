@@ -1,5 +1,5 @@
 // The host store and its services: replace and clear semantics, recorded calls,
-// persistence, and subscriptions to the changes.
+// persistence, lookups by key and by product, and subscriptions to the changes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,10 +47,17 @@ IDataPtr params(double marginal, const std::string& bondName = "")
     return p;
 }
 
-IDataPtr product(int id, const std::string& name)
+IDataPtr productRow(int id, const std::string& name)
 {
     auto p = boost::make_shared<CIBondTenderAllocProductInfo>();
     p->bondCode = "B1"; p->productId = id; p->productName = name;
+    return p;
+}
+
+boost::shared_ptr<CProduct> userProduct(int id, const std::string& name)
+{
+    auto p = boost::make_shared<CProduct>();
+    p->productId = id; p->productName = name;
     return p;
 }
 
@@ -110,8 +117,8 @@ TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerTypeAndCommitEachUpdate)
         {"empty list stores none", RT_ALLOC_UNDERWRITER, {underWriter("a")}, {}, 0},
         {"params clearing record", RT_ALLOC_PARAMS, {params(2.3)}, {params(0)}, 0},
         {"params lost bond is not clearing", RT_ALLOC_PARAMS, {params(2.3)}, {params(0, "国债")}, 1},
-        {"product clearing record", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "")}, 0},
-        {"product without id but named", RT_ALLOC_PRODUCT, {product(1, "产品")}, {product(kInvalidInt, "产品")}, 1},
+        {"product clearing record", RT_ALLOC_PRODUCT, {productRow(1, "产品")}, {productRow(kInvalidInt, "")}, 0},
+        {"product without id but named", RT_ALLOC_PRODUCT, {productRow(1, "产品")}, {productRow(kInvalidInt, "产品")}, 1},
         {"win-bid clearing record", RT_WIN_BID_DETAIL, {detail("B1", "1")}, {detail("B1", "", kInvalidInt)}, 0},
     };
     for (const Case& c : cases) {
@@ -177,7 +184,6 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
 
 TEST_F(HostStoreTest, shouldGiveATypeANewRevisionOnEveryChangeOfItsRecordsOnly)
 {
-    CHostStore& store = CHostStore::instance();
     const auto accountData = TraderCenter::instance()->getDataCenter()->getAccountData("");
     const auto revisions = [&] {
         return std::make_pair(accountData->getDatasRevision(RT_TENDER_COMMAND),
@@ -215,7 +221,6 @@ TEST_F(HostStoreTest, shouldGiveATypeANewRevisionOnEveryChangeOfItsRecordsOnly)
 
 TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)
 {
-    CHostStore& store = CHostStore::instance();
     const size_t made = CHostStore::kKeptCalls + 4;
     for (size_t i = 0; i < made; ++i)
         store.applyCommandStatus(static_cast<int>(i), "B1");
@@ -250,21 +255,6 @@ TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIs
     EXPECT_EQ(all.keys.size(), 4u);
 }
 
-TEST_F(HostStoreTest, shouldAnnounceTheDetailsWhoseKeyWentAwayThenEveryNewDetailInOrder)
-{
-    // Given stored details 1, 2, 3 of bond B1, no persistence attached
-    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2"), detail("B1", "3")});
-    Keys announced;
-    store.setChangeListener([&](const IDataList& changed) { announced = keys(changed); });
-
-    // When a save sends 3, 4, 2
-    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, {detail("B1", "3"), detail("B1", "4"), detail("B1", "2")});
-
-    // Then only 1 went away; it is announced first, then the saved rows as sent
-    EXPECT_EQ(announced, (Keys{"B1|1", "B1|3", "B1|4", "B1|2"}));
-    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), (Keys{"B1|3", "B1|4", "B1|2"}));
-}
-
 TEST_F(HostStoreTest, shouldAnnounceExactlyTheGoneKeysOfALargeReplacement)
 {
     // Given 3,000 stored details of bond B1, keys 0 to 2999
@@ -295,6 +285,54 @@ TEST_F(HostStoreTest, shouldAnnounceExactlyTheGoneKeysOfALargeReplacement)
     for (const auto& row : sent)
         expected.push_back(row->getKey());
     EXPECT_EQ(announced, expected);
-    // And the call is recorded with every detail as sent
+    // And the bond holds the details as sent, and the call is recorded with them
+    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), keys(IDataList(sent.begin(), sent.end())));
     EXPECT_EQ(keys(store.calls().back().records), keys(IDataList(sent.begin(), sent.end())));
+}
+
+TEST_F(HostStoreTest, shouldFindExactlyTheStoredRecordsAfterEveryKindOfChange)
+{
+    // Given details of two bonds, looked up once
+    store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
+    ASSERT_TRUE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
+
+    // When a row is appended, an update replaces B1's rows and a clearing record drops B2's
+    store.addRecord("B2", RT_WIN_BID_DETAIL, detail("B2", "1"));
+    EXPECT_TRUE(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1"));
+    const auto replacement = detail("B1", "3");
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {replacement});
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {}, {detail("B2", "", kInvalidInt)});
+
+    // Then each lookup answers what the store holds now, through the account data too
+    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
+    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1"));
+    EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B1|3"), replacement);
+    EXPECT_FALSE(store.recordByKey(RT_ALLOC_PRODUCT, "B1|3"));
+    const auto data = TraderCenter::instance()->getDataCenter()->getAccountData(std::string());
+    EXPECT_EQ(data->getData(RT_WIN_BID_DETAIL, "B1|3"), replacement);
+
+    // And after a reset nothing is found
+    store.reset();
+    EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|3"));
+}
+
+TEST_F(HostStoreTest, shouldFindTheFirstProductOfAnIdOrNameUntilTheProductsAreReplaced)
+{
+    // Given products where an id and a name appear twice
+    const auto first = userProduct(1, "稳健一号");
+    store.setProducts({first, nullptr, userProduct(1, "其他"), userProduct(2, "稳健一号")});
+    CUserConfig* config = TC::getUserConfig();
+
+    // Then the first one wins, unknown ones are null
+    EXPECT_EQ(config->getProductByID(1), first);
+    EXPECT_EQ(config->getProductByName("稳健一号"), first);
+    EXPECT_EQ(config->getProductName(2), QStringLiteral("稳健一号"));
+    EXPECT_FALSE(config->getProductByID(3));
+    EXPECT_FALSE(config->getProductByName("未知"));
+
+    // When the products are replaced, the old ones are gone
+    store.setProducts({userProduct(3, "平衡三号")});
+    EXPECT_FALSE(config->getProductByID(1));
+    EXPECT_FALSE(config->getProductByName("稳健一号"));
+    EXPECT_EQ(config->getProductName(3), QStringLiteral("平衡三号"));
 }
