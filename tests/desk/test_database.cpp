@@ -76,15 +76,14 @@ boost::shared_ptr<CWinBidInfoDetail> accountRow(const std::string& rowKey, int u
     return row;
 }
 
-class DeskDatabaseTest : public ::testing::Test {
+class DeskDatabaseTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath(QStringLiteral("desk.sqlite"));
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     // A desk start on the file: the sample, then what the file holds; the store then saves into the file.
     std::unique_ptr<CDeskDatabase> startDesk()

@@ -29,17 +29,16 @@ struct SDeskRun {
     QString err;
 };
 
-class DeskProcessTest : public ::testing::Test {
+class DeskProcessTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         dbPath = dir.filePath(QStringLiteral("desk.sqlite"));
         QString error;
         ASSERT_TRUE(desk::CScenario::loadFile(desk::CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     // Runs the desk with a home of its own, so the user's settings and data stay untouched.
     SDeskRun runDesk(const QStringList& arguments)

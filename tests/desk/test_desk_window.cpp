@@ -19,17 +19,16 @@ using namespace desk;
 
 namespace {
 
-class DeskWindowTest : public ::testing::Test {
+class DeskWindowTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         QString error;
         ASSERT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
         sample.applyTo(ttservice::CHostStore::instance());
         ttservice::CHostStore::instance().setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     int rowOf(const CDeskWindow& window, const QString& code) const
     {

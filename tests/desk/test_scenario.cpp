@@ -39,11 +39,7 @@ QByteArray replaced(const char* from, const char* to)
     return json.replace(at, int(strlen(from)), to);
 }
 
-class ScenarioStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override { testsupport::resetHost(); }
-    void TearDown() override { testsupport::resetHost(); }
-};
+class ScenarioStoreTest : public testsupport::HostTest {};
 
 } // namespace
 

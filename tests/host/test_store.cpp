@@ -97,10 +97,8 @@ void saveDetails(const Keys& rowKeys)
     TraderCenter::instance()->waitForDeliveries();
 }
 
-class HostStoreTest : public ::testing::Test {
+class HostStoreTest : public testsupport::HostTest {
 protected:
-    void SetUp() override { testsupport::resetHost(); }
-    void TearDown() override { testsupport::resetHost(); }
     CHostStore& store = CHostStore::instance();
 };
 

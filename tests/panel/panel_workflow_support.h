@@ -198,6 +198,13 @@ inline void freshHost()
     CHostStore::instance().setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
 }
 
+// A panel test on the seeded products and a fixed "now"; a message box it does not expect fails it.
+class PanelTest : public testsupport::HostTest {
+protected:
+    void SetUp() override { freshHost(); }
+    testsupport::MessageBoxRecorder boxes;
+};
+
 // ------------------------------------------------------------------ the panel
 
 // Exposes the data-thread entry and the timer-side processing to the tests.

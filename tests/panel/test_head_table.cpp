@@ -8,15 +8,14 @@ using TC::CPanelBondAllocationHeadTable;
 
 namespace {
 
-class HeadTableTest : public ::testing::Test {
+class HeadTableTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         head = new CPanelBondAllocationHeadTable(0, &panel);   // owned by Qt parent
         panel.show();
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     boost::shared_ptr<CIBondTenderAllocParams> lastSentParams(const std::string& bond)
     {

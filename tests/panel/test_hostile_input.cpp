@@ -13,16 +13,13 @@ using Helper = TC::CPanelBondTenderAllocationHelper;
 
 namespace {
 
-class HostileInputTest : public ::testing::Test {
+class HostileInputTest : public PanelTest {
 protected:
     void SetUp() override
     {
-        freshHost();
+        PanelTest::SetUp();
         seedDutchRateTender();
     }
-    void TearDown() override { testsupport::resetHost(); }
-
-    testsupport::MessageBoxRecorder boxes;
 };
 
 } // namespace

@@ -87,11 +87,11 @@ inline QStringList choices(const TC::CPanelBondAllocationMixedTable& table, int 
 }
 
 // A shown table three over products 9, 10 and 12 (12 with exchange and interbank accounts).
-class MixedTableTest : public ::testing::Test {
+class MixedTableTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         CHostStore::instance().setProducts({
             product(9, "P9", {account(2, "SH9")}),
             product(10, "P10", {account(2, "SH10")}),
@@ -101,7 +101,6 @@ protected:
         table.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     double wonTotal() const { return table.getAllocationMixedModel()->getTotalWinBidAmount(); }
 

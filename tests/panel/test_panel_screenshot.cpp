@@ -11,16 +11,13 @@ using namespace wf;
 
 namespace {
 
-class PanelScreenshotTest : public ::testing::Test {
+class PanelScreenshotTest : public PanelTest {
 protected:
     void SetUp() override
     {
-        freshHost();
+        PanelTest::SetUp();
         seedAmericanPriceTender();
     }
-    void TearDown() override { testsupport::resetHost(); }
-
-    testsupport::MessageBoxRecorder boxes;
 };
 
 // The American tender won and distributed: the head's prices and table one filled, table

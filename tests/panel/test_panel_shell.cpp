@@ -11,13 +11,7 @@ using namespace wf;
 
 namespace {
 
-class PanelShellTest : public ::testing::Test {
-protected:
-    void SetUp() override { freshHost(); }
-    void TearDown() override { testsupport::resetHost(); }
-
-    testsupport::MessageBoxRecorder boxes;
-};
+class PanelShellTest : public PanelTest {};
 
 const QString kUnitZero = QStringLiteral("基本投标单位为0,无法进行公平分配!");
 const QString kMarginalZero = QStringLiteral("边际价格/利率为0,无法保存!");

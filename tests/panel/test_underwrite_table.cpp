@@ -30,15 +30,14 @@ std::string keyOf(const std::string& underWriter, double price)
     return CAllocationUnderWriteData::makeKey(underWriter, price);
 }
 
-class UnderWriteTableTest : public ::testing::Test {
+class UnderWriteTableTest : public testsupport::HostTest {
 protected:
     void SetUp() override
     {
-        testsupport::resetHost();
+        HostTest::SetUp();
         widget.resize(900, 168);
         widget.show();
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     // A won price tender: marginal 99.5, weighted mean 100.5.
     void load(const std::vector<boost::shared_ptr<CIBondTenderAllocUnderWriterInfo>>& rows, double unit,

@@ -12,11 +12,8 @@ using namespace wf;
 
 namespace {
 
-class SaveWorkflowTest : public ::testing::Test {
+class SaveWorkflowTest : public PanelTest {
 protected:
-    void SetUp() override { freshHost(); }
-    void TearDown() override { testsupport::resetHost(); }
-
     // Table three's rows as "product|account|underwriter|won|operation".
     static std::vector<std::string> shownThree(const PanelUnderTest& p)
     {
@@ -26,8 +23,6 @@ protected:
                             + row->getDisplayQString(7).toStdString() + "|" + row->info->operationText);
         return shown;
     }
-
-    testsupport::MessageBoxRecorder boxes;
 };
 
 } // namespace

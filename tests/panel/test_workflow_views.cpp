@@ -9,16 +9,15 @@ using namespace wf;
 
 namespace {
 
-class ViewsWorkflowTest : public ::testing::Test {
+class ViewsWorkflowTest : public PanelTest {
 protected:
     void SetUp() override
     {
-        freshHost();
+        PanelTest::SetUp();
         seedDutchRateTender();
         seedAmericanPriceTender();
         seedMixedRateTender();
     }
-    void TearDown() override { testsupport::resetHost(); }
 
     static bool editable(const QWidget* area, const std::string& key, int column)
     {
@@ -57,8 +56,6 @@ protected:
         ASSERT_EQ(boxes.texts(), QStringList{QStringLiteral("保存成功!")});
         CHostStore::instance().clearCalls();
     }
-
-    testsupport::MessageBoxRecorder boxes;
 };
 
 } // namespace

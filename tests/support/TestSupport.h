@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the test programs.
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -34,5 +36,12 @@ private:
 
 // Puts the host stand-in back to a fresh state (records, calls, settings, products).
 void resetHost();
+
+// A test that starts on a fresh host stand-in and leaves it fresh.
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetHost(); }
+    void TearDown() override { resetHost(); }
+};
 
 } // namespace testsupport
