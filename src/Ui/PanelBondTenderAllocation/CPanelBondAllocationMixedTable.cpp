@@ -37,8 +37,6 @@ enum EColumn {
 const char* const kOperationColor = "clr_global_fall";
 const char* const kDisabledColor = "clr_disable_color";
 const char* const kInvalidText = "非法值";
-const int kExchangeAccountType = 2;
-const int kInterbankAccountType = 15002;
 
 const QStringList& marketChoices()
 {
@@ -113,11 +111,6 @@ const QString& operationText(bool fixedRow)
 std::string purchaseTypeText(int purchaseType)
 {
     return Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(purchaseType));
-}
-
-std::string productNameOf(int productId)
-{
-    return KZ::qsToS(TC::getUserConfig()->getProductName(productId));
 }
 
 
@@ -389,40 +382,9 @@ bool CPanelBondAllocationMixedTable::isMixedTableHasData() const
 void CPanelBondAllocationMixedTable::getAllocationAccounts(QStringList& out, ttservice::ETenderMarket market,
                                                            std::string productName) const
 {
-    out.append(QString());
-    int wantedType = 0;
-    if (market == ttservice::TM_INTERBANK)
-        wantedType = kInterbankAccountType;
-    else if (market == ttservice::TM_SSE || market == ttservice::TM_SZSE)
-        wantedType = kExchangeAccountType;
-    else
-        return;
-
-    // Looked up by name, not by scanning every product: this runs for every row of a load.
-    const boost::shared_ptr<ttservice::CProduct> product = TC::getUserConfig()->getProductByName(productName);
-    if (!product)
-        return;
-    for (const auto& account : product->accounts) {
-        if (account && account->accountType == wantedType)
-            out.append(KZ::sToQs(account->accountId));
-    }
+    productDirectory.refresh();
+    out.append(productDirectory.accountChoices(productName, market).texts);
 }
-
-// Product names by id, each read from the host once: a product has a row per position,
-// and a large tender thousands of rows.
-class CPanelBondAllocationMixedTable::CProductNames {
-public:
-    const std::string& of(int productId)
-    {
-        auto found = names_.find(productId);
-        if (found == names_.end())
-            found = names_.emplace(productId, productNameOf(productId)).first;
-        return found->second;
-    }
-
-private:
-    std::unordered_map<int, std::string> names_;
-};
 
 // Writes the delegates' state of rows as the win-bid builders and refreshTable leave it:
 // current choices, the saved account still offered after the product's own ones, the won
@@ -432,8 +394,7 @@ private:
 class CPanelBondAllocationMixedTable::CRowPresenter {
 public:
     explicit CRowPresenter(const CPanelBondAllocationMixedTable& owner)
-        : owner_(owner),
-          accounts_(owner.accountChoices),
+        : products_(owner.productDirectory),
           market_(owner.autoDelegate(COL_MARKET)),
           purchaseType_(owner.autoDelegate(COL_PURCHASE_TYPE)),
           underWriter_(owner.autoDelegate(COL_UNDERWRITER)),
@@ -442,11 +403,8 @@ public:
           operation_(owner.operationDelegate()),
           flag_(userFlag())
     {
-        const uint64_t revision = TC::getUserConfig()->getProductsRevision();
-        if (owner.accountChoicesRevision != revision) {
-            accounts_.clear();
-            owner.accountChoicesRevision = revision;
-        }
+        owner.shownProductsRevision = TC::getUserConfig()->getProductsRevision();
+        products_.refresh();
     }
 
     int flag() const { return flag_; }
@@ -480,7 +438,7 @@ public:
             purchaseType_->setCurItem(key, text(info.purchaseType), -1);
         }
         if (account_) {
-            const SAccountChoices& offered = accountChoices(info);
+            const CProductDirectory::SAccountChoices& offered = accountChoices(info);
             const auto saved = std::find(offered.utf8.cbegin(), offered.utf8.cend(), info.account);
             if (saved != offered.utf8.cend()) {
                 account_->setItems(key, offered.texts, {});
@@ -516,55 +474,12 @@ private:
         return found->second;
     }
 
-    using SAccountChoices = CPanelBondAllocationMixedTable::SAccountChoices;
-
-    // Built once per market and product.
-    const SAccountChoices& accountChoices(const CAllocationMixedInfo& info)
+    const CProductDirectory::SAccountChoices& accountChoices(const CAllocationMixedInfo& info)
     {
-        const size_t market = marketSlot(info.tenderMarket);
-        if (market == kOtherMarket) {
-            other_ = makeAccountChoices(info);   // not a market of the host's: not kept
-            return other_;
-        }
-        // A product's rows mostly follow each other: its entry is looked up once per run.
-        if (!lastProductChoices_ || lastProductName_ != info.productName) {
-            lastProductChoices_ = &accounts_[info.productName];
-            lastProductName_ = info.productName;
-        }
-        std::optional<SAccountChoices>& choices = (*lastProductChoices_)[market];
-        if (!choices)
-            choices = makeAccountChoices(info);
-        return *choices;
+        return products_.accountChoices(info.productName, static_cast<ttservice::ETenderMarket>(info.tenderMarket));
     }
 
-    SAccountChoices makeAccountChoices(const CAllocationMixedInfo& info) const
-    {
-        SAccountChoices choices;
-        owner_.getAllocationAccounts(choices.texts, static_cast<ttservice::ETenderMarket>(info.tenderMarket),
-                                     info.productName);
-        for (const QString& account : choices.texts)
-            choices.utf8.push_back(KZ::qsToS(account));
-        return choices;
-    }
-
-    static constexpr size_t kOtherMarket = 4;
-    static size_t marketSlot(int market)
-    {
-        switch (market) {
-        case ttservice::TM_NONE: return 0;
-        case ttservice::TM_SSE: return 1;
-        case ttservice::TM_SZSE: return 2;
-        case ttservice::TM_INTERBANK: return 3;
-        default: return kOtherMarket;
-        }
-    }
-
-    const CPanelBondAllocationMixedTable& owner_;
-    // product -> the accounts offered per market; the owner's, kept across loads
-    using ProductAccountChoices = std::array<std::optional<SAccountChoices>, kOtherMarket>;
-    std::unordered_map<std::string, ProductAccountChoices>& accounts_;
-    ProductAccountChoices* lastProductChoices_ = nullptr;   // accounts_'s entry of lastProductName_
-    std::string lastProductName_;
+    CProductDirectory& products_;   // the owner's, kept across loads
     CBaseTableColumnAutoLineEditDelegate* market_;        // owned by the table
     CBaseTableColumnAutoLineEditDelegate* purchaseType_;  // owned by the table
     CBaseTableColumnAutoLineEditDelegate* underWriter_;   // owned by the table
@@ -574,7 +489,6 @@ private:
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
     std::unordered_map<double, QString> volumeTexts_;
-    SAccountChoices other_;
 };
 
 // Hands out the groups 1, 2, ... of a new fill. The previous fill numbered its groups the
@@ -772,7 +686,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
     refreshMixedModel();
     releaseStoredRows();
     bondName = name;
-    CProductNames names;
+    productDirectory.refresh();
     // The product ids by name are collected in the pass that makes the rows, as
     // initProductName2ProductIdMapWithProductData would collect them in a pass of its own.
     ProductIdsMet productIdsMet;
@@ -789,7 +703,7 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
             continue;
         CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = names.of(product->info->productId);
+        info.productName = productDirectory.nameOf(product->info->productId);
         if (!namedLast || product->info->productId != lastProductId) {   // the name follows from the id
             productIdsMet.emplace_back(info.productName, product->info->productId);
             lastProductId = product->info->productId;
@@ -829,7 +743,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
         return;
     refreshMixedModel();
     const int flag = userFlag();
-    CProductNames names;
+    productDirectory.refresh();
 
     double bidSum = 0.0;
     int counter = 0;
@@ -838,7 +752,7 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
             continue;
         CAllocationMixedDataPtr row = spareRows.take(++counter);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = names.of(product->info->productId);
+        info.productName = productDirectory.nameOf(product->info->productId);
         if (type == ttservice::TT_DUTCH)
             info.bidPrice = ttservice::kInvalidDouble;
         else if (hasPositions(type))
@@ -990,11 +904,11 @@ void CPanelBondAllocationMixedTable::setProductIds(ProductIdsMet& met)
 
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithProductData(const ProductRowMap& products)
 {
-    CProductNames names;
+    productDirectory.refresh();
     ProductIdsMet met;   // the last row's id per name wins, as the map keeps it
     for (const auto& product : products) {
         if (product && product->info)
-            met.emplace_back(names.of(product->info->productId), product->info->productId);
+            met.emplace_back(productDirectory.nameOf(product->info->productId), product->info->productId);
     }
     setProductIds(met);
 }
@@ -1269,11 +1183,11 @@ bool CPanelBondAllocationMixedTable::addOrRemoveOnLoadedRows(int rowNumber)
     return true;
 }
 
-// The rows' account choices were read from the products of accountChoicesRevision: other
+// The rows' account choices were read from the products of shownProductsRevision: other
 // products offer other accounts, which only a full rebuild gives every row.
 bool CPanelBondAllocationMixedTable::productsChangedSinceShown() const
 {
-    return accountChoicesRevision != TC::getUserConfig()->getProductsRevision();
+    return shownProductsRevision != TC::getUserConfig()->getProductsRevision();
 }
 
 bool CPanelBondAllocationMixedTable::isStoredNumberedOneTo(int count) const
@@ -1482,10 +1396,10 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
     }
 
     CSumsByKey wonByProduct;
-    CProductNames names;
+    productDirectory.refresh();
     for (const auto& product : qAsConst(products)) {
         if (product && product->info)
-            wonByProduct.add(keys.idOf(names.of(product->info->productId), product->info->tenderPrice),
+            wonByProduct.add(keys.idOf(productDirectory.nameOf(product->info->productId), product->info->tenderPrice),
                              product->info->winAmount);
     }
     std::string key;

@@ -6,15 +6,13 @@
 #include <QStringList>
 #include <QVector>
 #include <boost/shared_ptr.hpp>
-#include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "CAllocationMixedData.h"
+#include "CProductDirectory.h"
 #include "CSpareRows.h"
 #include "KZ/BaseWidget.h"
 #include "ttservice/BondTenderRecords.h"
@@ -104,7 +102,6 @@ protected:
 
 private:
     class CRowPresenter;
-    class CProductNames;
     class CGroupRefill;
     // A row of a saved allocation being loaded, with the key of the group it joins.
     struct SPlacedRow {
@@ -179,15 +176,10 @@ private:
         size_t position;                         // in placedRows
     };
     std::vector<SSortKey> placedSortKeys;
-    // The accounts offered per product and market (no market, SSE, SZSE, interbank), with
-    // their UTF-8 texts to find a row's account among them without converting it. Read from
-    // the host's products once and kept from one load to the next while they stay the same.
-    struct SAccountChoices {
-        QStringList texts;
-        std::vector<std::string> utf8;
-    };
-    mutable std::unordered_map<std::string, std::array<std::optional<SAccountChoices>, 4>> accountChoices;
-    mutable uint64_t accountChoicesRevision = 0;   // the host products' revision they were read at
+    // The user's products, names and account choices, kept from one load to the next while
+    // the host's products stay the same.
+    mutable CProductDirectory productDirectory;
+    mutable uint64_t shownProductsRevision = 0;   // the host products' revision the rows were shown with
 };
 
 } // namespace TC
