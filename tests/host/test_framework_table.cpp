@@ -76,6 +76,30 @@ TEST_F(TableFixture, shouldWidenAColumnUntilItsTotalShowsWholeAndNeverNarrowIt)
     EXPECT_EQ(header->sectionSize(1), widened);
 }
 
+// A text in sight must not be cut off either: after the rows change, a column grows to the
+// texts of the rows shown, up to a limit; values typed into the same rows leave it alone.
+TEST_F(TableFixture, shouldWidenColumnsToTheShownTextsWhenTheRowsChange)
+{
+    // Column 2 shows the names and has no total
+    model->total.clear();
+    QHeaderView* header = table->view()->horizontalHeader();
+    table->setColumnWidth(2, 20);
+    show();
+    fill();
+    const int nameWidth = QFontMetrics(table->view()->font()).horizontalAdvance(QStringLiteral("乙基金"));
+    EXPECT_GT(header->sectionSize(2), nameWidth);
+
+    // A value-only sync after the user narrowed the column keeps the user's width
+    header->resizeSection(2, 20);
+    sync();
+    EXPECT_EQ(header->sectionSize(2), 20);
+
+    // New rows fit again, a very long text only up to the limit
+    model->addData(row("9", QString(400, QLatin1Char('W')), 5.0));
+    sync();
+    EXPECT_EQ(header->sectionSize(2), 320);
+}
+
 TEST_F(TableFixture, shouldSortOnHeaderClickOnlyForSortableColumns)
 {
     fill();

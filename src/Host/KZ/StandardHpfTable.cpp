@@ -1,6 +1,7 @@
 #include "KZ/StandardHpfTable.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QMenu>
@@ -11,6 +12,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
+#include <map>
+#include <memory>
 
 #include "KZ/ColumnDelegates.h"
 #include "KZ/HpfTableModel.h"
@@ -24,6 +28,8 @@ namespace {
 constexpr int kRowHeight = 24;
 constexpr int kDefaultColumnWidth = 80;
 constexpr int kMaxColumnWidth = 10000;
+constexpr int kMaxFittedRows = 60;       // more than a screen of rows
+constexpr int kMaxFittedWidth = 320;     // a column a long text may not grow past
 const QString kConfigTag = QStringLiteral("hpf1");
 
 QString joinInts(const QVector<int>& values)
@@ -71,6 +77,55 @@ void setUpRows(QTableView* view)
 }
 
 } // namespace
+
+// An upper bound of a text's width without shaping it: each character counted as the widest
+// of its kind (a Chinese character is one em; other characters outside ASCII are given a
+// quarter more). Shaping a Chinese text costs microseconds; most cells fit their column by
+// far, and this tells so from the characters alone. A text that may not fit is shaped once
+// and its width kept, as the same names repeat down a column.
+class CTextWidthBound {
+public:
+    explicit CTextWidthBound(const QFont& font) : metrics_(font)
+    {
+        for (char c = ' '; c <= '~'; ++c)
+            ascii_ = std::max(ascii_, metrics_.horizontalAdvance(QLatin1Char(c)));
+        const int em = std::max(metrics_.horizontalAdvance(QChar(0x4E2D)), ascii_);   // 中
+        other_ = em + (em + 3) / 4;
+    }
+    int atMost(const QString& text) const
+    {
+        int width = 0;
+        for (const QChar c : text)
+            width += c.unicode() < 0x80 ? ascii_ : other_;
+        return width;
+    }
+    int exact(const QString& text) const
+    {
+        auto found = exact_.constFind(text);
+        if (found != exact_.constEnd())
+            return found.value();
+        if (exact_.size() >= kKeptWidths)
+            exact_.clear();
+        return exact_.insert(text, metrics_.horizontalAdvance(text)).value();
+    }
+
+    // One per font, measured once (the tables live on the UI thread only).
+    static const CTextWidthBound& of(const QFont& font)
+    {
+        static std::map<QString, std::unique_ptr<CTextWidthBound>> bounds;
+        std::unique_ptr<CTextWidthBound>& bound = bounds[font.key()];
+        if (!bound)
+            bound = std::make_unique<CTextWidthBound>(font);
+        return *bound;
+    }
+
+private:
+    static constexpr int kKeptWidths = 4096;
+    QFontMetrics metrics_;
+    int ascii_ = 0;
+    int other_ = 0;
+    mutable QHash<QString, int> exact_;
+};
 
 // Column widths, visual order and sort, as kept in the table's configuration string:
 // "hpf1;w=80,80,120;o=0,2,1;s=2,1" (s = sort column or -1, then 0 ascending / 1 descending).
@@ -132,6 +187,7 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, int menuFlags)
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this, &CStandardHpfTable::showHeaderMenu);
     layout->addWidget(view_, 1);
+    connect(qtModel_, &QAbstractItemModel::modelReset, this, [this]() { fitPending_ = true; });
 
     statView_ = new QTableView(this);
     statModel_ = new CHpfStatQtModel(this);
@@ -378,10 +434,12 @@ void CStandardHpfTable::sync()
         mirrorHeaderToStatView();
     }
     widenColumnsToStatTexts();
+    if (fitPending_ && view_->isVisible())
+        widenColumnsToShownTexts();
 }
 
 // A total is the figure the user checks first: its column grows until the total shows
-// whole (never shrinks, so a width the user chose wider stays).
+// whole, however wide (never shrinks, so a width the user chose wider stays).
 void CStandardHpfTable::widenColumnsToStatTexts()
 {
     if (!(flags_ & TF_STAT_ROW))
@@ -389,18 +447,59 @@ void CStandardHpfTable::widenColumnsToStatTexts()
     const int columns = statModel_->columnCount();
     if (columns == 0)
         return;
-    const QFontMetrics metrics(statModel_->index(0, 0).data(Qt::FontRole).value<QFont>());
-    // The item delegate's text margin on each side, and the grid line.
-    const int padding = 2 * (statView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, statView_) + 1) + 1;
-    QHeaderView* header = view_->horizontalHeader();
+    const CTextWidthBound& bound = CTextWidthBound::of(statModel_->index(0, 0).data(Qt::FontRole).value<QFont>());
+    for (int column = 0; column < columns; ++column)
+        growColumnToText(column, bound, statModel_->index(0, column).data(Qt::DisplayRole).toString(), INT_MAX);
+}
+
+// After the rows change, a column grows until the texts of the rows in sight fit, up to
+// kMaxFittedWidth: a bond's name cut to "26政金05(..." hides the very part that tells a
+// reopened issue from the first one. Only the rows in sight are measured, so a table of
+// ten thousand rows costs no more than one of ten.
+void CStandardHpfTable::widenColumnsToShownTexts()
+{
+    fitPending_ = false;
+    const int rows = qtModel_->rowCount();
+    const int columns = qtModel_->columnCount();
+    if (rows == 0 || columns == 0)
+        return;
+    // Rows have one fixed height and the view scrolls by whole rows: the rows in sight follow
+    // from the scroll position, without asking the header to lay out ten thousand sections.
+    const int first = std::min(std::max(0, view_->verticalScrollBar()->value()), rows - 1);
+    const int inSight = std::min(view_->viewport()->height() / kRowHeight + 1, kMaxFittedRows);
+    const int last = std::min(rows - 1, first + std::max(inSight, 1) - 1);
+    const CTextWidthBound& bound = CTextWidthBound::of(view_->font());
     for (int column = 0; column < columns; ++column) {
-        const QString text = statModel_->index(0, column).data(Qt::DisplayRole).toString();
-        if (text.isEmpty() || header->isSectionHidden(column))
-            continue;
-        const int needed = metrics.horizontalAdvance(text) + padding;
-        if (header->sectionSize(column) < needed)
-            view_->setColumnWidth(column, needed);
+        for (int row = first; row <= last; ++row)
+            growColumnToText(column, bound, qtModel_->index(row, column).data(Qt::DisplayRole).toString(),
+                             kMaxFittedWidth);
     }
+}
+
+// The item delegate's text margin on each side, and the grid line.
+int CStandardHpfTable::textPadding() const
+{
+    return 2 * (view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1) + 1;
+}
+
+void CStandardHpfTable::showEvent(QShowEvent* event)
+{
+    CBaseWidget::showEvent(event);
+    if (fitPending_)
+        widenColumnsToShownTexts();   // rows that arrived while the table was hidden
+}
+
+void CStandardHpfTable::growColumnToText(int column, const CTextWidthBound& bound, const QString& text, int limit)
+{
+    QHeaderView* header = view_->horizontalHeader();
+    if (text.isEmpty() || header->isSectionHidden(column))
+        return;
+    const int width = header->sectionSize(column);
+    if (bound.atMost(text) + textPadding() <= width)
+        return;   // fits by its characters alone: no need to shape it
+    const int needed = std::min(bound.exact(text) + textPadding(), limit);
+    if (width < needed)
+        view_->setColumnWidth(column, needed);
 }
 
 void CStandardHpfTable::mirrorHeaderToStatView()

@@ -14,6 +14,7 @@
 
 #include "KZ/BaseWidget.h"
 
+class QShowEvent;
 class QTableView;
 class QAbstractItemModel;
 
@@ -23,6 +24,7 @@ class IBaseHpfTableModel;
 class CBaseTableColumnDelegate;
 class CHpfTableQtModel;
 class CHpfStatQtModel;
+class CTextWidthBound;
 
 class CStandardHpfTable : public CBaseWidget {
     Q_OBJECT
@@ -73,6 +75,9 @@ public:
     Qt::SortOrder sortOrder() const;
     bool isDirty() const { return dirty_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct SViewConfig;
     void sync();
@@ -81,6 +86,9 @@ private:
     bool applyConfig(const SViewConfig& config);
     void mirrorHeaderToStatView();
     void widenColumnsToStatTexts();
+    void widenColumnsToShownTexts();
+    void growColumnToText(int column, const CTextWidthBound& bound, const QString& text, int limit);
+    int textPadding() const;
     void onSortIndicatorChanged(int column, Qt::SortOrder order);
     void showHeaderMenu(const QPoint& position);
     void showSortIndicator();
@@ -101,6 +109,7 @@ private:
     unsigned long long syncedRevision_ = 0;
     bool dirty_ = false;
     bool syncQueued_ = false;
+    bool fitPending_ = false;           // the rows changed since the columns were last fitted
     int syncCount_ = 0;
 };
 
