@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <memory>
 
 #include "KZ/ColumnDelegates.h"
@@ -78,14 +77,13 @@ void setUpRows(QTableView* view)
 
 } // namespace
 
-// An upper bound of a text's width without shaping it: each character counted as the widest
-// of its kind (a Chinese character is one em; other characters outside ASCII are given a
-// quarter more). Shaping a Chinese text costs microseconds; most cells fit their column by
+// An upper bound of a text's width without shaping it: each ASCII character counted as the
+// widest ASCII one, every other character as a Chinese one (an em) and a quarter more. Shaping a Chinese text costs microseconds; most cells fit their column by
 // far, and this tells so from the characters alone. A text that may not fit is shaped once
 // and its width kept, as the same names repeat down a column.
 class CTextWidthBound {
 public:
-    explicit CTextWidthBound(const QFont& font) : metrics_(font)
+    explicit CTextWidthBound(const QFont& font) : fontKey_(font.key()), metrics_(font)
     {
         for (char c = ' '; c <= '~'; ++c)
             ascii_ = std::max(ascii_, metrics_.horizontalAdvance(QLatin1Char(c)));
@@ -109,18 +107,17 @@ public:
         return exact_.insert(text, metrics_.horizontalAdvance(text)).value();
     }
 
-    // One per font, measured once (the tables live on the UI thread only).
-    static const CTextWidthBound& of(const QFont& font)
+    // The bound for font: kept while the table's font stays the same, made anew otherwise.
+    static const CTextWidthBound& of(const QFont& font, std::unique_ptr<CTextWidthBound>& kept)
     {
-        static std::map<QString, std::unique_ptr<CTextWidthBound>> bounds;
-        std::unique_ptr<CTextWidthBound>& bound = bounds[font.key()];
-        if (!bound)
-            bound = std::make_unique<CTextWidthBound>(font);
-        return *bound;
+        if (!kept || kept->fontKey_ != font.key())
+            kept = std::make_unique<CTextWidthBound>(font);
+        return *kept;
     }
 
 private:
     static constexpr int kKeptWidths = 4096;
+    QString fontKey_;
     QFontMetrics metrics_;
     int ascii_ = 0;
     int other_ = 0;
@@ -447,7 +444,7 @@ void CStandardHpfTable::widenColumnsToStatTexts()
     const int columns = statModel_->columnCount();
     if (columns == 0)
         return;
-    const CTextWidthBound& bound = CTextWidthBound::of(statModel_->index(0, 0).data(Qt::FontRole).value<QFont>());
+    const CTextWidthBound& bound = CTextWidthBound::of(statModel_->index(0, 0).data(Qt::FontRole).value<QFont>(), statBound_);
     for (int column = 0; column < columns; ++column)
         growColumnToText(column, bound, statModel_->index(0, column).data(Qt::DisplayRole).toString(), INT_MAX);
 }
@@ -468,7 +465,7 @@ void CStandardHpfTable::widenColumnsToShownTexts()
     const int first = std::min(std::max(0, view_->verticalScrollBar()->value()), rows - 1);
     const int inSight = std::min(view_->viewport()->height() / kRowHeight + 1, kMaxFittedRows);
     const int last = std::min(rows - 1, first + std::max(inSight, 1) - 1);
-    const CTextWidthBound& bound = CTextWidthBound::of(view_->font());
+    const CTextWidthBound& bound = CTextWidthBound::of(view_->font(), rowBound_);
     for (int column = 0; column < columns; ++column) {
         for (int row = first; row <= last; ++row)
             growColumnToText(column, bound, qtModel_->index(row, column).data(Qt::DisplayRole).toString(),

@@ -110,6 +110,8 @@ private:
     bool dirty_ = false;
     bool syncQueued_ = false;
     bool fitPending_ = false;           // the rows changed since the columns were last fitted
+    std::unique_ptr<CTextWidthBound> rowBound_;    // for the rows' font, made on first use
+    std::unique_ptr<CTextWidthBound> statBound_;   // for the statistics row's font
     int syncCount_ = 0;
 };
 
