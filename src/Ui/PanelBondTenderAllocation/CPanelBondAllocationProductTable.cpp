@@ -606,30 +606,17 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
         return;
     ttservice::IDataList records;
     records.reserve(static_cast<std::size_t>(model->rowCount()));
-    // A product has a row per tender position, one after the other: its name is looked up
-    // and converted once.
-    std::unordered_map<int, std::string> productNames;
-    const std::string* productName = nullptr;
-    int namedProduct = ttservice::kInvalidInt;
+    productDirectory.refresh();
     forEachRow([&](const CAllocationProductData& row) {
         if (!row.info)
             return;
         const CAllocationProductInfo& info = *row.info;
-        if (!productName || namedProduct != info.productId) {
-            auto name = productNames.find(info.productId);
-            if (name == productNames.end())
-                name = productNames
-                           .emplace(info.productId, KZ::qsToS(getUserConfig()->getProductName(info.productId)))
-                           .first;
-            productName = &name->second;
-            namedProduct = info.productId;
-        }
         auto record = Helper::makePooled<ttservice::CIBondTenderAllocProductInfo>();
         record->bondCode = info.bondCode;
         record->bondName = info.bondName;
         record->portfolioId = ttservice::kInvalidInt;
         record->productId = info.productId;
-        record->productName = *productName;
+        record->productName = productDirectory.nameOf(info.productId);
         record->tenderPrice = info.tenderPrice;
         record->bidAmount = info.bidAmount;
         record->winAmount = info.winAmount;

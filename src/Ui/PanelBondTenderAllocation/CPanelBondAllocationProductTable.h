@@ -17,6 +17,7 @@
 #include "ttservice/TenderEnums.h"
 
 #include "CAllocationProductData.h"
+#include "CProductDirectory.h"
 #include "CSpareRows.h"
 
 namespace KZ {
@@ -131,6 +132,8 @@ private:
     // panel ask for it several times between two changes of the rows.
     mutable RowPool rowsByNumber;
     mutable unsigned long long rowsByNumberRevision = ~0ULL;
+    // The products' names as the save writes them, kept while the host's products stay the same.
+    mutable CProductDirectory productDirectory;
     CSpareRows<CAllocationProductData> spareRows;
 };
 
