@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 
 using namespace ttservice;
+using testsupport::product;
 
 namespace {
 
@@ -51,13 +52,6 @@ IDataPtr productRow(int id, const std::string& name)
 {
     auto p = boost::make_shared<CIBondTenderAllocProductInfo>();
     p->bondCode = "B1"; p->productId = id; p->productName = name;
-    return p;
-}
-
-boost::shared_ptr<CProduct> userProduct(int id, const std::string& name)
-{
-    auto p = boost::make_shared<CProduct>();
-    p->productId = id; p->productName = name;
     return p;
 }
 
@@ -317,8 +311,8 @@ TEST_F(HostStoreTest, shouldFindExactlyTheStoredRecordsAfterEveryKindOfChange)
 TEST_F(HostStoreTest, shouldFindTheFirstProductOfAnIdOrNameUntilTheProductsAreReplaced)
 {
     // Given products where an id and a name appear twice
-    const auto first = userProduct(1, "稳健一号");
-    store.setProducts({first, nullptr, userProduct(1, "其他"), userProduct(2, "稳健一号")});
+    const auto first = product(1, "稳健一号");
+    store.setProducts({first, nullptr, product(1, "其他"), product(2, "稳健一号")});
     CUserConfig* config = TC::getUserConfig();
 
     // Then the first one wins, unknown ones are null
@@ -329,7 +323,7 @@ TEST_F(HostStoreTest, shouldFindTheFirstProductOfAnIdOrNameUntilTheProductsAreRe
     EXPECT_FALSE(config->getProductByName("未知"));
 
     // When the products are replaced, the old ones are gone
-    store.setProducts({userProduct(3, "平衡三号")});
+    store.setProducts({product(3, "平衡三号")});
     EXPECT_FALSE(config->getProductByID(1));
     EXPECT_FALSE(config->getProductByName("稳健一号"));
     EXPECT_EQ(config->getProductName(3), QStringLiteral("平衡三号"));

@@ -55,30 +55,14 @@ inline const std::string kAmericanBond = "AB002";    // American, price
 inline const std::string kMixedBond = "MB003";       // mixed, rate
 inline const std::string kToday = "20261205";
 
-inline boost::shared_ptr<CAccountInfo> account(int type, const std::string& id)
-{
-    boost::shared_ptr<CAccountInfo> a(new CAccountInfo());
-    a->accountType = type;
-    a->accountId = id;
-    return a;
-}
-
-inline boost::shared_ptr<CProduct> product(int id, const std::string& name,
-                                           std::vector<boost::shared_ptr<CAccountInfo>> accounts)
-{
-    boost::shared_ptr<CProduct> p(new CProduct());
-    p->productId = id;
-    p->productName = name;
-    p->accounts = std::move(accounts);
-    return p;
-}
+using testsupport::product;
 
 inline void seedProducts()
 {
     CHostStore::instance().setProducts({
-        product(kFundOne, kFundOneName, {account(2, "A001"), account(15002, "IB001"), account(2, "A002")}),
-        product(kFundTwo, kFundTwoName, {account(2, "B001"), account(15002, "IB002")}),
-        product(kFundOther, "平衡三号", {account(2, "C001")}),
+        product(kFundOne, kFundOneName, {{2, "A001"}, {15002, "IB001"}, {2, "A002"}}),
+        product(kFundTwo, kFundTwoName, {{2, "B001"}, {15002, "IB002"}}),
+        product(kFundOther, "平衡三号", {{2, "C001"}}),
     });
 }
 
@@ -228,18 +212,9 @@ struct PanelUnderTest {
     }
 
     TC::CPanelBondAllocationHeadTable* head() const { return panel->findChild<TC::CPanelBondAllocationHeadTable*>(); }
-    TC::CPanelBondAllocationUnderWriteTable* one() const
-    {
-        return panel->findChild<TC::CPanelBondAllocationUnderWriteTable*>();
-    }
-    TC::CPanelBondAllocationProductTable* two() const
-    {
-        return panel->findChild<TC::CPanelBondAllocationProductTable*>();
-    }
-    TC::CPanelBondAllocationMixedTable* three() const
-    {
-        return panel->findChild<TC::CPanelBondAllocationMixedTable*>();
-    }
+    TC::CPanelBondAllocationUnderWriteTable* one() const { return panel->findChild<TC::CPanelBondAllocationUnderWriteTable*>(); }
+    TC::CPanelBondAllocationProductTable* two() const { return panel->findChild<TC::CPanelBondAllocationProductTable*>(); }
+    TC::CPanelBondAllocationMixedTable* three() const { return panel->findChild<TC::CPanelBondAllocationMixedTable*>(); }
     TC::CPanelBondAllocationButtonTable* bar(bool mixed) const
     {
         for (auto* b : panel->findChildren<TC::CPanelBondAllocationButtonTable*>()) {
@@ -296,18 +271,9 @@ std::vector<boost::shared_ptr<Row>> rowsOf(const QWidget* area)
     return out;
 }
 
-inline std::vector<boost::shared_ptr<TC::CAllocationUnderWriteData>> oneRows(const PanelUnderTest& p)
-{
-    return rowsOf<TC::CAllocationUnderWriteData>(p.one());
-}
-inline std::vector<boost::shared_ptr<TC::CAllocationProductData>> twoRows(const PanelUnderTest& p)
-{
-    return rowsOf<TC::CAllocationProductData>(p.two());
-}
-inline std::vector<boost::shared_ptr<TC::CAllocationMixedData>> threeRows(const PanelUnderTest& p)
-{
-    return rowsOf<TC::CAllocationMixedData>(p.three());
-}
+inline auto oneRows(const PanelUnderTest& p) { return rowsOf<TC::CAllocationUnderWriteData>(p.one()); }
+inline auto twoRows(const PanelUnderTest& p) { return rowsOf<TC::CAllocationProductData>(p.two()); }
+inline auto threeRows(const PanelUnderTest& p) { return rowsOf<TC::CAllocationMixedData>(p.three()); }
 
 inline QModelIndex cellIndex(const QWidget* area, const QString& key, int column)
 {

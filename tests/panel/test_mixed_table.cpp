@@ -18,8 +18,9 @@ using ProductRowPtr = boost::shared_ptr<TC::CAllocationProductData>;
 const std::string kBond = "B1";
 
 // A saved row: product at a position, won volume in units of 0.0001, fixed or added,
-// complete with market 1, primary distribution, underwriter UW1 and an exchange account.
-inline DetailPtr detail(int productId, const std::string& productName, double bidPrice, int winUnits, bool fixed)
+// complete with market 1, primary distribution, an underwriter and an exchange account.
+inline DetailPtr detail(int productId, const std::string& productName, double bidPrice, int winUnits, bool fixed,
+                        const std::string& underWriter = "UW1")
 {
     DetailPtr d(new ttservice::CWinBidInfoDetail());
     d->bondCode = kBond;
@@ -31,7 +32,7 @@ inline DetailPtr detail(int productId, const std::string& productName, double bi
     d->fixedRowIndex = fixed ? "1" : "";
     d->tenderMarket = ttservice::TM_SSE;
     d->purchaseType = ttservice::TPT_PRIMARY;
-    d->underWriter = "UW1";
+    d->underWriter = underWriter;
     d->account = "SH1";
     return d;
 }
@@ -93,9 +94,9 @@ protected:
     {
         HostTest::SetUp();
         CHostStore::instance().setProducts({
-            product(9, "P9", {account(2, "SH9")}),
-            product(10, "P10", {account(2, "SH10")}),
-            product(12, "P12", {account(2, "SH1"), account(15002, "IB1"), account(2, "SH2")}),
+            product(9, "P9", {{2, "SH9"}}),
+            product(10, "P10", {{2, "SH10"}}),
+            product(12, "P12", {{2, "SH1"}, {15002, "IB1"}, {2, "SH2"}}),
         });
         table.resize(900, 300);
         table.show();
@@ -148,9 +149,8 @@ TEST_F(MixedTableTest, shouldOfferAccountsOfTheRowsMarketKeepASavedAccountAndSho
     const DetailPtr interbank = detail(12, "P12", 100.5, 10000, true);
     interbank->tenderMarket = ttservice::TM_INTERBANK;
     interbank->account = "IB1";
-    const DetailPtr gone = detail(12, "P12", 100.5, 10000, false);
+    const DetailPtr gone = detail(12, "P12", 100.5, 10000, false, "UW9");
     gone->account = "OLD";
-    gone->underWriter = "UW9";
     // and one whose market is no market at all (the records carry it as any int)
     const DetailPtr unknownMarket = detail(12, "P12", 100.5, 10000, false);
     unknownMarket->tenderMarket = 7;
@@ -414,8 +414,8 @@ TEST_F(MixedEditingTest, shouldShowAfterEveryClickWhatARebuildOfTheWholeTableSho
             SCOPED_TRACE(step->what);
             if (step->column < 0) {
                 CHostStore::instance().setProducts(
-                    {product(9, "P9", {account(2, "SH9")}), product(10, "P10", {account(2, "SH10")}),
-                     product(12, "P12", {account(2, "SH1"), account(15002, "IB1"), account(2, "SH3")})});
+                    {product(9, "P9", {{2, "SH9"}}), product(10, "P10", {{2, "SH10"}}),
+                     product(12, "P12", {{2, "SH1"}, {15002, "IB1"}, {2, "SH3"}})});
                 continue;
             }
             for (TC::CPanelBondAllocationMixedTable* target :
@@ -453,21 +453,14 @@ UnderWriterRowPtr underWriterRow(const std::string& name, double price, double w
     return row;
 }
 
-DetailPtr withUnderWriter(DetailPtr d, const std::string& underWriter)
-{
-    d->underWriter = underWriter;
-    return d;
-}
-
 // Tables one, two and three agreeing: P12 won 3 at 1234.5 (UW1 2, UW2 1), P9 won 1 at 99 (UW1),
 // P10 bid at 98 and won nothing.
 class MixedCheckTest : public MixedTableTest {
 protected:
     void loadAgreeing(ttservice::ETenderingType type)
     {
-        load(table, {withUnderWriter(detail(12, "P12", 1234.5, 20000, true), "UW1"),
-                     withUnderWriter(detail(12, "P12", 1234.5, 10000, false), "UW2"),
-                     withUnderWriter(detail(9, "P9", 99.0, 10000, true), "UW1")},
+        load(table, {detail(12, "P12", 1234.5, 20000, true), detail(12, "P12", 1234.5, 10000, false, "UW2"),
+                     detail(9, "P9", 99.0, 10000, true)},
              type);
         const auto position = [type](double price) { return type == TT_DUTCH ? ttservice::kInvalidDouble : price; };
         products = {{1, productRow(1, 12, position(1234.5), 5.0, 3.0)},
@@ -519,26 +512,19 @@ TEST_F(MixedCheckTest, shouldRequireAPositiveTotalEqualToTableOne)
 
 TEST_F(MixedCheckTest, shouldReportTheFirstIncompleteFieldOfTheFirstIncompleteRow)
 {
-    const struct { const char* field; const char* message; } cases[] = {
-        {"market", "表三第 2 行数据未选择投标市场!"},
-        {"purchaseType", "表三第 2 行数据未选择申购方式!"},
-        {"underWriter", "表三第 2 行数据未选择承销商!"},
-        {"account", "表三第 2 行数据未选择账号!"},
-        {"marketAndAccount", "表三第 2 行数据未选择投标市场!"},
+    using Info = TC::CAllocationMixedInfo;
+    const struct { const char* field; void (*clear)(Info&); const char* message; } cases[] = {
+        {"market", [](Info& i) { i.tenderMarket = -1; }, "表三第 2 行数据未选择投标市场!"},
+        {"purchaseType", [](Info& i) { i.purchaseType.clear(); }, "表三第 2 行数据未选择申购方式!"},
+        {"underWriter", [](Info& i) { i.underWriter.clear(); }, "表三第 2 行数据未选择承销商!"},
+        {"account", [](Info& i) { i.account.clear(); }, "表三第 2 行数据未选择账号!"},
+        {"marketAndAccount", [](Info& i) { i.tenderMarket = -1; i.account.clear(); }, "表三第 2 行数据未选择投标市场!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.field);
         // Given row 2 (model order: second) lacks a field and row 3 lacks an account
         loadAgreeing(TT_AMERICAN);
-        const std::string field = c.field;
-        if (field == "market" || field == "marketAndAccount")
-            info("2").tenderMarket = -1;
-        if (field == "purchaseType")
-            info("2").purchaseType.clear();
-        if (field == "underWriter")
-            info("2").underWriter.clear();
-        if (field == "account" || field == "marketAndAccount")
-            info("2").account.clear();
+        c.clear(info("2"));
         info("3").account.clear();
         // Then only row 2's first missing field is reported
         EXPECT_FALSE(check(TT_AMERICAN));
@@ -605,11 +591,10 @@ TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThou
     EXPECT_EQ(calls[0].operation, 3);
     EXPECT_EQ(calls[0].commandIds, (std::vector<int>{501, 502, 504}));
     // And the volumes in ten-thousandths are cut, not rounded
-    const auto saved = stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL);
-    ASSERT_EQ(saved.size(), 2u);
-    EXPECT_EQ(saved[0]->productId, 12);
-    EXPECT_EQ(saved[0]->winBidAmount, 12345);
-    EXPECT_EQ(saved[1]->winBidAmount, 9999);
+    std::vector<std::pair<int, int>> saved;
+    for (const auto& row : stored<ttservice::CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL))
+        saved.emplace_back(row->productId, row->winBidAmount);
+    EXPECT_EQ(saved, (std::vector<std::pair<int, int>>{{12, 12345}, {9, 9999}}));
 }
 
 TEST_F(MixedTableTest, shouldSaveEachNameWithTheIdTheLastLoadGaveItLast)

@@ -7,25 +7,10 @@
 #include "services/HostStore.h"
 #include "ttservice/BondTenderRecords.h"
 
-using ttservice::CAccountInfo;
 using ttservice::CHostStore;
-using ttservice::CProduct;
+using testsupport::product;
 
 namespace {
-
-boost::shared_ptr<CProduct> product(int id, const std::string& name, std::vector<std::pair<int, std::string>> accounts)
-{
-    boost::shared_ptr<CProduct> p(new CProduct());
-    p->productId = id;
-    p->productName = name;
-    for (const auto& [type, accountId] : accounts) {
-        boost::shared_ptr<CAccountInfo> a(new CAccountInfo());
-        a->accountType = type;
-        a->accountId = accountId;
-        p->accounts.push_back(a);
-    }
-    return p;
-}
 
 QStringList offered(TC::CProductDirectory& directory, const std::string& name, ttservice::ETenderMarket market)
 {

@@ -30,6 +30,20 @@ QStringList MessageBoxRecorder::texts() const
     return out;
 }
 
+boost::shared_ptr<ttservice::CProduct> product(int id, const std::string& name,
+                                               const std::vector<std::pair<int, std::string>>& accounts)
+{
+    boost::shared_ptr<ttservice::CProduct> p(new ttservice::CProduct());
+    p->productId = id;
+    p->productName = name;
+    for (const auto& [type, accountId] : accounts) {
+        p->accounts.emplace_back(new ttservice::CAccountInfo());
+        p->accounts.back()->accountType = type;
+        p->accounts.back()->accountId = accountId;
+    }
+    return p;
+}
+
 void resetHost()
 {
     ttservice::TraderCenter::instance()->waitForDeliveries();

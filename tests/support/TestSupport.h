@@ -5,9 +5,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <boost/shared_ptr.hpp>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "KZ/MessageBox.h"
+#include "ttservice/BondTenderRecords.h"
 
 namespace testsupport {
 
@@ -33,6 +37,10 @@ private:
     int allowed_ = 0;
     int answer_ = KZ::CMessageBox::Ok;
 };
+
+// A user's product with its accounts given as (account type, account id).
+boost::shared_ptr<ttservice::CProduct> product(int id, const std::string& name,
+                                               const std::vector<std::pair<int, std::string>>& accounts = {});
 
 // Puts the host stand-in back to a fresh state (records, calls, settings, products).
 void resetHost();
