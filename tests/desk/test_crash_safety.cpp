@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <iostream>
 #include <poll.h>
 #include <random>
@@ -62,22 +63,6 @@ std::vector<boost::shared_ptr<CWinBidInfoDetail>> rowsOfSave(int save)
         }
     }
     return rows;
-}
-
-// ------------------------------------------------------------------ the child
-
-void writeAck(int save)
-{
-    const std::string line = std::to_string(save) + "\n";
-    ssize_t ignored = write(kAckDescriptor, line.data(), line.size());
-    (void)ignored;
-}
-
-// The number of the save the file holds (0: none).
-int storedSave(const CHostStore& store)
-{
-    const auto rows = store.typedRecords<CWinBidInfoDetail>(kBonds.front(), RT_WIN_BID_DETAIL);
-    return rows.empty() || !rows.front() ? 0 : rows.front()->winBidAmount;
 }
 
 // ------------------------------------------------------------------ the parent
@@ -156,32 +141,19 @@ SFileState inspectFile(const QString& path)
         sqlite3_close(db);
         return state;
     }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            state.integrity += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    }
-    sqlite3_finalize(stmt);
+    const auto eachRow = [db](const char* sql, const std::function<void(const char*)>& take) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK)
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                take(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+    };
+    eachRow("PRAGMA integrity_check", [&](const char* text) { state.integrity += QString::fromUtf8(text); });
     // A child killed before it made the schema leaves no table: nothing saved yet.
-    if (sqlite3_prepare_v2(db, "SELECT command_ids FROM command_updates ORDER BY id", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            state.commandSaves.push_back(std::atoi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))));
-    }
-    sqlite3_finalize(stmt);
+    eachRow("SELECT command_ids FROM command_updates ORDER BY id",
+            [&](const char* text) { state.commandSaves.push_back(std::atoi(text)); });
     sqlite3_close(db);
     return state;
-}
-
-unsigned seedFromEnvironment()
-{
-    const QByteArray seed = qgetenv("BTA_CRASH_SEED");
-    return seed.isEmpty() ? std::random_device{}() : static_cast<unsigned>(seed.toULong());
-}
-
-int roundsFromEnvironment()
-{
-    const int rounds = qEnvironmentVariableIntValue("BTA_CRASH_ROUNDS");
-    return rounds > 0 ? rounds : 10;
 }
 
 } // namespace
@@ -202,9 +174,12 @@ TEST(DeskStoreUnderKill, DISABLED_childSavesUntilKilled)
         _exit(4);
     });
     store.setPersistence(db.get());
-    for (int save = storedSave(store) + 1;; ++save) {
+    const auto stored = store.typedRecords<CWinBidInfoDetail>(kBonds.front(), RT_WIN_BID_DETAIL);
+    for (int save = stored.empty() || !stored.front() ? 1 : stored.front()->winBidAmount + 1;; ++save) {
         CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {save}, rowsOfSave(save));
-        writeAck(save);
+        const std::string ack = std::to_string(save) + "\n";   // the save returned
+        ssize_t ignored = write(kAckDescriptor, ack.data(), ack.size());
+        (void)ignored;
     }
 }
 
@@ -214,8 +189,10 @@ TEST(DeskStoreUnderKill, shouldKeepEveryReturnedSaveWholeAcrossKills)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("desk.sqlite"));
-    const int rounds = roundsFromEnvironment();
-    const unsigned seed = seedFromEnvironment();
+    const int asked = qEnvironmentVariableIntValue("BTA_CRASH_ROUNDS");
+    const int rounds = asked > 0 ? asked : 10;
+    const unsigned seed = qEnvironmentVariableIsEmpty("BTA_CRASH_SEED") ? std::random_device{}()
+                                                                        : qgetenv("BTA_CRASH_SEED").toUInt();
     std::mt19937 random(seed);
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))   // spares each child Qt's warning
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));

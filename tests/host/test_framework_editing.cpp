@@ -19,13 +19,6 @@ using namespace fwtest;
 
 namespace {
 
-// Types any text, Chinese included, as key presses carrying the characters.
-void typeText(QWidget* widget, const QString& text)
-{
-    for (const QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
 void pressReturn(QWidget* widget)
 {
     QTest::keyClick(widget, Qt::Key_Return);
@@ -148,8 +141,9 @@ TEST_F(EditingFixture, shouldRaiseAutoLineEditOnceWithTheRowAsLastKeyWhetherType
         delegate->hideAutoLineEdit();
         delegate->setCurrentText(event.text);
     };
-    const auto typed = [](QLineEdit* editor) {
-        typeText(editor, QStringLiteral("深交所"));
+    const auto typed = [](QLineEdit* editor) {   // Chinese as key presses carrying the characters
+        for (const QChar ch : QStringLiteral("深交所"))
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(ch), Qt::NoModifier);
         pressReturn(editor);
     };
     const auto chosen = [](QLineEdit* editor) {

@@ -31,10 +31,6 @@ protected:
     CPanelBondAllocationHeadTable* head = nullptr;
 };
 
-} // namespace
-
-namespace {
-
 // What a face shows, as "result enabled/checked id", then shown/enabled flags of the
 // marginal, mean, coupon (and its editability) and save cells, e.g. "1/10 11 11 010 00".
 std::string faceOf(const CPanelBondAllocationHeadTable* h)

@@ -16,8 +16,6 @@ using namespace wf;
 
 namespace {
 
-const char* const kLocales[] = {"C", "de_DE.UTF-8", "zh_CN.UTF-8"};
-
 std::string hexOf(const BSONObj& document)
 {
     static const char digits[] = "0123456789abcdef";
@@ -83,7 +81,7 @@ TEST(LocaleSave, shouldSaveTheSameKeysPayloadsAndRecordsUnderEveryLocale)
 {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     std::map<std::string, std::string> dumps;
-    for (const char* name : kLocales) {
+    for (const char* name : {"C", "de_DE.UTF-8", "zh_CN.UTF-8"}) {
         if (!std::setlocale(LC_ALL, name)) {
             if (qEnvironmentVariableIsSet("CI"))
                 ADD_FAILURE() << "locale " << name << " is missing: run scripts/setup";

@@ -11,20 +11,18 @@ using namespace wf;
 
 namespace {
 
-class PanelScreenshotTest : public PanelTest {
-protected:
-    void SetUp() override
-    {
-        PanelTest::SetUp();
-        seedAmericanPriceTender();
-    }
-};
+using PanelScreenshotTest = PanelTest;
 
-// The American tender won and distributed: the head's prices and table one filled, table
-// three with three groups, fund one's 1.5 at 99.50 split over an exchange and an
-// interbank account.
-void loadSeededTender(PanelUnderTest& p)
+} // namespace
+
+TEST_F(PanelScreenshotTest, shouldShowEveryAreaWholeInsideTheScrollArea)
 {
+    // Given a panel in a window large enough for it, with the American tender won and
+    // distributed: table three with three groups, fund one's 1.5 at 99.50 split over an
+    // exchange and an interbank account
+    seedAmericanPriceTender();
+    PanelUnderTest p;
+    p.panel->resize(1180, 720);
     allocateAmericanTender(p);
     clickCell(p.three(), "2", 9);   // "+添加"
     ASSERT_EQ(threeRows(p).size(), 4u);
@@ -32,16 +30,6 @@ void loadSeededTender(PanelUnderTest& p)
     typeInto(p.three(), "3", 8, "IB001");
     typeInto(p.three(), "3", 7, "0.5");
     typeInto(p.three(), "2", 7, "1");
-}
-
-} // namespace
-
-TEST_F(PanelScreenshotTest, shouldShowEveryAreaWholeInsideTheScrollArea)
-{
-    // Given a panel with a loaded tender in a window large enough for it
-    PanelUnderTest p;
-    p.panel->resize(1180, 720);
-    loadSeededTender(p);
     QApplication::processEvents();
 
     // Then no area is squeezed below its own size or reaches outside the scrolled list

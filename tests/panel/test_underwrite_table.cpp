@@ -46,17 +46,6 @@ protected:
         widget.updateUnderWriterTableDatas(rows, 99.5, 100.5, TTG_PRICE, type, kBond, unit);
     }
 
-    const TC::CAllocationUnderWriteInfo* row(const std::string& key) const
-    {
-        const auto data = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(widget.getModel()->getDataByKey(key));
-        return data ? data->info.get() : nullptr;
-    }
-
-    QString shown(const std::string& key) const
-    {
-        return widget.getWinAmountDelegate()->getItemText(QString::fromStdString(key));
-    }
-
     TC::CPanelBondAllocationUnderWriteTable widget{0, nullptr};
 };
 
@@ -99,8 +88,8 @@ TEST_F(UnderWriteTableTest, shouldCutTypedVolumeToWholeUnitsAndCapItAtTheBid)
         typeInto(&widget, key, 7, c.typed);
 
         // Then the cut volume is stored, shown in the cell and counted in the total
-        EXPECT_DOUBLE_EQ(c.stored, row(key)->winBidAmount);
-        EXPECT_EQ(QString::fromUtf8(c.text), shown(key));
+        EXPECT_DOUBLE_EQ(c.stored, widget.getUnderWriterData().at(0)->info->winBidAmount);
+        EXPECT_EQ(QString::fromUtf8(c.text), widget.getWinAmountDelegate()->getItemText(QString::fromStdString(key)));
         EXPECT_EQ(QString::fromUtf8(c.text), widget.getModel()->getStatDispalyQString(7));
         EXPECT_EQ(QString::fromUtf8(c.text), cellIndex(&widget, QString::fromStdString(key), 7).data().toString());
     }
