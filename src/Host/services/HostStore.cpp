@@ -346,7 +346,8 @@ void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, c
 
         // The replacements are logged only for a persistence hook to commit.
         std::vector<IHostStorePersistence::SReplacement> log;
-        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr, {&call.records, nullptr});
+        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr,
+                                {keepsCalls_ ? &call.records : nullptr, nullptr});
         logCall(std::move(call));
         if (persistence_)
             persistence_->commit(log, {});
@@ -378,9 +379,10 @@ void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandI
         bool oneBond = firstBond != nullptr;
         if (oneBond)
             changed = replaceLocked(*firstBond, RT_WIN_BID_DETAIL, rows, persistence_ ? &log : nullptr,
-                                    {&call.records, &oneBond});
+                                    {keepsCalls_ ? &call.records : nullptr, &oneBond});
         if (!oneBond) {
-            call.records.assign(rows.begin(), rows.end());
+            if (keepsCalls_)
+                call.records.assign(rows.begin(), rows.end());
             // Bonds in the order they first appear; each bond's details keep their order.
             std::vector<std::pair<std::string, IDataList>> rowsOfBond;
             std::map<std::string, std::size_t> bondIndex;
@@ -415,8 +417,18 @@ void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
     logCall(std::move(call));
 }
 
+void CHostStore::setKeepsCalls(bool keeps)
+{
+    Lock lock(mutex_);
+    keepsCalls_ = keeps;
+    if (!keeps)
+        calls_.clear();
+}
+
 void CHostStore::logCall(SHostCall call)
 {
+    if (!keepsCalls_)
+        return;
     calls_.push_back(std::move(call));
     if (calls_.size() > kKeptCalls)
         calls_.erase(calls_.begin());

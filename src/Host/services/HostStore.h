@@ -95,11 +95,13 @@ public:
     void applyTenderCmds(int operation, const std::vector<int>& commandIds,
                          const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows);
     void applyCommandStatus(int status, const std::string& bondCode);
-    // The most recent update calls, oldest first. Only the last kKeptCalls are kept, so a
-    // long-running desk does not hold on to the rows of every save it ever made. One user
-    // action makes at most five calls ("保存" four, "返回执行投标" five): eight keep the
-    // last action whole, and a large tender's replaced rows go two saves later, not four.
+    // The most recent update calls, oldest first, for reading back what the panel sent.
+    // Kept only after setKeepsCalls(true): a desk has its persistence and no use for them,
+    // and each kept save holds a large tender's ten thousand replaced rows in memory.
+    // Only the last kKeptCalls are kept. One user action makes at most five calls ("保存"
+    // four, "返回执行投标" five): eight keep the last action whole.
     static constexpr size_t kKeptCalls = 8;
+    void setKeepsCalls(bool keeps);   // survives reset(); off drops the calls kept so far
     std::vector<SHostCall> calls() const;
     void clearCalls();
 
@@ -168,6 +170,7 @@ private:
     std::map<std::string, std::map<int, IDataList>> records_;  // bond -> type -> rows
     IDataList tenderCommands_;
     std::map<std::string, boost::shared_ptr<CTenderBondInfoDetail>> bondInfos_;
+    bool keepsCalls_ = false;
     std::vector<SHostCall> calls_;
     void logCall(SHostCall call);   // under the lock
     std::vector<boost::shared_ptr<CProduct>> products_;
