@@ -66,6 +66,16 @@ inline void seedProducts()
     });
 }
 
+// A tender command with any extension, readable or not.
+inline void addCommandWithExtension(int commandId, int productId, const BSONObj& extension)
+{
+    boost::shared_ptr<CTenderCommandInfo> cmd(new CTenderCommandInfo());
+    cmd->commandId = commandId;
+    cmd->productId = productId;
+    cmd->extension = extension;
+    CHostStore::instance().addTenderCommand(cmd);
+}
+
 inline void addTenderCommand(int commandId, int productId, const std::string& bond, double price, int purchaseType,
                              int target, int type)
 {
@@ -75,13 +85,7 @@ inline void addTenderCommand(int commandId, int productId, const std::string& bo
         .append("purchaseType", purchaseType)
         .append("tenderTarget", target)
         .append("tenderingType", type);
-    BSONObjBuilder extension;
-    extension.append("btdparam", param.obj());
-    boost::shared_ptr<CTenderCommandInfo> cmd(new CTenderCommandInfo());
-    cmd->commandId = commandId;
-    cmd->productId = productId;
-    cmd->extension = extension.obj();
-    CHostStore::instance().addTenderCommand(cmd);
+    addCommandWithExtension(commandId, productId, BSONObjBuilder().append("btdparam", param.obj()).obj());
 }
 
 inline void addExternalReport(const std::string& bond, const std::string& name, const std::string& underWriter,

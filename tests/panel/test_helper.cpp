@@ -139,14 +139,8 @@ TEST(TenderHelper, shouldFindThePurchaseTypeOfTheCommandOfBondPriceAndProduct)
     EXPECT_EQ(TPT_NONE, Helper::getETenderPurchaseTypeFromCmd("B1", 1, 100.0));
 
     // Given unreadable commands first, another bond's, and two products at one price
-    BSONObjBuilder notADocument;
-    notADocument.append("btdparam", "B1");
-    for (const BSONObj& extension : {notADocument.obj(), BSONObj()}) {
-        boost::shared_ptr<CTenderCommandInfo> unreadable(new CTenderCommandInfo());
-        unreadable->productId = 1;
-        unreadable->extension = extension;
-        CHostStore::instance().addTenderCommand(unreadable);
-    }
+    wf::addCommandWithExtension(kInvalidInt, 1, BSONObjBuilder().append("btdparam", "B1").obj());
+    wf::addCommandWithExtension(kInvalidInt, 1, BSONObj());
     CHostStore::instance().addTenderCommand(boost::shared_ptr<CTenderCommandInfo>());
     wf::addTenderCommand(3, 1, "B2", 100.0, TPT_SECONDARY, TTG_PRICE, TT_AMERICAN);
     wf::addTenderCommand(4, 1, "B1", 100.0, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);

@@ -118,16 +118,9 @@ TEST_F(HostileInputTest, shouldLoadBrokenHostRecordsWithoutCrashingOrWriting)
     store.addRecord(kDutchBond, RT_EXEC_INTERNAL_REPORT, IDataPtr());
     addInternalReport(kDutchBond, "24附息国债05", TTG_RATE, kFundOther,
                       {{"", 1.0}, {"abc", 1.0}, {"3,10", 1.0}, {"3.10x", 1.0}, {"1e400", 1.0}, {"nan", 1.0}});
-    const auto withExtension = [&](int id, const BSONObj& extension) {
-        boost::shared_ptr<CTenderCommandInfo> cmd(new CTenderCommandInfo());
-        cmd->commandId = id;
-        cmd->productId = kFundOne;
-        cmd->extension = extension;
-        store.addTenderCommand(cmd);
-    };
-    withExtension(9901, BSONObj());
-    withExtension(9902, BSONObjBuilder().append("btdparam", "3.10").obj());
-    withExtension(9903, BSONObjBuilder().append("btdparam", 7).obj());
+    addCommandWithExtension(9901, kFundOne, BSONObj());
+    addCommandWithExtension(9902, kFundOne, BSONObjBuilder().append("btdparam", "3.10").obj());
+    addCommandWithExtension(9903, kFundOne, BSONObjBuilder().append("btdparam", 7).obj());
     store.addTenderCommand(boost::shared_ptr<CTenderCommandInfo>());
     store.putRecords(kMixedBond, RT_ALLOC_UNDERWRITER, {IDataPtr(), IDataPtr()});
     store.putRecords(kMixedBond, RT_ALLOC_PRODUCT, {IDataPtr()});

@@ -241,13 +241,7 @@ TEST_F(ViewsWorkflowTest, shouldFindTargetAndMethodInCommandsThenReportsThenStor
     // Given a later conflicting command for MB003, a command whose "btdparam" is no document,
     // and a bond XB009 known only from an internal report and a stored underwriter row
     addTenderCommand(9300, kFundTwo, kMixedBond, 2.55, TPT_PRIMARY, TTG_PRICE, TT_AMERICAN);
-    BSONObjBuilder notADocument;
-    notADocument.append("btdparam", std::string("XB009"));
-    boost::shared_ptr<CTenderCommandInfo> broken(new CTenderCommandInfo());
-    broken->commandId = 9301;
-    broken->productId = kFundOne;
-    broken->extension = notADocument.obj();
-    CHostStore::instance().addTenderCommand(broken);
+    addCommandWithExtension(9301, kFundOne, BSONObjBuilder().append("btdparam", std::string("XB009")).obj());
     addInternalReport("XB009", "x", TTG_PRICE, kFundOne, {{"100.00", 1.0}});
     boost::shared_ptr<CIBondTenderAllocUnderWriterInfo> uw(new CIBondTenderAllocUnderWriterInfo());
     uw->bondCode = "XB009";
