@@ -70,21 +70,36 @@ void CBondTenderCommands::read(const ttservice::IDataList& records)
     std::stable_sort(byProduct_.begin(), byProduct_.end(), byProductId);
 }
 
-std::pair<std::vector<CBondTenderCommands::SCommand>::const_iterator,
-          std::vector<CBondTenderCommands::SCommand>::const_iterator>
-CBondTenderCommands::ofProduct(int productId) const
+std::pair<CBondTenderCommands::Iterator, CBondTenderCommands::Iterator>
+CBondTenderCommands::ofProduct(int productId, size_t& cursor) const
 {
-    const SCommand wanted{productId, 0, 0.0, 0};
-    return std::equal_range(byProduct_.cbegin(), byProduct_.cend(), wanted, byProductId);
+    const Iterator begin = byProduct_.cbegin();
+    const Iterator end = byProduct_.cend();
+    const auto ofOtherProduct = [](int id) { return [id](const SCommand& command) { return command.productId != id; }; };
+    Iterator first = begin + static_cast<std::ptrdiff_t>(std::min(cursor, byProduct_.size()));
+    if (first != end && first->productId != productId)
+        first = std::find_if(first, end, ofOtherProduct(first->productId));   // the next product's
+    if (first == end || first->productId != productId) {
+        const SCommand wanted{productId, 0, 0.0, 0};
+        first = std::lower_bound(begin, end, wanted, byProductId);
+    }
+    cursor = static_cast<size_t>(first - begin);
+    return {first, std::find_if(first, end, ofOtherProduct(productId))};
 }
 
-ttservice::ETenderPurchaseType CBondTenderCommands::purchaseTypeOf(int productId, double price) const
+ttservice::ETenderPurchaseType CBondTenderCommands::purchaseTypeOf(int productId, double price, size_t& cursor) const
 {
-    for (auto [command, end] = ofProduct(productId); command != end; ++command) {
+    for (auto [command, end] = ofProduct(productId, cursor); command != end; ++command) {
         if (CPanelBondTenderAllocationHelper::isEqual(command->tenderPrice, price))
             return static_cast<ttservice::ETenderPurchaseType>(command->purchaseType);
     }
     return ttservice::TPT_NONE;
+}
+
+ttservice::ETenderPurchaseType CBondTenderCommands::purchaseTypeOf(int productId, double price) const
+{
+    size_t cursor = 0;
+    return purchaseTypeOf(productId, price, cursor);
 }
 
 } // namespace TC

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <boost/shared_ptr.hpp>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -30,10 +31,14 @@ public:
 
     // Ordered by product, a product's commands in the host's order.
     const std::vector<SCommand>& byProduct() const { return byProduct_; }
-    // The product's commands within byProduct(), as [first, last).
-    std::pair<std::vector<SCommand>::const_iterator, std::vector<SCommand>::const_iterator>
-    ofProduct(int productId) const;
+    using Iterator = std::vector<SCommand>::const_iterator;
+    // The product's commands within byProduct(), as [first, last). A walk over a large
+    // tender's rows asks product after product in order: the lookup tries the product at
+    // the cursor and the one after it before it searches. The cursor starts at 0 and is
+    // written by these calls only.
+    std::pair<Iterator, Iterator> ofProduct(int productId, size_t& cursor) const;
     // The purchase type of the product's first command at that price; none if no command matches.
+    ttservice::ETenderPurchaseType purchaseTypeOf(int productId, double price, size_t& cursor) const;
     ttservice::ETenderPurchaseType purchaseTypeOf(int productId, double price) const;
     // The parameters of the bond's first command in the host's order; null if it has none.
     const boost::shared_ptr<const ttservice::CBondTendersParam>& first() const { return first_; }

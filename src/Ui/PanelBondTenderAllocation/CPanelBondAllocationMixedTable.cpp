@@ -1448,6 +1448,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const std::string* lastProductName = nullptr;
     int lastProductId = 0;
     std::optional<int> commandsLookedUpFor;
+    size_t commandsCursor = 0;
 
     Helper::forEachRowOf<CAllocationMixedData>(*model, [&](const CAllocationMixedData& row) {
         if (!row.info)
@@ -1485,7 +1486,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         detail->bidPrice = info.bidPrice;
         if (!commandsLookedUpFor || *commandsLookedUpFor != detail->productId) {   // once per run of a product's rows
             commandsLookedUpFor = detail->productId;
-            const auto [first, end] = bondCommands->ofProduct(detail->productId);
+            const auto [first, end] = bondCommands->ofProduct(detail->productId, commandsCursor);
             const size_t firstIndex = static_cast<size_t>(first - commands.begin());
             if (first != end && !productTaken[firstIndex]) {
                 productTaken[firstIndex] = true;

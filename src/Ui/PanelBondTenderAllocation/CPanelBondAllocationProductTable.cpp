@@ -322,6 +322,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
     const SEditableStart start = editableStart();
     // Taken once per rebuild: asking the host per row would look its commands up per row.
     const boost::shared_ptr<const CBondTenderCommands> commands = CBondTenderCommands::of(bondCode);
+    size_t commandsCursor = 0;
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -337,7 +338,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
 
             auto row = newRow(++rowNumber, *report);
             row->info->tenderPrice = price;
-            row->info->purchaseType = commands->purchaseTypeOf(report->productId, price);
+            row->info->purchaseType = commands->purchaseTypeOf(report->productId, price, commandsCursor);
             row->info->bidAmount = Helper::roundTo4(volume);
             appendEditableRow(row, start, totals);
         }
