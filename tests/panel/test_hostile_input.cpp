@@ -2,7 +2,6 @@
 // expects, and host records that are broken. None of it crashes, none of it gives a
 // volume above the bid or outside whole units, and none of it writes a record.
 
-#include <climits>
 
 #include "CPanelBondTenderAllocationHelper.h"
 #include "KZ/EventDeliverer.h"
@@ -19,6 +18,15 @@ protected:
     {
         PanelTest::SetUp();
         seedDutchRateTender();
+    }
+
+    // The Dutch tender won with the rates typed: table one's first row 国泰 bids 5.0, unit 0.1.
+    boost::shared_ptr<TC::CAllocationUnderWriteData> loadTableOne(PanelUnderTest& p)
+    {
+        p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
+        p.editHeadPrices(3.30, 3.15);
+        EXPECT_EQ(oneRows(p).size(), 2u);
+        return oneRows(p).at(0);
     }
 };
 
@@ -43,11 +51,8 @@ TEST_F(HostileInputTest, shouldTakeAnyTypedTextIntoTableOneAsAWholeUnitVolumeNoA
 {
     // Given the Dutch tender loaded: 国泰 bid 5.0, unit 0.1
     PanelUnderTest p;
-    p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
-    p.editHeadPrices(3.30, 3.15);
-    const auto rows = oneRows(p);
-    ASSERT_EQ(rows.size(), 2u);
-    const QString key = QString::fromStdString(rows[0]->key());
+    const auto row = loadTableOne(p);
+    const QString key = QString::fromStdString(row->key());
     const int delegateId = p.one()->getWinAmountDelegate()->id();
     CHostStore::instance().clearCalls();   // what follows must write nothing
 
@@ -74,7 +79,7 @@ TEST_F(HostileInputTest, shouldTakeAnyTypedTextIntoTableOneAsAWholeUnitVolumeNoA
         KZ::deliverEventFrom(p.one()->getTable(), KZ::EVT_LINEEDIT_FINISHED, delegateId, delegateId, key, &typed);
 
         // Then the row holds whole tenths, never above the bid
-        EXPECT_DOUBLE_EQ(rows[0]->info->winBidAmount, c.expected);
+        EXPECT_DOUBLE_EQ(row->info->winBidAmount, c.expected);
     }
     EXPECT_TRUE(CHostStore::instance().calls().empty());
 }
@@ -83,10 +88,7 @@ TEST_F(HostileInputTest, shouldLetTheRealEditorPassOnlyNumbers)
 {
     // Given table one loaded, bid 5.0, unit 0.1
     PanelUnderTest p;
-    p.panel->refreshWinBidAllocationPanel(false, kDutchBond, 0.1);
-    p.editHeadPrices(3.30, 3.15);
-    const auto rows = oneRows(p);
-    ASSERT_EQ(rows.size(), 2u);
+    const auto row = loadTableOne(p);
 
     // When the user types letters, blanks, group separators or full-width digits
     struct SCase { QString keys; double expected; };
@@ -100,11 +102,11 @@ TEST_F(HostileInputTest, shouldLetTheRealEditorPassOnlyNumbers)
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.keys.toStdString());
-        typeInto(p.one(), rows[0]->key(), 7, QStringLiteral("0"));
-        typeInto(p.one(), rows[0]->key(), 7, c.keys);
+        typeInto(p.one(), row->key(), 7, QStringLiteral("0"));
+        typeInto(p.one(), row->key(), 7, c.keys);
 
         // Then the volume is a number the validator let through, cut and capped
-        EXPECT_DOUBLE_EQ(rows[0]->info->winBidAmount, c.expected);
+        EXPECT_DOUBLE_EQ(row->info->winBidAmount, c.expected);
     }
     EXPECT_TRUE(updateCalls().empty());
 }
