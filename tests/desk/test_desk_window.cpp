@@ -5,13 +5,11 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "CDeskWindow.h"
 #include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
-#include "TC/TradeDockableWidget.h"
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,5 @@
 // Editing and events through real widgets: cell editors, clickable cells, parameter
 // cells, radio groups, buttons and the delivery of their events up the widget chain.
-#include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -9,7 +8,6 @@
 #include <QTest>
 #include <functional>
 
-#include "KZ/ColumnDelegates.h"
 #include "KZ/Widgets.h"
 #include "TC/AutoLineEditDelegate.h"
 #include "TC/OpButton.h"

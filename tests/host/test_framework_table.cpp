@@ -1,6 +1,5 @@
 // The high-performance table: keyed rows, the Qt adapter (sort, filter, statistics row),
 // deferred syncs and the saved view configuration.
-#include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -8,7 +7,6 @@
 #include <QTest>
 #include <boost/make_shared.hpp>
 
-#include "KZ/ColumnDelegates.h"
 #include "TC/TradeDockableWidget.h"
 #include "ttservice/BondTenderRecords.h"
 #include "framework_support.h"

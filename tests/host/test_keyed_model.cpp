@@ -1,6 +1,5 @@
 // The keyed row list under long random sequences of adds, replacements, removals,
 // positional reads and clears, against a plain list that does the same the slow way.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>

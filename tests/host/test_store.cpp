@@ -1,6 +1,5 @@
 // The host store and its services: replace and clear semantics, recorded calls,
 // persistence, lookups by key and by product, and subscriptions to the changes.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <boost/make_shared.hpp>

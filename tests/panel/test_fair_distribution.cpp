@@ -2,7 +2,6 @@
 // whole basic tender units, fixed rows away from the marginal price, leftover units at random.
 #include <boost/make_shared.hpp>
 #include <cmath>
-#include <algorithm>
 #include <cstdlib>
 #include <numeric>
 #include <map>

@@ -3,8 +3,6 @@
 // through its delegates, checked against tables one and two, and what it writes to the host.
 #include <QAbstractItemModelTester>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "panel_workflow_support.h"
 

@@ -1,6 +1,5 @@
 // The user's products as table three reads them: names by id, account choices by name and
 // market, the host's first product winning a shared id or name, re-read when they change.
-#include <gtest/gtest.h>
 
 #include "CProductDirectory.h"
 #include "support/TestSupport.h"
