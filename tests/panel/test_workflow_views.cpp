@@ -194,9 +194,8 @@ TEST_F(ViewsWorkflowTest, shouldClearTheStoredAllocationAndLockOnlyWhenTheReturn
     boxes.expect();
     boxes.setQuestionAnswer(KZ::CMessageBox::Cancel);
     click(p.returnButton());
-    ASSERT_EQ(boxes.boxes().size(), 2u);
+    ASSERT_EQ(boxes.texts(), (QStringList{"保存成功!", "返回执行投标后,中标分配面板数据将会重置,确定返回执行投标?"}));
     EXPECT_EQ(boxes.boxes().back().kind, KZ::CMessageBox::Question);
-    EXPECT_EQ(boxes.boxes().back().text, QStringLiteral("返回执行投标后,中标分配面板数据将会重置,确定返回执行投标?"));
     EXPECT_TRUE(updateCalls().empty());
     EXPECT_EQ(showTab.count() + amounts.count(), 0);
     EXPECT_EQ(threeRows(p).size(), 3u);
