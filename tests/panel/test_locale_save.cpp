@@ -16,17 +16,6 @@ using namespace wf;
 
 namespace {
 
-std::string hexOf(const BSONObj& document)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < document.objsize(); ++i) {
-        out += digits[document.objdata()[i] >> 4];
-        out += digits[document.objdata()[i] & 15];
-    }
-    return out;
-}
-
 // Every cell's display text of one table, row by row, with the row keys.
 void dumpTable(std::ostringstream& out, const char* name, const QWidget* area)
 {
@@ -68,8 +57,11 @@ std::string seededSaveDump()
         for (int id : call.commandIds)
             out << " " << id;
         out << "\n";
-        for (const IDataPtr& record : call.records)
-            out << "  " << (record ? record->getKey() + " " + hexOf(record->bsonValueToObj()) : "null") << "\n";
+        for (const IDataPtr& record : call.records) {
+            const BSONObj bson = record ? record->bsonValueToObj() : BSONObj();
+            const QByteArray bytes(reinterpret_cast<const char*>(bson.objdata()), int(bson.objsize()));
+            out << "  " << (record ? record->getKey() + " " + bytes.toHex().toStdString() : "null") << "\n";
+        }
     }
     testsupport::resetHost();
     return out.str();

@@ -103,6 +103,13 @@ protected:
 
     double wonTotal() const { return table.getAllocationMixedModel()->getTotalWinBidAmount(); }
 
+    // One group of product 12 (fixed row 1, added row 2) and one of product 9 (row 3).
+    void loadTwoGroups()
+    {
+        load(table, {detail(12, "P12", 100.5, 30000, true), detail(12, "P12", 100.5, 10000, false),
+                     detail(9, "P9", 100.5, 20000, true)});
+    }
+
     testsupport::MessageBoxRecorder boxes;
     TC::CPanelBondAllocationMixedTable table{0, nullptr};
 };
@@ -196,19 +203,7 @@ TEST_F(MixedTableTest, shouldStartAWonAllocationWithOneFixedRowPerRowOfTableTwo)
 
 // ------------------------------------------------------------------ editing
 
-namespace {
-
-class MixedEditingTest : public MixedTableTest {
-protected:
-    // One group of product 12 (fixed row 1, added row 2) and one of product 9 (row 3).
-    void loadTwoGroups()
-    {
-        load(table, {detail(12, "P12", 100.5, 30000, true), detail(12, "P12", 100.5, 10000, false),
-                     detail(9, "P9", 100.5, 20000, true)});
-    }
-};
-
-} // namespace
+using MixedEditingTest = MixedTableTest;
 
 TEST_F(MixedEditingTest, shouldRenewAccountChoicesWhenAnotherMarketIsChosen)
 {
