@@ -27,8 +27,6 @@ const STenderSize& tenderSize(const std::string& name)
 
 namespace {
 
-constexpr int kExchangeAccount = 2;
-constexpr int kInterbankAccount = 15002;
 constexpr int kFirstProductId = 100001;
 constexpr int kFirstCommandId = 700001;
 constexpr double kPositionStep = 0.05;
@@ -80,10 +78,10 @@ CGeneratedTender::CGeneratedTender(const STenderSize& size, unsigned seed)
         product->productId = kFirstProductId + p;
         product->productName = numbered("产品", p + 1, 5);
         boost::shared_ptr<CAccountInfo> exchange(new CAccountInfo());
-        exchange->accountType = kExchangeAccount;
+        exchange->accountType = kExchangeAccountType;
         exchange->accountId = numbered("SH", p + 1, 8);
         boost::shared_ptr<CAccountInfo> interbank(new CAccountInfo());
-        interbank->accountType = kInterbankAccount;
+        interbank->accountType = kInterbankAccountType;
         interbank->accountId = numbered("IB", p + 1, 8);
         product->accounts = {exchange, interbank};
         products_.push_back(product);

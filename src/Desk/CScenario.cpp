@@ -73,7 +73,7 @@ QString whyUnreadable(const QString& path, const QFile& file)
 
 bool isKnownAccountType(int type)
 {
-    return type == 2 || type == 15002;
+    return type == ttservice::kExchangeAccountType || type == ttservice::kInterbankAccountType;
 }
 
 } // namespace

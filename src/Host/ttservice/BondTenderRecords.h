@@ -180,9 +180,14 @@ public:
     std::string lockDate;                   // yyyyMMdd
 };
 
+// The account types a product's accounts come in: an exchange (securities) account, used
+// for the exchanges' markets, and an interbank account.
+constexpr int kExchangeAccountType = 2;
+constexpr int kInterbankAccountType = 15002;
+
 class CAccountInfo {
 public:
-    int accountType = kInvalidInt;          // 2 exchange account, 15002 interbank account
+    int accountType = kInvalidInt;          // kExchangeAccountType or kInterbankAccountType
     std::string accountId;
     std::string getKey() const;             // accountType|accountId
 };

@@ -10,9 +10,6 @@ namespace TC {
 
 namespace {
 
-const int kExchangeAccountType = 2;
-const int kInterbankAccountType = 15002;
-
 // Index into a vector sorted by key, of the element with that key, or size() if none.
 // Looks at the cursor and the element after it first, as consecutive rows ask for the
 // same product or the next one, and leaves the cursor on what it found.
@@ -82,10 +79,10 @@ const CProductDirectory::SAccountChoices& CProductDirectory::accountChoices(cons
     size_t slot = 0;
     int accountType = 0;
     if (market == ttservice::TM_SSE || market == ttservice::TM_SZSE) {
-        accountType = kExchangeAccountType;
+        accountType = ttservice::kExchangeAccountType;
     } else if (market == ttservice::TM_INTERBANK) {
         slot = 1;
-        accountType = kInterbankAccountType;
+        accountType = ttservice::kInterbankAccountType;
     } else {
         return emptyChoiceOnly();
     }
