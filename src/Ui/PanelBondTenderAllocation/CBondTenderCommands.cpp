@@ -75,7 +75,9 @@ CBondTenderCommands::ofProduct(int productId, size_t& cursor) const
 {
     const Iterator begin = byProduct_.cbegin();
     const Iterator end = byProduct_.cend();
-    const auto ofOtherProduct = [](int id) { return [id](const SCommand& command) { return command.productId != id; }; };
+    const auto ofOtherProduct = [](int id) {
+        return [id](const SCommand& command) { return command.productId != id; };
+    };
     Iterator first = begin + static_cast<std::ptrdiff_t>(std::min(cursor, byProduct_.size()));
     if (first != end && first->productId != productId)
         first = std::find_if(first, end, ofOtherProduct(first->productId));   // the next product's
