@@ -1,6 +1,6 @@
 // The desk's SQLite file: every update the panel makes is on disk when the call
 // returns, a later start reads it back over the scenario, and files the desk cannot
-// use are refused with their reason.
+// use, or cannot write, are refused with their reason.
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +10,11 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "CAllocationDump.h"
 #include "CDeskDatabase.h"
@@ -74,6 +79,44 @@ boost::shared_ptr<CWinBidInfoDetail> accountRow(const std::string& rowKey, int u
     row->winBidAmount = units;
     row->rowKey = rowKey;
     return row;
+}
+
+// The desk's answer for the file, as an unprivileged user: *refused is set when it did
+// not open it, and the text is its error.
+QString errorWithoutPrivileges(const QString& path, bool* refused)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const passwd* nobody = getpwnam("nobody");
+        if (geteuid() == 0 && (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+            _exit(3);
+        QString error;
+        const bool opened = static_cast<bool>(CDeskDatabase::open(path, &error));
+        const QByteArray text = error.toUtf8();
+        const bool written = write(fds[1], text.constData(), static_cast<size_t>(text.size())) == text.size();
+        _exit(opened ? 1 : written ? 0 : 4);
+    }
+    close(fds[1]);
+    QByteArray text;
+    char buffer[512];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<int>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    *refused = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 3 ? QStringLiteral("could not drop to the user nobody")
+                                                         : QString::fromUtf8(text);
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class DeskDatabaseTest : public testsupport::HostTest {
@@ -215,4 +258,44 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
     const QString newer = dir.filePath(QStringLiteral("newer.sqlite"));
     EXPECT_EQ(readFresh(newer, QStringLiteral("PRAGMA user_version")), QStringLiteral("2"));
     EXPECT_EQ(readFresh(newer, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'records'")), QStringLiteral("0"));
+}
+
+// A file the user may read but not write is refused with its reason and left as it was,
+// rather than showing an allocation the desk could never save. Root writes through file
+// modes, so as root the opening runs in a child process that has dropped to "nobody".
+using ReadOnlyDeskFile = DeskDatabaseTest;
+
+TEST_F(ReadOnlyDeskFile, shouldRefuseAFileOrFolderItCannotWriteAndLeaveItUntouched)
+{
+    // Given a desk file made by an earlier run
+    {
+        QString error;
+        ASSERT_TRUE(CDeskDatabase::open(path, &error)) << error.toStdString();
+    }
+    const QByteArray before = contentsOf(path);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+
+    struct SCase { const char* what; mode_t fileMode; mode_t dirMode; const char* expected; };
+    const SCase cases[] = {
+        // the file is in WAL mode: even reading needs the shared-memory file beside it
+        {"read-only file", 0444, 0755, "数据库为只读"},
+        {"read-only folder", 0666, 0555, "数据库为只读"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        chmod(QFile::encodeName(path).constData(), c.fileMode);
+        chmod(QFile::encodeName(dir.path()).constData(), c.dirMode);
+
+        // When the desk opens it without the right to write
+        bool refused = false;
+        const QString error = errorWithoutPrivileges(path, &refused);
+
+        // Then it is refused, naming the file and the reason, and left as it was
+        EXPECT_TRUE(refused) << error.toStdString();
+        EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expected))) << error.toStdString();
+        EXPECT_EQ(contentsOf(path), before);
+    }
+    chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    chmod(QFile::encodeName(path).constData(), 0644);
 }
