@@ -1,6 +1,9 @@
-// The desk executable end to end: an allocation saved through the panel on the desk's
-// database is what a later desk process shows, and input the desk cannot use (a bad
-// scenario file, a database of a newer desk) ends it with its reason and status 2.
+// The desk end to end: an allocation saved through the panel on the desk's database is
+// what a later desk process shows, and input the desk cannot use (a bad scenario file, a
+// database of a newer desk) ends it with its reason and status 2. And the desk window as
+// the panel's host: the bond list names the bond, the panel's signals reach the status bar
+// and the report view, and the panel's configuration string survives a restart through
+// the settings.
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <sqlite3.h>
 
@@ -15,9 +20,11 @@
 #include "CAllocationDump.h"
 #include "CDeskDatabase.h"
 #include "CDeskWindow.h"
+#include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "CScenario.h"
 
+using namespace desk;
 using namespace wf;
 using TC::CPanelBondTenderAllocationHelper;
 
@@ -67,6 +74,27 @@ protected:
     QTemporaryDir dir;
     QString dbPath;
     desk::CScenario sample;
+};
+
+// The window on the sample applied to the store.
+class DeskWindowTest : public DeskProcessTest {
+protected:
+    void SetUp() override
+    {
+        DeskProcessTest::SetUp();
+        sample.applyTo(CHostStore::instance());
+        CHostStore::instance().setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+    }
+
+    int rowOf(const CDeskWindow& window, const QString& code) const
+    {
+        for (int row = 0; row < window.bondList()->rowCount(); ++row)
+            if (window.bondList()->item(row, 0)->text() == code)
+                return row;
+        return -1;
+    }
+
+    testsupport::MessageBoxRecorder boxes;   // the desk's loads show no box
 };
 
 // The user's side of the first run, on the sample's won mixed tender: table one's won
@@ -229,4 +257,76 @@ TEST_F(DeskProcessTest, shouldExplainABadCommandLineInChineseWithStatus2AndHelpI
     for (const char* text : {"用法：", "选项：", "显示本帮助", "--db <路径>", "--dump-bond <债券代码>"})
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(text))) << text << "\n" << help.out.toStdString();
     EXPECT_FALSE(help.out.contains(QStringLiteral("Usage"))) << help.out.toStdString();
+}
+
+// ------------------------------------------------------------------ the desk window
+
+TEST_F(DeskWindowTest, shouldListEveryBondWithMethodAndStoredResultAndLoadTheChosenOneIntoThePanel)
+{
+    // Given the window on the sample
+    CDeskWindow window(sample);
+    window.show();
+
+    // Then each bond is listed with its method and what is stored for it
+    ASSERT_EQ(window.bondList()->rowCount(), static_cast<int>(sample.bonds().size()));
+    const struct { const char* code; int column; const char* text; } listed[] = {
+        {"260205.IB", 2, "混合式"}, {"260205.IB", 3, "已中标"}, {"260011.IB", 2, "荷兰式"}, {"262403.IB", 2, "美国式"},
+        {"264201.IB", 3, "未中标"}, {"260301.IB", 3, "已中标(已结算)"}, {"260006.IB", 3, "待录入"},
+    };
+    for (const auto& l : listed)
+        EXPECT_EQ(window.bondList()->item(rowOf(window, QLatin1String(l.code)), l.column)->text(), QString::fromUtf8(l.text));
+
+    // When the user picks the American tender in the list
+    ASSERT_TRUE(window.showBond(sample.defaultBondCode()));
+    window.bondList()->setCurrentCell(rowOf(window, QStringLiteral("262403.IB")), 1);
+
+    // Then the panel shows it with its basic tender unit and method, and its reports are listed
+    EXPECT_EQ(window.panel()->currentBondCode(), "262403.IB");
+    EXPECT_DOUBLE_EQ(window.panel()->currentBasicTenderUnit(), 0.1);
+    EXPECT_EQ(window.panel()->currentTenderingType(), TT_AMERICAN);
+    EXPECT_EQ(window.reportView()->bondCode(), "262403.IB");
+    EXPECT_GT(window.reportView()->productTable()->rowCount(), 0);
+    EXPECT_TRUE(window.statusText().contains(QStringLiteral("262403.IB")));
+
+    // And the bond without a result shows as well, while a code the scenario does not know changes nothing
+    window.bondList()->setCurrentCell(rowOf(window, QStringLiteral("260006.IB")), 0);
+    EXPECT_EQ(window.panel()->currentTenderingType(), TT_DUTCH);
+    EXPECT_FALSE(window.showBond("NOPE"));
+    EXPECT_EQ(window.panel()->currentBondCode(), "260006.IB");
+}
+
+TEST_F(DeskWindowTest, shouldShowThePanelsSignalsAndTheReportsOfTheReturnedBond)
+{
+    CDeskWindow window(sample);
+    window.showBond(sample.defaultBondCode());
+
+    emit window.panel()->sigRefreshBondTenderWinBidAmount(QStringLiteral("260205.IB|17.300000"));
+    EXPECT_EQ(window.statusText(), QStringLiteral("中标分配已保存: 260205.IB, 中标总量 17.300000 亿"));
+
+    emit window.panel()->sigBondExecutionShowTab(QStringLiteral("260011.IB|0.1000"));
+    EXPECT_EQ(window.statusText(), QStringLiteral("返回投标执行: 260011.IB, 基本投标单位 0.1000"));
+    EXPECT_EQ(window.reportView()->bondCode(), "260011.IB");
+    EXPECT_GT(window.reportView()->underwriterTable()->rowCount(), 0);
+}
+
+TEST_F(DeskWindowTest, shouldKeepThePanelsConfigurationAcrossRuns)
+{
+    // Given a first run whose panel has a configuration of its data table (widths, order, sort)
+    const QString file = dir.filePath(QStringLiteral("desk.ini"));
+    QString configured;
+    {
+        CDeskWindow first(sample);
+        first.panel()->setParam(QStringLiteral("hpf1;w=137,90;o=1,0;s=1,1"));
+        configured = first.panel()->param();
+        QSettings settings(file, QSettings::IniFormat);
+        first.saveSettings(settings);
+    }
+
+    // When the desk starts again with those settings, then the panel has the first run's configuration
+    CDeskWindow second(sample);
+    second.show();
+    ASSERT_NE(second.panel()->param(), configured);
+    QSettings settings(file, QSettings::IniFormat);
+    second.restoreSettings(settings);
+    EXPECT_EQ(second.panel()->param(), configured);
 }
