@@ -1,7 +1,6 @@
 // Tender scenarios: the built-in sample, what a scenario puts into the store, and the
 // place and reason given for a scenario that is wrong.
 
-
 #include <algorithm>
 #include <set>
 

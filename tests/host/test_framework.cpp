@@ -153,9 +153,7 @@ struct TableFixture : ::testing::Test {
     CTestModel* model = nullptr;              // owned by table
 };
 
-
 // ------------------------------------------------------------------ editing
-
 
 void pressReturn(QWidget* widget)
 {

@@ -2,7 +2,6 @@
 // expects, and host records that are broken. None of it crashes, none of it gives a
 // volume above the bid or outside whole units, and none of it writes a record.
 
-
 #include "CPanelBondTenderAllocationHelper.h"
 #include "KZ/EventDeliverer.h"
 #include "panel_workflow_support.h"
