@@ -210,7 +210,7 @@ TEST_F(HostStoreTest, shouldGiveATypeANewRevisionOnEveryChangeOfItsRecordsOnly)
     EXPECT_EQ(after.first, after.second);
 }
 
-TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)
+TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsAndNoneUnlessAsked)
 {
     const size_t made = CHostStore::kKeptCalls + 4;
     for (size_t i = 0; i < made; ++i)
@@ -219,6 +219,17 @@ TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsSoALongSessionDoesNotGrow)
     ASSERT_EQ(calls.size(), CHostStore::kKeptCalls);
     EXPECT_EQ(calls.front().commandStatus, 4);
     EXPECT_EQ(calls.back().commandStatus, static_cast<int>(made - 1));
+
+    // As a desk runs it: a save's replaced rows are let go by the save after it
+    store.setKeepsCalls(false);
+    EXPECT_TRUE(store.calls().empty());
+    const auto first = detail("B1", "1");
+    store.applyTenderCmds(0, {}, {first});
+    store.applyTenderCmds(0, {}, {detail("B1", "1")});
+    EXPECT_TRUE(store.calls().empty());
+    EXPECT_EQ(first.use_count(), 1);
+    EXPECT_EQ(store.records("B1", RT_WIN_BID_DETAIL).size(), 1u);
+    store.setKeepsCalls(true);
 }
 
 TEST_F(HostStoreTest, shouldDeliverChangedDetailsOnTheDataThreadUntilTheHandleIsDropped)
