@@ -1,7 +1,14 @@
 #!/usr/bin/env python3
-"""Prints the benchmark medians (UI-thread CPU time) as one table with the growth for
-10x the data (L / M), table three against stock Qt, and the goals each figure must meet."""
+"""Prints the benchmark figures (UI-thread CPU time) as one table with the growth for
+10x the data (L / M), table three against stock Qt, and the goals each figure must meet.
+
+Each argument is the output of one round: every measure once at each size, the sizes one
+after the other. A figure is the median over the rounds; a ratio is the median over the
+rounds of the ratio within each round, so that it compares sizes measured seconds apart
+on a machine whose speed drifts from minute to minute. One file with the aggregates of
+repetitions is read as one round of their medians."""
 import json
+import statistics
 import sys
 import unicodedata
 
@@ -25,7 +32,8 @@ MAX_GROWTH = 12.0
 MAX_PANEL_TO_STOCK = 0.5
 
 
-def medians(path):
+def rounds_of(path):
+    """{(benchmark, size): CPU time in ms} of one round."""
     with open(path, encoding="utf-8") as f:
         data = json.load(f)
     out = {}
@@ -35,6 +43,16 @@ def medians(path):
         name, arg = b["run_name"].split("/")[:2]
         out[(name, SIZES[int(arg)])] = b["cpu_time"] * TO_MS[b["time_unit"]]
     return out
+
+
+def median_of(values):
+    values = [v for v in values if v is not None]
+    return statistics.median(values) if values else None
+
+
+def ratio(rounds, top, bottom):
+    """The median over the rounds of top / bottom within each round."""
+    return median_of([r[top] / r[bottom] if r.get(top) and r.get(bottom) else None for r in rounds])
 
 
 def width(cell):
@@ -57,21 +75,21 @@ def text(ms):
 
 
 def main():
-    m = medians(sys.argv[1])
+    rounds = [rounds_of(path) for path in sys.argv[1:]]
     misses = []
     rows = [("Measure", "S", "M", "L", "L/M", "panel/stock", "goal")]
     for name, caption, goal_ms in MEASURES:
-        s, mm, l = (m.get((name, size)) for size in SIZES)
-        growth = l / mm if l and mm else None
+        s, mm, l = (median_of([r.get((name, size)) for r in rounds]) for size in SIZES)
+        growth = ratio(rounds, (name, "L"), (name, "M"))
         notes = []
         if growth is not None and growth > MAX_GROWTH:
             notes.append("L/M > %g" % MAX_GROWTH)
-        ratio = ""
+        shown = ""
         if name == "BM_TableThreeLoadStored":
-            stock = m.get(("BM_StockQtTableThree", "L"))
-            if l and stock:
-                ratio = "%.2f" % (l / stock)
-                if l / stock > MAX_PANEL_TO_STOCK:
+            to_stock = ratio(rounds, (name, "L"), ("BM_StockQtTableThree", "L"))
+            if to_stock is not None:
+                shown = "%.2f" % to_stock
+                if to_stock > MAX_PANEL_TO_STOCK:
                     notes.append("panel/stock > %g" % MAX_PANEL_TO_STOCK)
         if goal_ms is not None and l is not None and l >= goal_ms:
             notes.append("L >= %g ms" % goal_ms)
@@ -79,14 +97,16 @@ def main():
             notes.append("no result")
         misses.extend(caption.strip() + ": " + n for n in notes)
         goal = "MISS " + "; ".join(notes) if notes else "ok"
-        rows.append((caption, text(s), text(mm), text(l), "%.1f" % growth if growth else "-", ratio, goal))
+        rows.append((caption, text(s), text(mm), text(l), "%.1f" % growth if growth else "-", shown, goal))
     widths = [max(width(r[i]) for r in rows) for i in range(len(rows[0]))]
     for i, r in enumerate(rows):
         print("| " + " | ".join(pad(c, widths[k]) for k, c in enumerate(r)) + " |")
         if i == 0:
             print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
     print()
-    print("Medians of the UI thread's CPU time. Goals: every L/M <= %g; table three's panel load <= %g x stock Qt;"
+    print("Medians over %d round(s) of the UI thread's CPU time; L/M and panel/stock: medians of each round's ratio."
+          % len(rounds))
+    print("Goals: every L/M <= %g; table three's panel load <= %g x stock Qt;"
           % (MAX_GROWTH, MAX_PANEL_TO_STOCK))
     print("at L a typed won volume and a \"+添加\" click < 5 ms, a tick draining 10,000 keys < 50 ms.")
     if misses:
