@@ -418,6 +418,27 @@ public:
         return found->second;
     }
 
+    // The row's underwriter as shown. A name the choices lack is appended to them when it is
+    // first met. Each distinct name is looked up once per operation, not once per row; one
+    // presenter serves one list of choices.
+    const QString& underWriterIn(QStringList& choices, const std::string& utf8)
+    {
+        const auto known = underWriters_.find(utf8);
+        if (known != underWriters_.end())
+            return known->second;
+        if (!offeredRead_) {
+            for (const QString& name : qAsConst(choices))
+                offered_.insert(name);
+            offeredRead_ = true;
+        }
+        const QString& name = text(utf8);
+        if (!offered_.contains(name)) {
+            offered_.insert(name);
+            choices.append(name);
+        }
+        return underWriters_.emplace(utf8, name).first->second;
+    }
+
     void showUnderWriter(const QString& key, const QStringList& choices, const QString& current)
     {
         if (underWriter_) {
@@ -489,6 +510,9 @@ private:
     const int flag_;   // the user's segmented-number flag
     std::unordered_map<std::string, QString> texts_;
     std::unordered_map<double, QString> volumeTexts_;
+    std::unordered_map<std::string, QString> underWriters_;   // the names met so far
+    QSet<QString> offered_;   // the choices' names, so that a new name costs no scan of them
+    bool offeredRead_ = false;
 };
 
 // Hands out the groups 1, 2, ... of a new fill. The previous fill numbered its groups the
@@ -588,10 +612,6 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     ProductIdsMet productIdsMet;
 
     CRowPresenter presenter(*this);
-    // Names already offered, so that checking a row's underwriter costs no scan of the list.
-    QSet<QString> offered;
-    for (const QString& name : underWriters)
-        offered.insert(name);
     // Each row's group key; the groups are formed by one sort of the rows by key.
     std::vector<SPlacedRow>& placed = placedRows;
     placed.clear();
@@ -624,11 +644,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.operationText = added ? kMixedDeleteText : kMixedAddText;
 
         // The underwriter choices grow with names that only saved rows still carry.
-        const QString& underWriter = presenter.text(info.underWriter);
-        if (!offered.contains(underWriter)) {
-            offered.insert(underWriter);
-            underWriters.append(underWriter);
-        }
+        const QString& underWriter = presenter.underWriterIn(underWriters, info.underWriter);
         const QString key = rowKey(row->rowNumber);
         presenter.showUnderWriter(key, underWriters, underWriter);
         presenter.showRow(*row, key, false);
@@ -808,20 +824,13 @@ void CPanelBondAllocationMixedTable::refreshTable()
     const bool fromEmptyModel = model->rowCount() == 0;
     const int offeredBefore = underWriterList.size();
     CRowPresenter presenter(*this);
-    QSet<QString> offered;   // as in updateMixedTableDatas
-    for (const QString& name : underWriterList)
-        offered.insert(name);
     int counter = 0;
     for (MixedGroup& group : productDataMap) {
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
             row->rowNumber = ++counter;
-            const QString& underWriter = presenter.text(row->info->underWriter);
-            if (!offered.contains(underWriter)) {
-                offered.insert(underWriter);
-                underWriterList.append(underWriter);
-            }
+            const QString& underWriter = presenter.underWriterIn(underWriterList, row->info->underWriter);
             const QString key = rowKey(counter);
             presenter.showUnderWriter(key, underWriterList, underWriter);
             presenter.showRow(*row, key, true);
