@@ -617,6 +617,8 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     placed.clear();
     placed.reserve(details.size());
     std::unordered_map<double, std::string> positionTexts;   // a tender has few positions
+    double bidSum = 0.0;
+    double winSum = 0.0;
     int counter = 0;
     const ttservice::CWinBidInfoDetail* lastDetail = nullptr;
     for (const auto& detail : details) {
@@ -639,6 +641,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.bidAmount = detail->bidAmount;
         info.winBidPrice = Helper::getWinBidPrice(type, target, info.bidPrice, marginal, weightedMean);
         info.winBidAmount = Helper::roundTo4(detail->winBidAmount / 10000.0);
+        // Summed while the info is at hand: every row joins a group below, and reading the
+        // infos again there, in group order, met each of them out of the cache at L.
+        bidSum += info.bidAmount;
+        winSum += info.winBidAmount;
         info.account = detail->account;
         const bool added = detail->fixedRowIndex.empty();
         info.operationText = added ? kMixedDeleteText : kMixedAddText;
@@ -659,8 +665,6 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     // group's front and an added row to its end.
     std::vector<size_t>& order = placedOrder;
     sortByGroupKey(placed, &order);
-    double bidSum = 0.0;
-    double winSum = 0.0;
     CGroupRefill refill(productDataMap, spareGroups);
     for (size_t begin = 0; begin < order.size();) {
         const std::string& groupKey = placed[order[begin]].groupKey;
@@ -674,8 +678,6 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
                 group.prepend(std::move(entry.row));
         }
         for (const CAllocationMixedDataPtr& row : group) {
-            bidSum += row->info->bidAmount;
-            winSum += row->info->winBidAmount;
             model->addData(row);
             table->updateTable();
         }
