@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSettings>
@@ -19,6 +18,7 @@
 #include "CDeskWindow.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
+#include "KZ/MessageBox.h"
 #include "services/HostServices.h"
 #include "services/HostStore.h"
 
@@ -37,6 +37,11 @@ struct SPersistenceAttachment {
     explicit SPersistenceAttachment(CDeskDatabase* db) { ttservice::CHostStore::instance().setPersistence(db); }
     ~SPersistenceAttachment()
     {
+        ttservice::CHostStore& store = ttservice::CHostStore::instance();
+        store.setCommitFailureHandler(nullptr);   // the window is gone
+        QString error;
+        if (!store.commitPending(&error))
+            std::fprintf(stderr, "bond-allocation-desk: %s\n", error.toUtf8().constData());
         ttservice::TraderCenter::instance()->waitForDeliveries();
         ttservice::CHostStore::instance().setPersistence(nullptr);
     }
@@ -245,12 +250,10 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
 
-    // The store is locked while it commits: the box waits for the event loop.
-    database->setFailureHandler([&window](const QString& message) {
+    // A save that could not be written is told in the window, instead of its success.
+    store.setCommitFailureHandler([&window](const QString& message) {
         std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
-        QMetaObject::invokeMethod(&window, [&window, message] {
-            QMessageBox::critical(&window, QObject::tr("保存失败"), message);
-        }, Qt::QueuedConnection);
+        KZ::CMessageBox::critical(0, &window, QStringLiteral("保存失败"), message);
     });
     window.show();
     const int status = app.exec();

@@ -112,7 +112,7 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
     const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &guard.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         return failWith(guard.db, QStringLiteral("无法打开数据库："));
-    sqlite3_busy_timeout(guard.db, 5000);
+    sqlite3_busy_timeout(guard.db, kBusyWaitMs);
 
     QString versionText;
     if (!queryText(guard.db, "PRAGMA user_version", &versionText))
@@ -225,21 +225,24 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
     return true;
 }
 
-void CDeskDatabase::commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds)
+bool CDeskDatabase::commit(const SUnit& unit, QString* error)
 {
-    if (!exec("BEGIN IMMEDIATE")) {
-        reportFailure(QStringLiteral("保存失败，本次修改未写入数据库：") + lastSqliteError());
-        return;
-    }
+    const auto fail = [this, error](const QString& reason) {
+        *error = path_ + QStringLiteral(": ") + reason;
+        return false;
+    };
+    if (!exec("BEGIN IMMEDIATE"))
+        return fail(lastSqliteError());
     bool ok = true;
-    for (const SReplacement& replacement : replacements)
+    for (const SReplacement& replacement : unit.after)
         ok = ok && writeReplacement(replacement);
-    ok = ok && writeCommandIds(commandIds);
+    for (const std::vector<int>& commandIds : unit.commandUpdates)
+        ok = ok && writeCommandIds(commandIds);
     if (ok && exec("COMMIT"))
-        return;
-    const QString what = lastSqliteError();
+        return true;
+    const QString reason = lastSqliteError();   // before ROLLBACK resets it
     exec("ROLLBACK");
-    reportFailure(QStringLiteral("保存失败，本次修改未写入数据库：") + what);
+    return fail(reason);
 }
 
 bool CDeskDatabase::writeReplacement(const SReplacement& replacement)
@@ -286,15 +289,6 @@ bool CDeskDatabase::exec(const char* sql)
 QString CDeskDatabase::lastSqliteError() const
 {
     return sqliteMessage(db_);
-}
-
-void CDeskDatabase::reportFailure(const QString& what)
-{
-    const QString message = path_ + QStringLiteral(": ") + what;
-    if (failureHandler_)
-        failureHandler_(message);
-    else
-        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
 }
 
 } // namespace desk

@@ -1,8 +1,9 @@
 #pragma once
 // The desk's SQLite file: what the user saved through the panel (bid parameters,
-// underwriter, product and account rows). Every store update is one transaction,
-// committed (WAL, synchronous=FULL) before the update call returns, so a save the
-// panel reports as done survives a crash of the process or of the machine.
+// underwriter, product and account rows). Everything one user action changed is one
+// transaction, committed (WAL, synchronous=FULL) before the user is told it is done, so
+// a save reported as done survives a crash of the process or of the machine, and a
+// crash at any moment leaves all of an action or none of it.
 
 #include <QString>
 #include <functional>
@@ -37,12 +38,14 @@ public:
     // message for a record that cannot be read back.
     bool loadInto(ttservice::CHostStore& store, QString* error) const;
 
-    // Store hook: the rows of each (bond, type) become exactly the given ones, atomically.
-    void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) override;
+    // Store hook: the rows of each (bond, type) become exactly the unit's, and its command
+    // updates are recorded, in one transaction. On failure nothing is written and the
+    // message names the file and the reason.
+    bool commit(const SUnit& unit, QString* error) override;
 
-    // Told of a commit that failed (rolled back); the default writes to stderr.
-    using FailureHandler = std::function<void(const QString& message)>;
-    void setFailureHandler(FailureHandler handler) { failureHandler_ = std::move(handler); }
+    // How long a commit waits for another program's write to end before it fails: short,
+    // because the user waits with it.
+    static constexpr int kBusyWaitMs = 2000;
 
     const QString& path() const { return path_; }
 
@@ -53,7 +56,6 @@ private:
     bool writeCommandIds(const std::vector<int>& commandIds);
     bool exec(const char* sql);
     QString lastSqliteError() const;
-    void reportFailure(const QString& what);
 
     sqlite3* db_;                               // owned, closed in the destructor
     QString path_;
@@ -61,7 +63,6 @@ private:
     sqlite3_stmt* insertRow_ = nullptr;         // owned
     sqlite3_stmt* markSet_ = nullptr;           // owned
     sqlite3_stmt* insertCommandIds_ = nullptr;  // owned
-    FailureHandler failureHandler_;
 };
 
 } // namespace desk

@@ -169,14 +169,14 @@ TEST(DeskStoreUnderKill, DISABLED_childSavesUntilKilled)
     ASSERT_TRUE(db) << error.toStdString();
     CHostStore& store = CHostStore::instance();
     ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
-    db->setFailureHandler([](const QString& message) {
-        std::fprintf(stderr, "save failed: %s\n", message.toLocal8Bit().constData());
-        _exit(4);
-    });
     store.setPersistence(db.get());
     const auto stored = store.typedRecords<CWinBidInfoDetail>(kBonds.front(), RT_WIN_BID_DETAIL);
     for (int save = stored.empty() || !stored.front() ? 1 : stored.front()->winBidAmount + 1;; ++save) {
         CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {save}, rowsOfSave(save));
+        if (!store.commitPending(&error)) {
+            std::fprintf(stderr, "save failed: %s\n", error.toLocal8Bit().constData());
+            _exit(4);
+        }
         const std::string ack = std::to_string(save) + "\n";   // the save returned
         ssize_t ignored = write(kAckDescriptor, ack.data(), ack.size());
         (void)ignored;

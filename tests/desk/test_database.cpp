@@ -1,7 +1,8 @@
-// The desk's SQLite file: every update the panel makes is on disk when the call
-// returns, a later start reads it back over the scenario, and files the desk cannot
-// use, or cannot write, are refused with their reason.
+// The desk's SQLite file: all the updates of one user action reach it in one commit when
+// the action ends, a commit that fails writes nothing, a later start reads it back over
+// the scenario, and files the desk cannot use, or cannot write, are refused with their reason.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -148,40 +149,72 @@ protected:
 
 } // namespace
 
-TEST_F(DeskDatabaseTest, shouldHaveEachUpdateOnDiskWhenTheCallReturns)
+TEST_F(DeskDatabaseTest, shouldPutAllOfAnActionOnDiskAtOnceWhenItEnds)
 {
     // Given a desk database attached to the store, in WAL mode with full syncs
     const auto db = startDesk();
     EXPECT_EQ(readFresh(path, QStringLiteral("PRAGMA journal_mode")), QStringLiteral("wal"));
 
-    // When the panel saves underwriter rows, then account rows, then fewer underwriter rows
-    // Then another connection sees exactly the saved rows right after each call
+    // When the panel's save sends underwriter rows, then account rows
     CTradeClient::instance()->updateBondTenderDatas_async(
         kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5), underwriterRow("瑞丰银行", 99.98, 7.1)});
-    EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("2"));
     CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001, 53002},
                                                      {accountRow("1", 15000), accountRow("2", 10000)});
+
+    // Then another connection sees none of it while the action runs, and all of it once
+    // control is back in the event loop
+    EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("0"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("2"));
     EXPECT_EQ(rowCount(path, RT_WIN_BID_DETAIL), QStringLiteral("2"));
+    EXPECT_EQ(readFresh(path, QStringLiteral("SELECT command_ids FROM command_updates")), QStringLiteral("53001,53002"));
+
+    // And the next action's fewer rows replace them
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
+    ASSERT_TRUE(CHostStore::instance().commitPending(nullptr));
     EXPECT_EQ(rowCount(path, RT_ALLOC_UNDERWRITER), QStringLiteral("1"));
+    CHostStore::instance().setPersistence(nullptr);
 }
 
-TEST_F(DeskDatabaseTest, shouldReportASaveThatCouldNotBeWrittenAndWriteNoneOfIt)
+TEST_F(DeskDatabaseTest, shouldWriteNoneOfASaveItCannotWriteAndGoBackToWhatTheFileHolds)
 {
-    // Given a database whose records table another program dropped behind the desk's back
+    // Given a database holding a saved underwriter row
     const auto db = startDesk();
     ASSERT_TRUE(db);
-    QStringList failures;
-    db->setFailureHandler([&failures](const QString& message) { failures << message; });
-    execOn(path, "DROP TABLE records");
-
-    // When the panel saves underwriter rows
     CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("恒远证券", 100.05, 2.5)});
+    ASSERT_TRUE(CHostStore::instance().commitPending(nullptr));
 
-    // Then the failure is reported with the file, and the transaction left nothing behind
-    ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures[0].startsWith(path + QStringLiteral(": 保存失败，本次修改未写入数据库"))) << failures[0].toStdString();
-    EXPECT_EQ(readFresh(path, QStringLiteral("SELECT COUNT(*) FROM record_sets")), QStringLiteral("0"));
+    struct SCase { const char* what; const char* otherProgram; const char* reason; };
+    const SCase cases[] = {
+        // another program holds the write lock past the desk's short busy wait
+        {"write lock held", "BEGIN IMMEDIATE; INSERT INTO record_sets VALUES ('x', 1)", "数据库正被另一个程序使用"},
+        // the table was dropped behind the desk's back
+        {"table dropped", "DROP TABLE records", "数据库出错"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, c.otherProgram, nullptr, nullptr, nullptr), SQLITE_OK);
+
+        // When a save of two areas ends
+        CTradeClient::instance()->updateBondTenderDatas_async(kBond, RT_ALLOC_UNDERWRITER, {underwriterRow("瑞丰银行", 99.98, 7.1)});
+        CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001}, {accountRow("1", 15000)});
+        QString error;
+        EXPECT_FALSE(CHostStore::instance().commitPending(&error));
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+
+        // Then the failure names the file and the reason, and the store holds what the file holds
+        EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+        const auto underwriters = CHostStore::instance().typedRecords<CIBondTenderAllocUnderWriterInfo>(kBond, RT_ALLOC_UNDERWRITER);
+        ASSERT_EQ(underwriters.size(), 1u);
+        EXPECT_EQ(underwriters[0]->underWriterName, "恒远证券");
+        EXPECT_TRUE(CHostStore::instance().records(kBond, RT_WIN_BID_DETAIL).empty());
+        EXPECT_EQ(readFresh(path, QStringLiteral("SELECT COUNT(*) FROM command_updates")), QStringLiteral("0"));
+    }
+    CHostStore::instance().setPersistence(nullptr);
 }
 
 TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedAndClearedOverTheScenarioOnTheNextStart)
@@ -203,7 +236,9 @@ TEST_F(DeskDatabaseTest, shouldBringBackWhatWasSavedAndClearedOverTheScenarioOnT
         clearing->bondCode = clearedBond;
         clearing->marginalPrice = clearing->weightedMeanPrice = clearing->issuePrice = clearing->couponRate = 0.0;
         CTradeClient::instance()->updateBondTenderDatas_async(clearedBond, RT_ALLOC_PARAMS, {clearing});
+        ASSERT_TRUE(CHostStore::instance().commitPending(nullptr));
         savedAllocation = CAllocationDump::bondAllocation(CHostStore::instance(), kBond);
+        CHostStore::instance().setPersistence(nullptr);
     }
 
     // When the desk starts again on the same file

@@ -8,6 +8,8 @@
 #include <set>
 #include <thread>
 
+#include <QCoreApplication>
+
 #include "services/HostServices.h"
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
@@ -18,11 +20,17 @@ using testsupport::product;
 namespace {
 
 struct RecordingPersistence : IHostStorePersistence {
-    void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) override
+    bool commit(const SUnit& unit, QString* error) override
     {
-        commits.push_back({replacements, commandIds});
+        if (failWith.isEmpty()) {
+            units.push_back(unit);
+            return true;
+        }
+        *error = failWith;
+        return false;
     }
-    std::vector<std::pair<std::vector<SReplacement>, std::vector<int>>> commits;
+    std::vector<SUnit> units;
+    QString failWith;   // non-empty: every commit fails with it
 };
 
 boost::shared_ptr<CWinBidInfoDetail> detail(const std::string& bond, const std::string& rowKey, int productId = 1)
@@ -97,7 +105,7 @@ protected:
 
 } // namespace
 
-TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerTypeAndCommitEachUpdate)
+TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerTypeAndCommitEachAction)
 {
     struct Case { const char* name; int typeId; IDataList first, second; size_t expectedRows; };
     const Case cases[] = {
@@ -120,18 +128,22 @@ TEST_F(HostStoreTest, shouldReplaceOrDropABondsRowsPerTypeAndCommitEachUpdate)
         store.setPersistence(&persistence);
 
         store.applyBondTenderDatas("B1", c.typeId, c.first);
+        ASSERT_TRUE(store.commitPending(nullptr));
         store.applyBondTenderDatas("B1", c.typeId, c.second);
+        EXPECT_TRUE(store.hasPending());
+        ASSERT_TRUE(store.commitPending(nullptr));
 
         const IDataList rows = store.records("B1", c.typeId);
         EXPECT_EQ(rows.size(), c.expectedRows);
-        ASSERT_EQ(persistence.commits.size(), 2u);   // one commit per update
-        EXPECT_EQ(persistence.commits[1].first.at(0).rows.size(), c.expectedRows);
+        ASSERT_EQ(persistence.units.size(), 2u);   // one commit per action
+        EXPECT_EQ(persistence.units[1].after.at(0).rows.size(), c.expectedRows);
+        EXPECT_EQ(persistence.units[1].before.at(0).rows.size(), c.first.size() - std::count(c.first.begin(), c.first.end(), nullptr));
         EXPECT_EQ(std::count(rows.begin(), rows.end(), nullptr), 0);
         EXPECT_EQ(store.records("B2", c.typeId).size(), c.first.size());
     }
 }
 
-TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeAnnouncing)
+TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndAnnounceThemOnlyOnceTheActionIsCommitted)
 {
     // Given stored details of two bonds, a persistence and a change listener
     store.putRecords("B1", RT_WIN_BID_DETAIL, {detail("B1", "1"), detail("B1", "2")});
@@ -140,24 +152,26 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     store.setPersistence(&persistence);
     Keys announced;
     store.setChangeListener([&](const IDataList& changed) {
-        EXPECT_EQ(persistence.commits.size(), 1u);   // announced only after the commit
+        EXPECT_EQ(persistence.units.size(), 1u);   // announced only after the commit
         announced = keys(changed);
         std::sort(announced.begin(), announced.end());
     });
 
-    // When a tender-command update names details of B1 and B3 (and a null entry)
+    // When a tender-command update names details of B1 and B3 (and a null entry), and the action ends
     store.applyTenderCmds(TOP_SAVE_WIN_BID, {7, 9}, {detail("B3", "1"), detail("B1", "5"), nullptr, detail("B1", "6")});
+    EXPECT_TRUE(announced.empty());
+    ASSERT_TRUE(store.commitPending(nullptr));
 
     // Then each named bond holds exactly its details in order, others are untouched
     EXPECT_EQ(keys(store.recordsOfType(RT_WIN_BID_DETAIL)), (Keys{"B1|5", "B1|6", "B2|1", "B3|1"}));
     EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B2|1")->getKey(), "B2|1");
     EXPECT_FALSE(store.recordByKey(RT_WIN_BID_DETAIL, "B1|1"));
     // And one commit holds both bonds' replacements with the command ids
-    ASSERT_EQ(persistence.commits.size(), 1u);
-    const auto& commit = persistence.commits[0];
-    EXPECT_EQ(commit.second, (std::vector<int>{7, 9}));
-    ASSERT_EQ(commit.first.size(), 2u);
-    for (const auto& replacement : commit.first)
+    ASSERT_EQ(persistence.units.size(), 1u);
+    const auto& unit = persistence.units[0];
+    EXPECT_EQ(unit.commandUpdates, (std::vector<std::vector<int>>{{7, 9}}));
+    ASSERT_EQ(unit.after.size(), 2u);
+    for (const auto& replacement : unit.after)
         EXPECT_EQ(keys(replacement.rows), keys(store.records(replacement.bondCode, RT_WIN_BID_DETAIL)));
     // And the removed and the new details are announced
     EXPECT_EQ(announced, (Keys{"B1|1", "B1|2", "B1|5", "B1|6", "B3|1"}));
@@ -170,7 +184,73 @@ TEST_F(HostStoreTest, shouldGroupSavedDetailsByBondAndCommitOncePerUpdateBeforeA
     EXPECT_EQ(calls[0].records.size(), 4u);
     EXPECT_EQ(calls[1].kind, SHostCall::CommandStatus);
     EXPECT_EQ(calls[1].bondCode, "B1");
-    EXPECT_EQ(persistence.commits.size(), 1u);   // a status change stores nothing
+    EXPECT_FALSE(store.hasPending());   // a status change stores nothing
+}
+
+TEST_F(HostStoreTest, shouldCommitAllCallsOfAnActionAsOneUnitAndPutTheStoreBackWhenItFails)
+{
+    // Given a persistence, and a first save that ends when control returns to the event loop
+    RecordingPersistence persistence;
+    store.setPersistence(&persistence);
+    Keys announced;
+    store.setChangeListener([&](const IDataList& changed) {
+        for (const IDataPtr& row : changed)
+            announced.push_back(row->getKey());
+    });
+    store.applyBondTenderDatas("B1", RT_ALLOC_PARAMS, {params(2.3)});
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, {detail("B1", "1")});
+    QCoreApplication::processEvents();
+    ASSERT_EQ(persistence.units.size(), 1u);
+    EXPECT_EQ(announced, Keys{"B1|1"});
+
+    // When a save of three calls ends with its success box
+    testsupport::MessageBoxRecorder boxes;
+    boxes.expect();
+    store.applyBondTenderDatas("B1", RT_ALLOC_PARAMS, {params(2.4)});
+    store.applyBondTenderDatas("B1", RT_ALLOC_UNDERWRITER, {underWriter("a")});
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1, 2}, {detail("B1", "2")});
+    KZ::CMessageBox::information(0, nullptr, QStringLiteral("中标分配信息"), QStringLiteral("保存成功!"));
+
+    // Then the box came after one commit of all three, each set with what it replaced
+    ASSERT_EQ(persistence.units.size(), 2u);
+    const IHostStorePersistence::SUnit& unit = persistence.units[1];
+    ASSERT_EQ(unit.after.size(), 3u);
+    ASSERT_EQ(unit.before.size(), 3u);
+    EXPECT_EQ(unit.before[0].typeId, RT_ALLOC_PARAMS);
+    EXPECT_EQ(keys(unit.before[0].rows), keys({params(2.3)}));
+    EXPECT_TRUE(unit.before[1].rows.empty());
+    EXPECT_EQ(keys(unit.before[2].rows), Keys{"B1|1"});
+    EXPECT_EQ(keys(unit.after[2].rows), Keys{"B1|2"});
+    EXPECT_EQ(unit.commandUpdates, (std::vector<std::vector<int>>{{1, 2}}));
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("保存成功!")});
+    EXPECT_EQ(announced, (Keys{"B1|1", "B1|1", "B1|2"}));
+
+    // When the next save cannot be written
+    persistence.failWith = QStringLiteral("desk.sqlite: 数据库正被另一个程序使用");
+    boxes.expect();
+    store.applyBondTenderDatas("B1", RT_ALLOC_PARAMS, {params(2.5)});
+    store.applyBondTenderDatas("B1", RT_ALLOC_PRODUCT, {productRow(1, "产品")});
+    store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, {detail("B1", "3")});
+    const int answer = KZ::CMessageBox::information(0, nullptr, QStringLiteral("中标分配信息"), QStringLiteral("保存成功!"));
+
+    // Then the user is told what failed instead of the success, once
+    EXPECT_EQ(answer, KZ::CMessageBox::Ok);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    const auto& failure = boxes.boxes().back();
+    EXPECT_EQ(failure.kind, KZ::CMessageBox::Critical);
+    EXPECT_EQ(failure.title, QStringLiteral("保存失败"));
+    EXPECT_TRUE(failure.text.contains(persistence.failWith)) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.contains(QStringLiteral("之前保存的分配结果保持不变"))) << failure.text.toStdString();
+    // And the store holds what the last commit left, of which nothing was announced again
+    EXPECT_FALSE(store.hasPending());
+    EXPECT_EQ(persistence.units.size(), 2u);
+    EXPECT_EQ(keys(store.records("B1", RT_ALLOC_PARAMS)), keys({params(2.4)}));
+    EXPECT_DOUBLE_EQ(store.typedRecords<CIBondTenderAllocParams>("B1", RT_ALLOC_PARAMS).at(0)->marginalPrice, 2.4);
+    EXPECT_TRUE(store.records("B1", RT_ALLOC_PRODUCT).empty());
+    EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), Keys{"B1|2"});
+    EXPECT_EQ(store.recordByKey(RT_WIN_BID_DETAIL, "B1|2")->getKey(), "B1|2");
+    EXPECT_EQ(announced.size(), 3u);
+    store.setPersistence(nullptr);
 }
 
 TEST_F(HostStoreTest, shouldGiveATypeANewRevisionOnEveryChangeOfItsRecordsOnly)

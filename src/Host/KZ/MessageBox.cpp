@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "services/HostStore.h"
+
 namespace KZ {
 
 namespace {
@@ -36,6 +38,10 @@ QMessageBox::StandardButtons qtButtonsOf(int buttons)
 int showBox(CMessageBox::EKind kind, QWidget* parent, const QString& title, const QString& text,
             int buttons, int defaultButton, bool richText)
 {
+    // A box ends the user's action: what it changed is committed first, and a failed
+    // commit is told instead of this box, which would report the action as done.
+    if (!ttservice::CHostStore::instance().finishAction())
+        return kind == CMessageBox::Question ? CMessageBox::Cancel : CMessageBox::Ok;
     if (installedHandler())
         return installedHandler()(kind, title, text, buttons);
     QMessageBox box(iconOf(kind), title, text, qtButtonsOf(buttons), parent);

@@ -1,5 +1,7 @@
 #include "services/HostStore.h"
 
+#include <QApplication>
+#include <QMetaObject>
 #include <cstddef>
 #include <functional>
 #include <iterator>
@@ -7,6 +9,8 @@
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
+
+#include "KZ/MessageBox.h"
 
 namespace ttservice {
 
@@ -102,6 +106,8 @@ void CHostStore::reset()
     segmented_ = false;
     now_ = QDateTime();
     persistence_ = nullptr;
+    pending_ = SPending();   // a finish already scheduled finds nothing to do
+    failureHandler_ = nullptr;
     listener_ = nullptr;
 }
 
@@ -146,7 +152,7 @@ bool CHostStore::isClearingRecord(const IData& record)
 
 template <class Rows>
 IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
-                                    std::vector<IHostStorePersistence::SReplacement>* log, SSentRows sent)
+                                    IHostStorePersistence::SUnit* unit, SSentRows sent)
 {
     // Each row sent is visited once, and each stored row once: a save sends thousands of
     // records, and every further pass over them met them out of the cache again. The
@@ -189,6 +195,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     }
 
     IDataList& stored = records_[bondCode][typeId];
+    const std::size_t entry = unit ? unitEntryLocked(*unit, bondCode, typeId) : 0;
     IDataList changed;
     if (announces) {
         // Only membership counts: a save replaces every row of the bond. The stored rows
@@ -204,8 +211,8 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
                        std::make_move_iterator(changedNew.end()));
     }
 
-    if (log)
-        log->push_back({bondCode, typeId, newRows});
+    if (unit)
+        unit->after[entry].rows = newRows;
     stored = std::move(newRows);
     noteChangedTypeLocked(typeId);
     if (stored.empty()) {
@@ -336,75 +343,175 @@ boost::shared_ptr<CTenderBondInfoDetail> CHostStore::tenderBondInfo(const std::s
 
 void CHostStore::applyBondTenderDatas(const std::string& bondCode, int typeId, const IDataList& rows)
 {
-    IDataList changed;
-    {
-        Lock lock(mutex_);
-        SHostCall call;
-        call.kind = SHostCall::BondTenderDatas;
-        call.bondCode = bondCode;
-        call.typeId = typeId;
-
-        // The replacements are logged only for a persistence hook to commit.
-        std::vector<IHostStorePersistence::SReplacement> log;
-        changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &log : nullptr,
-                                {keepsCalls_ ? &call.records : nullptr, nullptr});
-        logCall(std::move(call));
-        if (persistence_)
-            persistence_->commit(log, {});
-    }
-    announce(changed);
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    SHostCall call;
+    call.kind = SHostCall::BondTenderDatas;
+    call.bondCode = bondCode;
+    call.typeId = typeId;
+    IDataList changed = replaceLocked(bondCode, typeId, rows, persistence_ ? &pending_.unit : nullptr,
+                                      {keepsCalls_ ? &call.records : nullptr, nullptr});
+    logCall(std::move(call));
+    finishUpdate(lock, std::move(changed));
 }
 
 void CHostStore::applyTenderCmds(int operation, const std::vector<int>& commandIds,
                                  const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows)
 {
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    SHostCall call;
+    call.kind = SHostCall::TenderCmds;
+    call.operation = operation;
+    call.commandIds = commandIds;
+
+    IHostStorePersistence::SUnit* unit = persistence_ ? &pending_.unit : nullptr;
     IDataList changed;
+    // A save sends one bond's details: they are stored as sent, without a copy per bond,
+    // as long as every one names the bond of the first.
+    const std::string* firstBond = nullptr;
+    for (const auto& row : rows) {
+        if (row) {
+            firstBond = &row->bondCode;
+            break;
+        }
+    }
+    bool oneBond = firstBond != nullptr;
+    if (oneBond)
+        changed = replaceLocked(*firstBond, RT_WIN_BID_DETAIL, rows, unit,
+                                {keepsCalls_ ? &call.records : nullptr, &oneBond});
+    if (!oneBond) {
+        if (keepsCalls_)
+            call.records.assign(rows.begin(), rows.end());
+        // Bonds in the order they first appear; each bond's details keep their order.
+        std::vector<std::pair<std::string, IDataList>> rowsOfBond;
+        std::map<std::string, std::size_t> bondIndex;
+        for (const auto& row : rows) {
+            if (!row)
+                continue;
+            const auto known = bondIndex.emplace(row->bondCode, rowsOfBond.size());
+            if (known.second)
+                rowsOfBond.emplace_back(row->bondCode, IDataList());
+            rowsOfBond[known.first->second].second.push_back(row);
+        }
+        for (const auto& bond : rowsOfBond) {
+            const IDataList bondChanges = replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, unit, {});
+            changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
+        }
+    }
+    if (unit)
+        unit->commandUpdates.push_back(commandIds);
+    logCall(std::move(call));
+    finishUpdate(lock, std::move(changed));
+}
+
+std::size_t CHostStore::unitEntryLocked(IHostStorePersistence::SUnit& unit, const std::string& bondCode, int typeId)
+{
+    // An action touches a handful of sets: a look through them beats an index.
+    for (std::size_t i = 0; i < unit.after.size(); ++i)
+        if (unit.after[i].typeId == typeId && unit.after[i].bondCode == bondCode)
+            return i;
+    const IDataList* stored = findRecordsLocked(bondCode, typeId);
+    unit.before.push_back({bondCode, typeId, stored ? *stored : IDataList()});
+    unit.after.push_back({bondCode, typeId, IDataList()});
+    return unit.after.size() - 1;
+}
+
+void CHostStore::finishUpdate(std::unique_lock<std::recursive_mutex>& lock, IDataList changed)
+{
+    if (!persistence_) {
+        lock.unlock();
+        announce(changed);
+        return;
+    }
+    // Subscribers hear of the action's changes once they are durable.
+    pending_.changed.insert(pending_.changed.end(), std::make_move_iterator(changed.begin()),
+                            std::make_move_iterator(changed.end()));
+    scheduleFinishLocked();
+}
+
+void CHostStore::scheduleFinishLocked()
+{
+    QCoreApplication* const app = QCoreApplication::instance();
+    if (finishScheduled_ || !app)
+        return;   // without an event loop the caller ends the action itself
+    finishScheduled_ = true;
+    // Queued: runs once the handler of the user's click or key has returned.
+    QMetaObject::invokeMethod(
+        app,
+        [this] {
+            {
+                Lock lock(mutex_);
+                finishScheduled_ = false;
+            }
+            finishAction();
+        },
+        Qt::QueuedConnection);
+}
+
+bool CHostStore::hasPending() const
+{
+    Lock lock(mutex_);
+    return !pending_.unit.empty();
+}
+
+bool CHostStore::commitPending(QString* error)
+{
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    SPending pending;
+    std::swap(pending, pending_);
+    if (pending.unit.empty())
+        return true;
+    QString reason;
+    if (persistence_ && !persistence_->commit(pending.unit, &reason)) {
+        // Subscribers never heard of the action: putting the rows back is all there is to do.
+        rollBackLocked(pending.unit);
+        if (error)
+            *error = reason;
+        return false;
+    }
+    lock.unlock();
+    announce(pending.changed);
+    return true;
+}
+
+void CHostStore::rollBackLocked(const IHostStorePersistence::SUnit& unit)
+{
+    for (const IHostStorePersistence::SReplacement& set : unit.before) {
+        noteChangedTypeLocked(set.typeId);
+        if (!set.rows.empty()) {
+            records_[set.bondCode][set.typeId] = set.rows;
+            continue;
+        }
+        const auto bond = records_.find(set.bondCode);
+        if (bond == records_.end())
+            continue;
+        bond->second.erase(set.typeId);
+        if (bond->second.empty())
+            records_.erase(bond);
+    }
+}
+
+bool CHostStore::finishAction()
+{
+    QString error;
+    if (commitPending(&error))
+        return true;
+    const QString message = QStringLiteral("保存失败：%1\n本次修改没有写入，之前保存的分配结果保持不变。").arg(error);
+    FailureHandler handler;
     {
         Lock lock(mutex_);
-        SHostCall call;
-        call.kind = SHostCall::TenderCmds;
-        call.operation = operation;
-        call.commandIds = commandIds;
-
-        std::vector<IHostStorePersistence::SReplacement> log;
-        // A save sends one bond's details: they are stored as sent, without a copy per bond,
-        // as long as every one names the bond of the first.
-        const std::string* firstBond = nullptr;
-        for (const auto& row : rows) {
-            if (row) {
-                firstBond = &row->bondCode;
-                break;
-            }
-        }
-        bool oneBond = firstBond != nullptr;
-        if (oneBond)
-            changed = replaceLocked(*firstBond, RT_WIN_BID_DETAIL, rows, persistence_ ? &log : nullptr,
-                                    {keepsCalls_ ? &call.records : nullptr, &oneBond});
-        if (!oneBond) {
-            if (keepsCalls_)
-                call.records.assign(rows.begin(), rows.end());
-            // Bonds in the order they first appear; each bond's details keep their order.
-            std::vector<std::pair<std::string, IDataList>> rowsOfBond;
-            std::map<std::string, std::size_t> bondIndex;
-            for (const auto& row : rows) {
-                if (!row)
-                    continue;
-                const auto known = bondIndex.emplace(row->bondCode, rowsOfBond.size());
-                if (known.second)
-                    rowsOfBond.emplace_back(row->bondCode, IDataList());
-                rowsOfBond[known.first->second].second.push_back(row);
-            }
-            for (const auto& bond : rowsOfBond) {
-                const IDataList bondChanges =
-                    replaceLocked(bond.first, RT_WIN_BID_DETAIL, bond.second, persistence_ ? &log : nullptr, {});
-                changed.insert(changed.end(), bondChanges.begin(), bondChanges.end());
-            }
-        }
-        logCall(std::move(call));
-        if (persistence_)
-            persistence_->commit(log, commandIds);
+        handler = failureHandler_;
     }
-    announce(changed);
+    if (handler)
+        handler(message);
+    else
+        KZ::CMessageBox::critical(0, QApplication::activeWindow(), QStringLiteral("保存失败"), message);
+    return false;
+}
+
+void CHostStore::setCommitFailureHandler(FailureHandler handler)
+{
+    Lock lock(mutex_);
+    failureHandler_ = std::move(handler);
 }
 
 void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
@@ -563,6 +670,7 @@ QDateTime CHostStore::now() const
 
 void CHostStore::setPersistence(IHostStorePersistence* persistence)
 {
+    finishAction();   // the action so far belongs to the hook it was made under
     Lock lock(mutex_);
     persistence_ = persistence;
 }

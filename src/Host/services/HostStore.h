@@ -6,8 +6,12 @@
 //  - records are kept per bond code and record type, in the order they were put;
 //  - an update (CTradeClient) replaces the bond's rows of that type with the list sent;
 //    a clearing record (see isClearingRecord) drops them instead;
-//  - every update call is handed to the persistence hook (if any) before it returns,
-//    then win-bid details (30097) are announced to CAccountData subscribers;
+//  - an update call changes the store before it returns. Without a persistence hook its
+//    win-bid details (30097) are announced to CAccountData subscribers at once; with one,
+//    the calls of one user action are gathered and reach the hook as one unit when the
+//    action ends (commitPending: before any message box, and when control returns to the
+//    event loop), and are announced after that commit. A failed commit puts the store
+//    back as it was before the action;
 //  - seeding (put/add/set) reaches neither the hook nor the subscribers;
 //  - null entries in a list are ignored.
 
@@ -40,14 +44,26 @@ struct SHostCall {
     IDataList records;
 };
 
-// Makes store changes durable (the desk's SQLite file). Called with the store locked,
-// before the update call returns; one call per update = one transaction.
+// Makes store changes durable (the desk's SQLite file). Everything one user action
+// changed arrives as one unit, to be written whole or not at all. Called with the store
+// locked, on the thread that ends the action.
 class IHostStorePersistence {
 public:
     virtual ~IHostStorePersistence() = default;
-    // The bonds' rows of these types are now exactly these (an empty list: none).
+    // The bond's rows of the type (an empty list: none).
     struct SReplacement { std::string bondCode; int typeId; IDataList rows; };
-    virtual void commit(const std::vector<SReplacement>& replacements, const std::vector<int>& commandIds) = 0;
+    struct SUnit {
+        // Each (bond, type) the action changed, in the order first changed: as it was
+        // before the action and as the action leaves it (same order, same sets).
+        std::vector<SReplacement> before;
+        std::vector<SReplacement> after;
+        // The tender command ids of each command update of the action, in order (none: none).
+        std::vector<std::vector<int>> commandUpdates;
+        bool empty() const { return after.empty() && commandUpdates.empty(); }
+    };
+    // True once the whole unit is durable; false, with the reason in the user's words,
+    // when none of it was kept.
+    virtual bool commit(const SUnit& unit, QString* error) = 0;
 };
 
 class CHostStore {
@@ -125,7 +141,22 @@ public:
     QDateTime now() const;
 
     // --- persistence ---
-    void setPersistence(IHostStorePersistence* persistence);   // not owned; null to detach
+    // Not owned; null to detach. What an action changed under the previous hook is
+    // committed to it first.
+    void setPersistence(IHostStorePersistence* persistence);
+    // Whether update calls are waiting for their action's commit.
+    bool hasPending() const;
+    // Ends the current action: its changes reach the persistence as one unit, then the
+    // changed win-bid details are announced. When the commit fails the store goes back to
+    // what it held before the action (the rows that moved back are announced) and false
+    // comes back with the reason. True when nothing was pending.
+    bool commitPending(QString* error);
+    // commitPending, with a failure told to the user: through the failure handler, or a
+    // critical box titled "保存失败". Runs when control returns to the event loop after an
+    // update call, and before any message box of the host's.
+    bool finishAction();
+    using FailureHandler = std::function<void(const QString& message)>;
+    void setCommitFailureHandler(FailureHandler handler);   // empty: the box
 
     // Observer of changed win-bid details (the new rows and the rows that went away), called
     // after the persistence hook, outside the store lock. Seeding (put/add) announces nothing.
@@ -153,9 +184,20 @@ private:
         bool* allOfBond = nullptr;
     };
     // Rows is a list of IDataPtr or of pointers to one record class.
+    // The unit an action gathers, and the details to announce once it is committed.
+    struct SPending {
+        IHostStorePersistence::SUnit unit;
+        IDataList changed;
+    };
     template <class Rows>
     IDataList replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
-                            std::vector<IHostStorePersistence::SReplacement>* log, SSentRows sent);
+                            IHostStorePersistence::SUnit* unit, SSentRows sent);
+    // The unit's entry of (bond, type), added with the rows stored now when new.
+    std::size_t unitEntryLocked(IHostStorePersistence::SUnit& unit, const std::string& bondCode, int typeId);
+    // An update call's changes: announced at once, or gathered into the action's unit.
+    void finishUpdate(std::unique_lock<std::recursive_mutex>& lock, IDataList changed);
+    void scheduleFinishLocked();
+    void rollBackLocked(const IHostStorePersistence::SUnit& unit);
     void announce(const IDataList& changed);
     const IDataList* findRecordsLocked(const std::string& bondCode, int typeId) const;   // null when none
     // Records of the type changed: its key index is stale and it takes a new revision.
@@ -186,6 +228,9 @@ private:
     bool segmented_ = false;
     QDateTime now_;
     IHostStorePersistence* persistence_ = nullptr;  // not owned
+    SPending pending_;
+    bool finishScheduled_ = false;
+    FailureHandler failureHandler_;
     ChangeListener listener_;
     ChangeListener subscriptionFeed_;
 };
