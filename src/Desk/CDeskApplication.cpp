@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "CAllocationDump.h"
+#include "CBackOffice.h"
 #include "CDeskDatabase.h"
 #include "CDeskWindow.h"
 #include "CPanelBondTenderAllocationPanel.h"
@@ -99,6 +100,11 @@ void defineOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("bond"), QStringLiteral("启动时先显示的债券。"), QStringLiteral("债券代码")});
     parser.addOption({QStringLiteral("dump-bond"), QStringLiteral("以 JSON 输出一只债券已保存的分配结果后退出。"),
                       QStringLiteral("债券代码")});
+    parser.addOption({QStringLiteral("export-allocation"), QStringLiteral("把 --bond 的表三分配导出为 CSV 文件后退出。"),
+                      QStringLiteral("文件")});
+    parser.addOption({QStringLiteral("import-allocation"),
+                      QStringLiteral("把 CSV 文件载入 --bond 的分配表并按“保存”保存后退出（3：面板检查未通过）。"),
+                      QStringLiteral("文件")});
 }
 
 // Columns on a terminal: a Chinese character takes two.
@@ -156,6 +162,28 @@ int dumpBond(const QString& bondCode)
     return CDeskApplication::ES_OK;
 }
 
+// The CSV export or import of --bond; the panel's verdict on an import goes to stdout
+// when it saved, to stderr when it refused.
+int transfer(CDeskWindow& window, CDeskDatabase& database, const SDeskOptions& options,
+             const std::vector<SAllocationCsvRow>& rows)
+{
+    bool commitFailed = false;
+    database.setFailureHandler([&commitFailed](const QString& message) {
+        commitFailed = true;
+        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
+    });
+    QString message;
+    const int status = options.importPath.isEmpty()
+        ? CBackOffice::exportAllocation(window, options.exportPath, &message)
+        : CBackOffice::importAllocation(window, options.importPath, rows, &message);
+    if (commitFailed)
+        return CDeskApplication::ES_FAILED;
+    if (status != CDeskApplication::ES_OK)
+        return fail(status, message);
+    std::fprintf(stdout, "%s\n", message.toUtf8().constData());
+    return CDeskApplication::ES_OK;
+}
+
 int screenshot(CDeskWindow& window, const QString& path)
 {
     window.resize(CDeskWindow::kPreferredSize);
@@ -190,6 +218,12 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
     out->screenshotPath = parser.value(QStringLiteral("screenshot"));
     out->bondCode = parser.value(QStringLiteral("bond"));
     out->dumpBondCode = parser.value(QStringLiteral("dump-bond"));
+    out->exportPath = parser.value(QStringLiteral("export-allocation"));
+    out->importPath = parser.value(QStringLiteral("import-allocation"));
+    if ((!out->exportPath.isEmpty() || !out->importPath.isEmpty()) && out->bondCode.isEmpty()) {
+        *error = QStringLiteral("导出或导入分配时须用 --bond 指定债券");
+        return false;
+    }
     return true;
 }
 
@@ -199,9 +233,10 @@ bool CDeskApplication::isHeadless(const QStringList& arguments)
         || arguments.contains(QStringLiteral("-h"));
 }
 
-bool CDeskApplication::wantsScreenshot(const QStringList& arguments)
+bool CDeskApplication::rendersOffscreen(const QStringList& arguments)
 {
-    return hasOption(arguments, QStringLiteral("screenshot"));
+    return hasOption(arguments, QStringLiteral("screenshot")) || hasOption(arguments, QStringLiteral("export-allocation"))
+        || hasOption(arguments, QStringLiteral("import-allocation"));
 }
 
 int CDeskApplication::run(QCoreApplication& app)
@@ -218,7 +253,13 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!parseOptions(arguments, &options, &error))
         return fail(ES_BAD_INPUT, error);
 
-    // The scenario is checked completely before the database or the store is touched.
+    // The scenario and a file to import are checked completely before the database or the store is touched.
+    std::vector<SAllocationCsvRow> importRows;
+    if (!options.importPath.isEmpty()) {
+        const int status = CBackOffice::readImportFile(options.importPath, &importRows, &error);
+        if (status != ES_OK)
+            return fail(status, error);
+    }
     CScenario scenario;
     const QString scenarioPath = options.scenarioPath.isEmpty() ? CScenario::kBuiltInPath : options.scenarioPath;
     if (!CScenario::loadFile(scenarioPath, &scenario, &error))
@@ -249,6 +290,8 @@ int CDeskApplication::run(QCoreApplication& app)
     window.showBond(options.bondCode.isEmpty() ? scenario.defaultBondCode() : options.bondCode.toStdString());
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
+    if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
+        return transfer(window, *database, options, importRows);
 
     // A save that could not be written is told in the window, instead of its success.
     store.setCommitFailureHandler([&window](const QString& message) {

@@ -1,6 +1,6 @@
 #pragma once
 // The desk's start-up: command line, scenario, database, store, then the window, a
-// screenshot or a dump of one bond's stored allocation.
+// screenshot, a dump of one bond's stored allocation, or a CSV export or import.
 
 #include <QString>
 #include <QStringList>
@@ -15,17 +15,20 @@ struct SDeskOptions {
     QString screenshotPath;   // render the window into this file and exit
     QString bondCode;         // bond shown first; empty: the scenario's default
     QString dumpBondCode;     // print this bond's stored allocation as JSON and exit
+    QString exportPath;       // write table three of --bond to this CSV file and exit
+    QString importPath;       // load this CSV file into --bond, save and exit
 };
 
 class CDeskApplication {
 public:
-    enum EExitStatus { ES_OK = 0, ES_FAILED = 1, ES_BAD_INPUT = 2 };
+    enum EExitStatus { ES_OK = 0, ES_FAILED = 1, ES_BAD_INPUT = 2, ES_REFUSED = 3 };
 
     // Reads the options; false with a message for an unknown option or a missing value.
     static bool parseOptions(const QStringList& arguments, SDeskOptions* out, QString* error);
     // Whether the options need no window (the caller may then start without a display).
     static bool isHeadless(const QStringList& arguments);
-    static bool wantsScreenshot(const QStringList& arguments);
+    // Whether the options draw the panel without a screen (a screenshot, an export, an import).
+    static bool rendersOffscreen(const QStringList& arguments);
 
     // Runs the desk and returns the process exit status; errors go to stderr.
     static int run(QCoreApplication& app);

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "CBackOffice.h"
 #include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "CPanelBondTenderAllocationPanel.h"
@@ -53,6 +54,7 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     setCentralWidget(splitter);
 
     createPanelDock();
+    CBackOffice::addMenu(*this);
     statusBar()->showMessage(tr("就绪"));
 
     timer_ = new QTimer(this);

@@ -16,8 +16,8 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    // A screenshot needs no screen.
-    if (desk::CDeskApplication::wantsScreenshot(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // A screenshot, an export or an import needs no screen.
+    if (desk::CDeskApplication::rendersOffscreen(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     std::unique_ptr<QCoreApplication> app;

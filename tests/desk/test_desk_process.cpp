@@ -10,13 +10,13 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <sqlite3.h>
 
 #include "../panel/panel_workflow_support.h"
+#include "desk_process_support.h"
 #include "CAllocationDump.h"
 #include "CDeskDatabase.h"
 #include "CDeskWindow.h"
@@ -30,11 +30,7 @@ using TC::CPanelBondTenderAllocationHelper;
 
 namespace {
 
-struct SDeskRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using desktest::SDeskRun;
 
 class DeskProcessTest : public testsupport::HostTest {
 protected:
@@ -47,29 +43,7 @@ protected:
         ASSERT_TRUE(desk::CScenario::loadFile(desk::CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
     }
 
-    // Runs the desk with a home of its own, so the user's settings and data stay untouched.
-    SDeskRun runDesk(const QStringList& arguments)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-        QProcess desk;
-        desk.setProcessEnvironment(env);
-        desk.start(QStringLiteral(BTA_DESK_EXECUTABLE), arguments);
-        SDeskRun run;
-        if (!desk.waitForFinished(120000)) {
-            desk.kill();
-            desk.waitForFinished();
-            ADD_FAILURE() << "the desk did not finish: " << arguments.join(' ').toStdString();
-            return run;
-        }
-        run.exitCode = desk.exitStatus() == QProcess::NormalExit ? desk.exitCode() : -1;
-        run.out = QString::fromUtf8(desk.readAllStandardOutput());
-        run.err = QString::fromUtf8(desk.readAllStandardError());
-        return run;
-    }
+    SDeskRun runDesk(const QStringList& arguments) { return desktest::runDesk(dir, arguments); }
 
     QTemporaryDir dir;
     QString dbPath;
