@@ -164,20 +164,19 @@ int dumpBond(const QString& bondCode)
 
 // The CSV export or import of --bond; the panel's verdict on an import goes to stdout
 // when it saved, to stderr when it refused.
-int transfer(CDeskWindow& window, CDeskDatabase& database, const SDeskOptions& options,
-             const std::vector<SAllocationCsvRow>& rows)
+int transfer(CDeskWindow& window, const SDeskOptions& options, const std::vector<SAllocationCsvRow>& rows)
 {
-    bool commitFailed = false;
-    database.setFailureHandler([&commitFailed](const QString& message) {
-        commitFailed = true;
-        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
-    });
+    // A save the file did not take is the import's failure, whatever the panel said.
+    QString commitFailure;
+    ttservice::CHostStore::instance().setCommitFailureHandler(
+        [&commitFailure](const QString& message) { commitFailure = message; });
     QString message;
     const int status = options.importPath.isEmpty()
         ? CBackOffice::exportAllocation(window, options.exportPath, &message)
         : CBackOffice::importAllocation(window, options.importPath, rows, &message);
-    if (commitFailed)
-        return CDeskApplication::ES_FAILED;
+    ttservice::CHostStore::instance().setCommitFailureHandler(nullptr);
+    if (!commitFailure.isEmpty())
+        return fail(CDeskApplication::ES_FAILED, commitFailure);
     if (status != CDeskApplication::ES_OK)
         return fail(status, message);
     std::fprintf(stdout, "%s\n", message.toUtf8().constData());
@@ -291,7 +290,7 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
     if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
-        return transfer(window, *database, options, importRows);
+        return transfer(window, options, importRows);
 
     // A save that could not be written is told in the window, instead of its success.
     store.setCommitFailureHandler([&window](const QString& message) {
