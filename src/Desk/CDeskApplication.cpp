@@ -274,8 +274,11 @@ int CDeskApplication::run(QCoreApplication& app)
     // The scenario first: what the user saved then replaces the scenario's records.
     ttservice::CHostStore& store = ttservice::CHostStore::instance();
     scenario.applyTo(store);
-    if (!database->loadInto(store, &error))
+    QStringList skipped;
+    if (!database->loadInto(store, &error, &skipped))
         return fail(ES_BAD_INPUT, error);
+    for (const QString& record : skipped)
+        std::fprintf(stderr, "bond-allocation-desk: %s\n", record.toUtf8().constData());
     const SPersistenceAttachment attachment(database.get());
 
     if (!options.dumpBondCode.isEmpty())

@@ -4,9 +4,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace desk {
 
@@ -95,6 +98,61 @@ QString CDeskDatabase::defaultPath()
     return QDir(dir).filePath(QStringLiteral("desk.sqlite"));
 }
 
+namespace {
+
+const char* const kTables[] = {"record_sets", "records", "command_updates"};
+
+// Why the desk must not use the file that is at path; empty when it may, *isEmpty
+// telling whether it holds nothing yet. Read as an immutable file: no lock, no journal,
+// no -wal or -shm beside it, not a byte written, whatever the file turns out to be.
+QString refusalOf(const QString& path, bool* isEmpty)
+{
+    SConnectionGuard guard{nullptr};
+    QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
+    uri += "?immutable=1";
+    if (sqlite3_open_v2(uri.constData(), &guard.db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK)
+        return QStringLiteral("无法打开数据库：") + sqliteMessage(guard.db);
+    QString versionText;
+    if (!queryText(guard.db, "PRAGMA user_version", &versionText))
+        return QStringLiteral("无法读取数据库：") + sqliteMessage(guard.db);
+    const int version = versionText.toInt();
+    if (version > CDeskDatabase::kSchemaVersion)
+        return QStringLiteral("数据库版本 %1 比本程序支持的版本 %2 新（由更新的程序写入），文件未被修改")
+            .arg(version)
+            .arg(CDeskDatabase::kSchemaVersion);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(guard.db, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite!_%' ESCAPE '!'",
+                           -1, &stmt, nullptr) != SQLITE_OK)
+        return QStringLiteral("无法读取数据库：") + sqliteMessage(guard.db);
+    QStringList names;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    *isEmpty = names.isEmpty() && version == 0;
+    if (*isEmpty)
+        return QString();
+    QStringList ours;
+    for (const char* table : kTables)
+        ours << QString::fromLatin1(table);
+    QStringList others;
+    for (const QString& name : names)
+        if (!ours.contains(name))
+            others << name;
+    const bool complete = std::all_of(ours.cbegin(), ours.cend(), [&](const QString& t) { return names.contains(t); });
+    if (version == CDeskDatabase::kSchemaVersion && complete && others.isEmpty())
+        return QString();
+    others.sort();
+    return QStringLiteral("这不是本程序的数据库文件（%1），文件未被修改")
+        .arg(others.isEmpty() ? QStringLiteral("缺少本程序的表") : QStringLiteral("含有其他程序的表 ") + others.join(QStringLiteral("、")));
+}
+
+bool canWrite(const QString& path)
+{
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+} // namespace
+
 std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString* error)
 {
     const auto fail = [&](const QString& what) {
@@ -105,23 +163,25 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
     const auto failWith = [&](sqlite3* db, const QString& what) {
         return fail(isReadOnly(db) ? QString::fromUtf8(kReadOnly) : what + sqliteMessage(db));
     };
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         return fail(QStringLiteral("无法打开数据库：这是一个文件夹"));
+    // A file that is there is judged before anything touches it: another program's file,
+    // a newer desk's or one that cannot be written is refused as it was found.
+    bool isEmpty = true;
+    if (info.exists()) {
+        const QString refusal = refusalOf(path, &isEmpty);
+        if (!refusal.isEmpty())
+            return fail(refusal);
+        if (!canWrite(path) || !canWrite(info.absolutePath()))
+            return fail(QString::fromUtf8(kReadOnly));
+    }
 
     SConnectionGuard guard{nullptr};
     const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &guard.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         return failWith(guard.db, QStringLiteral("无法打开数据库："));
     sqlite3_busy_timeout(guard.db, kBusyWaitMs);
-
-    QString versionText;
-    if (!queryText(guard.db, "PRAGMA user_version", &versionText))
-        return failWith(guard.db, QStringLiteral("无法读取数据库："));
-    const int version = versionText.toInt();
-    if (version > kSchemaVersion)
-        return fail(QStringLiteral("数据库版本 %1 比本程序支持的版本 %2 新（由更新的程序写入），文件未被修改")
-                        .arg(version)
-                        .arg(kSchemaVersion));
     if (sqlite3_db_readonly(guard.db, "main") == 1)
         return fail(QString::fromUtf8(kReadOnly));
 
@@ -129,15 +189,15 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
     if (!queryText(guard.db, "PRAGMA journal_mode=WAL", &journalMode) || journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         return failWith(guard.db, QStringLiteral("无法将数据库切换到预写日志（WAL）模式："));
     char* message = nullptr;
-    if (sqlite3_exec(guard.db, "PRAGMA synchronous=FULL", nullptr, nullptr, &message) != SQLITE_OK
-        || sqlite3_exec(guard.db, "BEGIN IMMEDIATE", nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(guard.db, "PRAGMA synchronous=FULL", nullptr, nullptr, &message) != SQLITE_OK) {
         sqlite3_free(message);
         return failWith(guard.db, QStringLiteral("无法写入数据库："));
     }
-    if (sqlite3_exec(guard.db, kCreateSchema, nullptr, nullptr, &message) != SQLITE_OK
-        || sqlite3_exec(guard.db, "COMMIT", nullptr, nullptr, &message) != SQLITE_OK) {
-        sqlite3_free(message);
-        failWith(guard.db, QStringLiteral("无法写入数据库："));  // before ROLLBACK resets the reason
+    // Our own file keeps its schema; only a new one is given it.
+    if (isEmpty && (sqlite3_exec(guard.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK
+                    || sqlite3_exec(guard.db, kCreateSchema, nullptr, nullptr, nullptr) != SQLITE_OK
+                    || sqlite3_exec(guard.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)) {
+        failWith(guard.db, QStringLiteral("无法写入数据库："));   // before ROLLBACK resets the reason
         sqlite3_exec(guard.db, "ROLLBACK", nullptr, nullptr, nullptr);
         return std::unique_ptr<CDeskDatabase>();
     }
@@ -175,7 +235,7 @@ bool CDeskDatabase::prepareStatements(QString* error)
     return true;
 }
 
-bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
+bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped) const
 {
     // A set without rows stays in the file: the user cleared it, and the scenario's
     // records of that kind must not come back.
@@ -199,19 +259,21 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error) const
             continue;
         const QString place = QStringLiteral("债券 %1，记录类型 %2，位置 %3")
                                   .arg(QString::fromStdString(bondCode)).arg(typeId).arg(sqlite3_column_int(stmt, 2));
+        // A record that cannot be read is left in the file as it is and kept out of the
+        // store: the rest of the desk's work opens.
         ttservice::IDataPtr record = ttservice::createRecord(typeId);
         if (!record) {
-            *error = path_ + QStringLiteral(": 数据库中有未知类型的记录（") + place + QStringLiteral("）");
-            sqlite3_finalize(stmt);
-            return false;
+            if (skipped)
+                skipped->append(path_ + QStringLiteral(": 已跳过未知类型的记录（") + place + QStringLiteral("）"));
+            continue;
         }
         ttservice::BSONObj document;
         const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3));
         if (!ttservice::BSONObj::fromBytes(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, 3)), &document)
             || !record->bsonValueFromObj(document, false)) {
-            *error = path_ + QStringLiteral(": 数据库中有已损坏的记录（") + place + QStringLiteral("）");
-            sqlite3_finalize(stmt);
-            return false;
+            if (skipped)
+                skipped->append(path_ + QStringLiteral(": 已跳过无法读取的记录（") + place + QStringLiteral("）"));
+            continue;
         }
         rows.push_back(record);
     }

@@ -6,6 +6,7 @@
 // crash at any moment leaves all of an action or none of it.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,9 +24,10 @@ public:
     // The layout this desk writes; a file of a later version is refused.
     static constexpr int kSchemaVersion = 1;
 
-    // Opens (creating if need be) the file and brings its schema up to date. Returns null
-    // with a message naming the file for a file that cannot be opened or written, that is
-    // not a database, or that a newer desk wrote.
+    // Opens (creating if need be) the file, giving a new one the schema. Returns null with
+    // a message naming the file for a file that cannot be opened or written, that is not a
+    // database, that another program or a newer desk wrote; such a file is left as it
+    // was found (same bytes, same journal mode, nothing beside it).
     static std::unique_ptr<CDeskDatabase> open(const QString& path, QString* error);
     // The file in the user's data directory.
     static QString defaultPath();
@@ -35,8 +37,9 @@ public:
     CDeskDatabase& operator=(const CDeskDatabase&) = delete;
 
     // Puts every saved record set into the store (replacing what is there); false with a
-    // message for a record that cannot be read back.
-    bool loadInto(ttservice::CHostStore& store, QString* error) const;
+    // message when the file cannot be read. A record that cannot be read back is left
+    // out, and named in skipped.
+    bool loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped = nullptr) const;
 
     // Store hook: the rows of each (bond, type) become exactly the unit's, and its command
     // updates are recorded, in one transaction. On failure nothing is written and the

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QStringList>
 #include <functional>
@@ -268,6 +269,24 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
              return p;
          },
          QStringLiteral("数据库版本 2 比本程序支持的版本")},
+        {"newer schema in WAL mode", [](const QDir& d) {
+             const QString p = d.filePath(QStringLiteral("newer-wal.sqlite"));
+             execOn(p, "PRAGMA journal_mode=WAL; CREATE TABLE record_sets (x); PRAGMA user_version = 3");
+             return p;
+         },
+         QStringLiteral("数据库版本 3 比本程序支持的版本")},
+        {"another program's file", [](const QDir& d) {
+             const QString p = d.filePath(QStringLiteral("ledger.db"));
+             execOn(p, "CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT); INSERT INTO customers VALUES (1, 'x')");
+             return p;
+         },
+         QStringLiteral("这不是本程序的数据库文件（含有其他程序的表 customers）")},
+        {"another program's file in WAL mode", [](const QDir& d) {
+             const QString p = d.filePath(QStringLiteral("ledger-wal.db"));
+             execOn(p, "PRAGMA journal_mode=WAL; CREATE TABLE records (x); CREATE TABLE notes (y)");
+             return p;
+         },
+         QStringLiteral("这不是本程序的数据库文件（含有其他程序的表 notes）")},
         {"not a database", [](const QDir& d) {
              const QString p = d.filePath(QStringLiteral("notes.txt"));
              QFile f(p);
@@ -284,15 +303,55 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString file = c.makeFile(QDir(dir.path()));
+        const QByteArray before = QFileInfo(file).isFile() ? contentsOf(file) : QByteArray();
         QString error;
         EXPECT_FALSE(CDeskDatabase::open(file, &error));
         EXPECT_TRUE(error.startsWith(file + QStringLiteral(": "))) << error.toStdString();
         EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
+        // A refused file keeps every byte (its journal mode in the header among them),
+        // and nothing is left beside it
+        EXPECT_EQ(contentsOf(file), before);
+        EXPECT_FALSE(QFile::exists(file + QStringLiteral("-wal")));
+        EXPECT_FALSE(QFile::exists(file + QStringLiteral("-shm")));
     }
-    // The newer desk's file keeps its version and tables
-    const QString newer = dir.filePath(QStringLiteral("newer.sqlite"));
-    EXPECT_EQ(readFresh(newer, QStringLiteral("PRAGMA user_version")), QStringLiteral("2"));
-    EXPECT_EQ(readFresh(newer, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'records'")), QStringLiteral("0"));
+}
+
+TEST_F(DeskDatabaseTest, shouldReadBackEveryTextByteForByteAndSkipOnlyARecordItCannotRead)
+{
+    // Given a saved account row whose texts hold a NUL and other control characters,
+    // and a second row the file then damages
+    std::string withNul("稳健\0增利", 10);
+    withNul += "\x01\t\u00a0";
+    {
+        const auto db = startDesk();
+        auto first = accountRow("1", 15000);
+        first->productName = withNul;
+        first->remark = std::string("\0", 1);
+        CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001}, {first, accountRow("2", 5000)});
+        CHostStore::instance().setPersistence(nullptr);
+    }
+    execOn(path, "UPDATE records SET data = x'0500000000' WHERE position = 1");
+    const QByteArray damaged = contentsOf(path);
+
+    // When the desk starts on it
+    testsupport::resetHost();
+    QString error;
+    QStringList skipped;
+    auto db = CDeskDatabase::open(path, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    ASSERT_TRUE(db->loadInto(CHostStore::instance(), &error, &skipped)) << error.toStdString();
+    db.reset();
+
+    // Then the readable row is there byte for byte, the damaged one is named and left out,
+    // and the file is as it was
+    const auto rows = CHostStore::instance().typedRecords<CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->productName, withNul);
+    EXPECT_EQ(rows[0]->remark, std::string("\0", 1));
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_TRUE(skipped[0].startsWith(path + QStringLiteral(": 已跳过无法读取的记录"))) << skipped[0].toStdString();
+    EXPECT_TRUE(skipped[0].contains(QStringLiteral("位置 1"))) << skipped[0].toStdString();
+    EXPECT_EQ(contentsOf(path), damaged);
 }
 
 // A file the user may read but not write is refused with its reason and left as it was,
@@ -330,6 +389,8 @@ TEST_F(ReadOnlyDeskFile, shouldRefuseAFileOrFolderItCannotWriteAndLeaveItUntouch
         EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
         EXPECT_TRUE(error.contains(QString::fromUtf8(c.expected))) << error.toStdString();
         EXPECT_EQ(contentsOf(path), before);
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral("-shm")));
     }
     chmod(QFile::encodeName(dir.path()).constData(), 0755);
     chmod(QFile::encodeName(path).constData(), 0644);

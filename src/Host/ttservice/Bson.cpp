@@ -114,8 +114,11 @@ bool BSONObj::fromBytes(const uint8_t* data, size_t size, BSONObj* out)
     bson_t view;
     if (!viewOf(bytes->data(), bytes->size(), &view))
         return false;
+    // A text may hold a NUL: its length is stored with it, and what the writer stores
+    // must read back.
     size_t errorOffset = 0;
-    if (!bson_validate(&view, BSON_VALIDATE_UTF8, &errorOffset))
+    if (!bson_validate(&view, static_cast<bson_validate_flags_t>(BSON_VALIDATE_UTF8 | BSON_VALIDATE_UTF8_ALLOW_NULL),
+                       &errorOffset))
         return false;
     if (out)
         out->bytes_ = std::move(bytes);
