@@ -1,0 +1,113 @@
+#include "CDeskTimings.h"
+
+#include <QByteArray>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <time.h>
+
+namespace desk {
+
+namespace {
+
+// A widget's children paint after it in the same pass: the pass is over when the events
+// queued during it come up.
+class CFirstPaintWatch : public QObject {
+public:
+    CFirstPaintWatch(QWidget* widget, const char* phase) : QObject(widget), phase_(phase)
+    {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                CDeskTimings::instance().mark(phase_);
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    const char* phase_;
+    bool seen_ = false;
+};
+
+} // namespace
+
+CDeskTimings& CDeskTimings::instance()
+{
+    static CDeskTimings timings;
+    return timings;
+}
+
+qint64 CDeskTimings::threadCpuNanoseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+CDeskTimings::SSpan CDeskTimings::now() const
+{
+    return {clock_.nsecsElapsed(), threadCpuNanoseconds()};
+}
+
+void CDeskTimings::start()
+{
+    clock_.start();
+    started_ = lastMark_ = now();
+    splitOff_ = SSpan();
+    phases_.clear();
+}
+
+void CDeskTimings::mark(const char* phase)
+{
+    if (!clock_.isValid())
+        return;
+    const SSpan at = now();
+    phases_.emplace_back(phase, SSpan{at.wall - lastMark_.wall - splitOff_.wall, at.cpu - lastMark_.cpu - splitOff_.cpu});
+    lastMark_ = at;
+    splitOff_ = SSpan();
+}
+
+void CDeskTimings::split(const char* part, qint64 nanoseconds, qint64 cpuNanoseconds)
+{
+    if (!clock_.isValid())
+        return;
+    phases_.emplace_back(part, SSpan{nanoseconds, cpuNanoseconds});
+    splitOff_.wall += nanoseconds;
+    splitOff_.cpu += cpuNanoseconds;
+}
+
+void CDeskTimings::markAfterFirstPaint(QWidget* widget, const char* phase)
+{
+    new CFirstPaintWatch(widget, phase);   // owned by the widget until it has marked
+}
+
+void CDeskTimings::print(std::FILE* out) const
+{
+    // printf's %f would follow the process locale (a comma under de_DE).
+    const auto ms = [](qint64 nanoseconds) { return QByteArray::number(nanoseconds / 1e6, 'f', 3); };
+    const auto line = [out, &ms](const std::string& phase, const SSpan& span) {
+        std::fprintf(out, "timings: %s %s ms cpu %s ms\n", phase.c_str(), ms(span.wall).constData(),
+                     ms(span.cpu).constData());
+    };
+    for (const auto& phase : phases_)
+        line(phase.first, phase.second);
+    line("total", SSpan{lastMark_.wall - started_.wall, lastMark_.cpu - started_.cpu});
+    std::fflush(out);
+}
+
+CDeskTimings::CPrintAtExit::~CPrintAtExit()
+{
+    if (!out_)
+        return;
+    CDeskTimings::instance().mark("close");
+    CDeskTimings::instance().print(out_);
+}
+
+} // namespace desk
