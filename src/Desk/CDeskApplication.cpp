@@ -16,7 +16,9 @@
 #include "CAllocationDump.h"
 #include "CBackOffice.h"
 #include "CDeskDatabase.h"
+#include "CDeskTimings.h"
 #include "CDeskWindow.h"
+#include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
 #include "KZ/MessageBox.h"
@@ -105,6 +107,7 @@ void defineOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("import-allocation"),
                       QStringLiteral("把 CSV 文件载入 --bond 的分配表并按“保存”保存后退出（3：面板检查未通过）。"),
                       QStringLiteral("文件")});
+    parser.addOption({QStringLiteral("timings"), QStringLiteral("结束时在标准错误输出启动各阶段的用时（毫秒）。")});
 }
 
 // Columns on a terminal: a Chinese character takes two.
@@ -193,8 +196,11 @@ int screenshot(CDeskWindow& window, const QString& path)
         window.panel()->onTimer(TC::TUF_NORMAL);
     }
     QCoreApplication::processEvents();
-    if (!window.grab().save(path, "PNG"))
+    const QPixmap picture = window.grab();
+    CDeskTimings::instance().mark("paint");
+    if (!picture.save(path, "PNG"))
         return fail(CDeskApplication::ES_FAILED, path + QStringLiteral(": 无法写入截图"));
+    CDeskTimings::instance().mark("png");
     return CDeskApplication::ES_OK;
 }
 
@@ -223,6 +229,7 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
         *error = QStringLiteral("导出或导入分配时须用 --bond 指定债券");
         return false;
     }
+    out->timings = parser.isSet(QStringLiteral("timings"));
     return true;
 }
 
@@ -251,6 +258,10 @@ int CDeskApplication::run(QCoreApplication& app)
     QString error;
     if (!parseOptions(arguments, &options, &error))
         return fail(ES_BAD_INPUT, error);
+    CDeskTimings& timings = CDeskTimings::instance();
+    timings.mark("start");
+    // Declared first, so the window and the database are gone when it prints.
+    const CDeskTimings::CPrintAtExit printTimings(options.timings ? stderr : nullptr);
 
     // The scenario and a file to import are checked completely before the database or the store is touched.
     std::vector<SAllocationCsvRow> importRows;
@@ -266,6 +277,7 @@ int CDeskApplication::run(QCoreApplication& app)
     for (const QString& code : {options.bondCode, options.dumpBondCode})
         if (!code.isEmpty() && !scenario.bond(code.toStdString()))
             return fail(ES_BAD_INPUT, QStringLiteral("%1: 场景中没有债券 %2").arg(scenarioPath, code));
+    timings.mark("scenario");
 
     std::unique_ptr<CDeskDatabase> database = CDeskDatabase::open(databasePath(options), &error);
     if (!database)
@@ -280,6 +292,7 @@ int CDeskApplication::run(QCoreApplication& app)
     for (const QString& record : skipped)
         std::fprintf(stderr, "bond-allocation-desk: %s\n", record.toUtf8().constData());
     const SPersistenceAttachment attachment(database.get());
+    timings.mark("store");
 
     if (!options.dumpBondCode.isEmpty())
         return dumpBond(options.dumpBondCode);
@@ -289,7 +302,10 @@ int CDeskApplication::run(QCoreApplication& app)
     QSettings settings;
     CDeskWindow window(scenario);
     window.restoreSettings(settings);
+    timings.mark("window");
     window.showBond(options.bondCode.isEmpty() ? scenario.defaultBondCode() : options.bondCode.toStdString());
+    timings.split("report", window.reportView()->lastShowNanoseconds(), window.reportView()->lastShowCpuNanoseconds());
+    timings.mark("panel");
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
     if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
@@ -300,6 +316,8 @@ int CDeskApplication::run(QCoreApplication& app)
         std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
         KZ::CMessageBox::critical(0, &window, QStringLiteral("保存失败"), message);
     });
+    if (options.timings)
+        timings.markAfterFirstPaint(&window, "paint");
     window.show();
     const int status = app.exec();
     window.saveSettings(settings);

@@ -17,6 +17,7 @@ struct SDeskOptions {
     QString dumpBondCode;     // print this bond's stored allocation as JSON and exit
     QString exportPath;       // write table three of --bond to this CSV file and exit
     QString importPath;       // load this CSV file into --bond, save and exit
+    bool timings = false;     // print the start-up's phase times to stderr at the end
 };
 
 class CDeskApplication {

@@ -5,10 +5,12 @@
 #include <memory>
 
 #include "CDeskApplication.h"
+#include "CDeskTimings.h"
 #include "services/HeapPolicy.h"
 
 int main(int argc, char** argv)
 {
+    desk::CDeskTimings::instance().start();
     ttservice::useHeapPolicyForLargeTenders();
     QCoreApplication::setOrganizationName(QStringLiteral("BondAllocationDesk"));
     QCoreApplication::setApplicationName(QStringLiteral("bond-allocation-desk"));
