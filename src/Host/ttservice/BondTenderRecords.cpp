@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace ttservice {
 
@@ -45,38 +46,40 @@ std::string joinKey(std::initializer_list<std::string_view> parts)
 }
 
 // Fills fields from a document: a field absent or of the wrong BSON type keeps its value.
+// The document is walked once; each field is then looked for among its few elements (a
+// search of the document per field walked it from the start for every field).
 class FieldReader {
 public:
-    explicit FieldReader(const BSONObj& obj) : obj_(obj) {}
+    explicit FieldReader(const BSONObj& obj) : elements_(obj.elements()) {}
 
     void operator()(const char* name, std::string& field) const
     {
-        const BSONElement e = obj_.getField(name);
+        const BSONElement& e = element(name);
         if (e.type() == BSON_STRING)
             field = e.str();
     }
     void operator()(const char* name, int& field) const
     {
-        const BSONElement e = obj_.getField(name);
+        const BSONElement& e = element(name);
         if (e.isNumber())
             field = e.numberInt();
     }
     void operator()(const char* name, double& field) const
     {
-        const BSONElement e = obj_.getField(name);
+        const BSONElement& e = element(name);
         if (e.isNumber())
             field = e.numberDouble();
     }
     void operator()(const char* name, BSONObj& field) const
     {
-        const BSONElement e = obj_.getField(name);
+        const BSONElement& e = element(name);
         if (e.type() == BSON_OBJECT)
             field = e.embeddedObject();
     }
     // price text -> volume; entries that are not numbers are skipped
     void operator()(const char* name, std::map<std::string, double>& field) const
     {
-        const BSONElement e = obj_.getField(name);
+        const BSONElement& e = element(name);
         if (e.type() != BSON_OBJECT)
             return;
         field.clear();
@@ -86,7 +89,17 @@ public:
     }
 
 private:
-    const BSONObj& obj_;
+    // The first element of the name, as a search of the document finds it.
+    const BSONElement& element(std::string_view name) const
+    {
+        for (const BSONElement& e : elements_)
+            if (e.fieldName() == name)
+                return e;
+        return missing_;
+    }
+
+    const std::vector<BSONElement> elements_;
+    const BSONElement missing_;
 };
 
 class FieldWriter {
