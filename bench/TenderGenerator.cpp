@@ -13,8 +13,8 @@ namespace bench {
 using namespace ttservice;
 
 const STenderSize kSmall{"S", 20, 2, 5, 50};
-const STenderSize kMedium{"M", 200, 5, 20, 1000};
-const STenderSize kLarge{"L", 2000, 5, 50, 10000};
+const STenderSize kMedium{"M", 80, 5, 20, 1000};
+const STenderSize kLarge{"L", 800, 5, 50, 10000};
 
 const STenderSize& tenderSize(const std::string& name)
 {
@@ -29,6 +29,9 @@ namespace {
 
 constexpr int kFirstProductId = 100001;
 constexpr int kFirstCommandId = 700001;
+constexpr int kCommandIdsPerBond = 100000;
+constexpr int kAccountsPerProduct = 4;   // an exchange and an interbank account, twice
+constexpr int kMaxRowsPerGroup = 4;
 constexpr double kPositionStep = 0.05;
 constexpr int kUnitsPerWholeUnit = 1000;   // 0.1 亿 in stored units of 0.0001 亿
 
@@ -66,9 +69,10 @@ int uniform(std::mt19937& random, int low, int high)
 
 } // namespace
 
-CGeneratedTender::CGeneratedTender(const STenderSize& size, unsigned seed)
-    : bondCode_(std::string("BENCH") + size.name + ".IB"),
-      bondName_(std::string("基准招标债") + size.name),
+CGeneratedTender::CGeneratedTender(const STenderSize& size, unsigned seed, int bondNumber)
+    : bondCode_(std::string("BENCH") + size.name + (bondNumber > 1 ? intText(bondNumber) : std::string()) + ".IB"),
+      bondName_(std::string("基准招标债") + size.name + (bondNumber > 1 ? intText(bondNumber) : std::string())),
+      firstCommandId_(kFirstCommandId + (bondNumber - 1) * kCommandIdsPerBond),
       accountRowCount_(size.accountRows)
 {
     for (int k = 0; k < size.positions; ++k)
@@ -77,13 +81,13 @@ CGeneratedTender::CGeneratedTender(const STenderSize& size, unsigned seed)
         ProductPtr product(new CProduct());
         product->productId = kFirstProductId + p;
         product->productName = numbered("产品", p + 1, 5);
-        boost::shared_ptr<CAccountInfo> exchange(new CAccountInfo());
-        exchange->accountType = kExchangeAccountType;
-        exchange->accountId = numbered("SH", p + 1, 8);
-        boost::shared_ptr<CAccountInfo> interbank(new CAccountInfo());
-        interbank->accountType = kInterbankAccountType;
-        interbank->accountId = numbered("IB", p + 1, 8);
-        product->accounts = {exchange, interbank};
+        for (int a = 0; a < kAccountsPerProduct; ++a) {
+            const bool interbank = a % 2 == 1;
+            boost::shared_ptr<CAccountInfo> account(new CAccountInfo());
+            account->accountType = interbank ? kInterbankAccountType : kExchangeAccountType;
+            account->accountId = numbered(interbank ? "IB" : "SH", p * kAccountsPerProduct / 2 + a / 2 + 1, 8);
+            product->accounts.push_back(account);
+        }
         products_.push_back(product);
     }
     for (int u = 0; u < size.underwriters; ++u)
@@ -103,8 +107,9 @@ void CGeneratedTender::generateBids(unsigned seed)
     }
 }
 
-// One fixed row per bid; the extra rows split random groups, each added row taking part
-// of its group's won volume. Every row goes through a random underwriter and market;
+// One fixed row per bid; the extra rows split random groups over up to four accounts, each
+// added row taking part of its group's won volume, as a user splits a product's volume.
+// Every row goes through a random underwriter and a different account of its product;
 // table one then states exactly what the rows give each underwriter at each position.
 void CGeneratedTender::generateAccountRows(unsigned seed)
 {
@@ -114,7 +119,7 @@ void CGeneratedTender::generateAccountRows(unsigned seed)
         groups[b].push_back(bids_[b].wonUnits);
     for (int extra = accountRowCount_ - static_cast<int>(bids_.size()); extra > 0;) {
         std::vector<int>& group = groups[static_cast<size_t>(uniform(random, 0, static_cast<int>(groups.size()) - 1))];
-        if (group.front() < 2)
+        if (group.front() < 2 || static_cast<int>(group.size()) >= kMaxRowsPerGroup)
             continue;
         const int moved = uniform(random, 1, group.front() - 1);
         group.front() -= moved;
@@ -128,9 +133,11 @@ void CGeneratedTender::generateAccountRows(unsigned seed)
     for (size_t b = 0; b < bids_.size(); ++b) {
         const SBid& bid = bids_[b];
         const CProduct& product = *products_[static_cast<size_t>(bid.product)];
+        const int firstAccount = uniform(random, 0, kAccountsPerProduct - 1);
         for (size_t r = 0; r < groups[b].size(); ++r) {
             const int underwriter = uniform(random, 0, static_cast<int>(underwriters_.size()) - 1);
-            const bool interbank = uniform(random, 0, 1) == 1;
+            const size_t accountIndex = (static_cast<size_t>(firstAccount) + r) % kAccountsPerProduct;
+            const bool interbank = accountIndex % 2 == 1;
             boost::shared_ptr<CWinBidInfoDetail> row(new CWinBidInfoDetail());
             row->tradingDay = "20261205";
             row->productId = product.productId;
@@ -144,7 +151,7 @@ void CGeneratedTender::generateAccountRows(unsigned seed)
             row->winBidAmount = groups[b][r] * kUnitsPerWholeUnit;
             row->tenderMarket = interbank ? TM_INTERBANK : TM_SSE;
             row->accountTypeText = interbank ? "银行间账号" : "证券账号";
-            row->account = product.accounts[interbank ? 1 : 0]->accountId;
+            row->account = product.accounts[accountIndex]->accountId;
             row->underWriter = underwriters_[static_cast<size_t>(underwriter)];
             row->purchaseType = TPT_PRIMARY;
             row->rowKey = intText(++rowKey);
@@ -186,7 +193,7 @@ void CGeneratedTender::seedExecution(CHostStore& store) const
     detail.lockDate = "20991231";
     store.setTenderBondInfo(detail);
 
-    int commandId = kFirstCommandId;
+    int commandId = firstCommandId_;
     for (const SBid& bid : bids_) {
         BSONObjBuilder param;
         param.append("bondCode", bondCode_)
@@ -233,6 +240,16 @@ void CGeneratedTender::seedExecution(CHostStore& store) const
 
 void CGeneratedTender::seedStoredAllocation(CHostStore& store) const
 {
+    const SStoredAllocation stored = storedAllocation();
+    store.putRecords(bondCode_, RT_ALLOC_PARAMS, stored.params);
+    store.putRecords(bondCode_, RT_ALLOC_UNDERWRITER, stored.underwriterRows);
+    store.putRecords(bondCode_, RT_ALLOC_PRODUCT, stored.productRows);
+    store.putRecords(bondCode_, RT_WIN_BID_DETAIL, IDataList(stored.accountRows.begin(), stored.accountRows.end()));
+}
+
+SStoredAllocation CGeneratedTender::storedAllocation() const
+{
+    SStoredAllocation stored;
     boost::shared_ptr<CIBondTenderAllocParams> params(new CIBondTenderAllocParams());
     params->bondCode = bondCode_;
     params->bondName = bondName_;
@@ -240,9 +257,9 @@ void CGeneratedTender::seedStoredAllocation(CHostStore& store) const
     params->weightedMeanPrice = kWeightedMean;
     params->issuePrice = 0.0;
     params->couponRate = kCoupon;
-    store.putRecords(bondCode_, RT_ALLOC_PARAMS, {params});
+    stored.params.push_back(params);
 
-    IDataList one;
+    IDataList& one = stored.underwriterRows;
     for (const SUnderwriterBid& bid : underwriterBids_) {
         boost::shared_ptr<CIBondTenderAllocUnderWriterInfo> row(new CIBondTenderAllocUnderWriterInfo());
         row->bondCode = bondCode_;
@@ -255,9 +272,8 @@ void CGeneratedTender::seedStoredAllocation(CHostStore& store) const
         row->winAmount = volumeOf(bid.wonUnits);
         one.push_back(row);
     }
-    store.putRecords(bondCode_, RT_ALLOC_UNDERWRITER, one);
 
-    IDataList two;
+    IDataList& two = stored.productRows;
     for (const SBid& bid : bids_) {
         const CProduct& product = *products_[static_cast<size_t>(bid.product)];
         boost::shared_ptr<CIBondTenderAllocProductInfo> row(new CIBondTenderAllocProductInfo());
@@ -271,33 +287,60 @@ void CGeneratedTender::seedStoredAllocation(CHostStore& store) const
         row->purchaseType = TPT_PRIMARY;
         two.push_back(row);
     }
-    store.putRecords(bondCode_, RT_ALLOC_PRODUCT, two);
 
-    store.putRecords(bondCode_, RT_WIN_BID_DETAIL, IDataList(accountRows_.begin(), accountRows_.end()));
+    stored.accountRows = accountRows_;
+    for (int c = 0; c < static_cast<int>(bids_.size()); ++c)
+        stored.commandIds.push_back(firstCommandId_ + c);
+    return stored;
 }
 
 QJsonObject CGeneratedTender::toScenario() const
 {
-    QJsonObject result{{"marginalPrice", kMarginal}, {"weightedMeanPrice", kWeightedMean}, {"couponRate", kCoupon}};
-    QJsonObject bond{{"code", qs(bondCode_)},          {"name", qs(bondName_)},
-                     {"basicTenderUnit", kUnit},       {"tenderTarget", "price"},
-                     {"tenderingMethod", "american"},  {"lockDate", "20991231"},
-                     {"settled", false},               {"result", result}};
+    return scenarioOf({this});
+}
 
+QJsonObject CGeneratedTender::scenarioOf(const std::vector<const CGeneratedTender*>& tenders)
+{
+    const CGeneratedTender& first = *tenders.front();
     QJsonArray underwriters;
-    for (const std::string& name : underwriters_)
+    for (const std::string& name : first.underwriters_)
         underwriters.append(qs(name));
 
     QJsonArray products;
-    for (const ProductPtr& product : products_) {
+    for (const ProductPtr& product : first.products_) {
         QJsonArray accounts;
         for (const auto& account : product->accounts)
             accounts.append(QJsonObject{{"type", account->accountType}, {"id", qs(account->accountId)}});
         products.append(QJsonObject{{"id", product->productId}, {"name", qs(product->productName)}, {"accounts", accounts}});
     }
 
+    QJsonArray bonds;
     QJsonArray commands;
-    int commandId = kFirstCommandId;
+    QJsonArray underwriterReports;
+    QJsonArray productReports;
+    for (const CGeneratedTender* tender : tenders)
+        tender->appendToScenario(bonds, commands, underwriterReports, productReports);
+
+    return QJsonObject{{"title", qs("生成的招标 " + first.bondName_)},
+                       {"defaultBond", qs(first.bondCode_)},
+                       {"bonds", bonds},
+                       {"underwriters", underwriters},
+                       {"products", products},
+                       {"tenderCommands", commands},
+                       {"underwriterReports", underwriterReports},
+                       {"productReports", productReports}};
+}
+
+void CGeneratedTender::appendToScenario(QJsonArray& bonds, QJsonArray& commands, QJsonArray& underwriterReports,
+                                        QJsonArray& productReports) const
+{
+    const QJsonObject result{{"marginalPrice", kMarginal}, {"weightedMeanPrice", kWeightedMean}, {"couponRate", kCoupon}};
+    bonds.append(QJsonObject{{"code", qs(bondCode_)},          {"name", qs(bondName_)},
+                             {"basicTenderUnit", kUnit},       {"tenderTarget", "price"},
+                             {"tenderingMethod", "american"},  {"lockDate", "20991231"},
+                             {"settled", false},               {"result", result}});
+
+    int commandId = firstCommandId_;
     for (const SBid& bid : bids_) {
         QJsonObject param{{"bondCode", qs(bondCode_)},
                           {"tenderPrice", positions_[static_cast<size_t>(bid.position)]},
@@ -307,7 +350,6 @@ QJsonObject CGeneratedTender::toScenario() const
                                     {"btdparam", param}});
     }
 
-    QJsonArray underwriterReports;
     for (const SUnderwriterBid& bid : underwriterBids_) {
         underwriterReports.append(QJsonObject{{"bondCode", qs(bondCode_)},
                                               {"underwriter", qs(underwriters_[static_cast<size_t>(bid.underwriter)])},
@@ -315,7 +357,6 @@ QJsonObject CGeneratedTender::toScenario() const
                                               {"bidAmount", volumeOf(bid.bidUnits)}});
     }
 
-    QJsonArray productReports;
     for (size_t p = 0; p < products_.size(); ++p) {
         QJsonObject details;
         for (size_t k = 0; k < positions_.size(); ++k) {
@@ -325,15 +366,6 @@ QJsonObject CGeneratedTender::toScenario() const
         productReports.append(QJsonObject{
             {"bondCode", qs(bondCode_)}, {"productId", products_[p]->productId}, {"bidDetails", details}});
     }
-
-    return QJsonObject{{"title", qs("生成的招标 " + bondName_)},
-                       {"defaultBond", qs(bondCode_)},
-                       {"bonds", QJsonArray{bond}},
-                       {"underwriters", underwriters},
-                       {"products", products},
-                       {"tenderCommands", commands},
-                       {"underwriterReports", underwriterReports},
-                       {"productReports", productReports}};
 }
 
 } // namespace bench

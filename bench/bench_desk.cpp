@@ -1,0 +1,157 @@
+// The desk in process over generated tenders of three sizes (argument 0, 1, 2 = S, M, L):
+// reading a scenario, the execution-report view, and switching the shown bond between two
+// bonds with saved allocations, from the click in the bond list to table three painted.
+#include <QApplication>
+#include <QJsonDocument>
+#include <QTableWidget>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+#include "BenchSupport.h"
+#include "CDeskWindow.h"
+#include "CExecutionReportView.h"
+#include "CPanelBondAllocationMixedTable.h"
+#include "CPanelBondTenderAllocationPanel.h"
+#include "CScenario.h"
+#include "KZ/MessageBox.h"
+#include "TenderGenerator.h"
+#include "services/HostStore.h"
+
+namespace {
+
+using bench::CGeneratedTender;
+using bench::CPaintWatch;
+
+constexpr unsigned kSeed = 20261205;
+
+const bench::STenderSize& sizeOf(const benchmark::State& state)
+{
+    static const bench::STenderSize* const sizes[] = {&bench::kSmall, &bench::kMedium, &bench::kLarge};
+    return *sizes[state.range(0)];
+}
+
+// Two bonds of one size, each with its allocation saved, as a desk that has worked on both.
+class CTwoBonds {
+public:
+    explicit CTwoBonds(const bench::STenderSize& size)
+        : first_(size, kSeed, 1),
+          second_(size, kSeed + 1, 2),
+          json_(QJsonDocument(CGeneratedTender::scenarioOf({&first_, &second_})).toJson(QJsonDocument::Compact))
+    {
+    }
+    const QByteArray& json() const { return json_; }
+    const CGeneratedTender& first() const { return first_; }
+
+    // A fresh host with the scenario and both saved allocations.
+    bool seed(desk::CScenario* scenario) const
+    {
+        KZ::CMessageBox::setHandler([](KZ::CMessageBox::EKind, const QString&, const QString&, int) {
+            return static_cast<int>(KZ::CMessageBox::Ok);
+        });
+        QString error;
+        if (!desk::CScenario::parse(json_, QStringLiteral("generated"), scenario, &error))
+            return false;
+        ttservice::CHostStore& store = ttservice::CHostStore::instance();
+        store.reset();
+        store.setHintSettings(false, false);
+        store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+        scenario->applyTo(store);
+        first_.seedStoredAllocation(store);
+        second_.seedStoredAllocation(store);
+        return true;
+    }
+
+private:
+    CGeneratedTender first_;
+    CGeneratedTender second_;
+    QByteArray json_;
+};
+
+const CTwoBonds& bondsOf(const benchmark::State& state)
+{
+    static std::unique_ptr<CTwoBonds> bonds[3];
+    std::unique_ptr<CTwoBonds>& of = bonds[state.range(0)];
+    if (!of)
+        of.reset(new CTwoBonds(sizeOf(state)));
+    return *of;
+}
+
+// Reading and checking the two bonds' scenario document.
+void BM_ScenarioParse(benchmark::State& state)
+{
+    const CTwoBonds& bonds = bondsOf(state);
+    std::unique_ptr<desk::CScenario> scenario;
+    for (auto _ : state) {
+        state.PauseTiming();   // the last one goes away outside the measurement
+        scenario.reset(new desk::CScenario);
+        state.ResumeTiming();
+        QString error;
+        if (!desk::CScenario::parse(bonds.json(), QStringLiteral("generated"), scenario.get(), &error)) {
+            state.SkipWithError(error.toUtf8().constData());
+            break;
+        }
+    }
+    state.SetLabel(sizeOf(state).name);
+}
+
+// The execution reports of one bond shown in the report view, painted.
+void BM_ReportViewShowBond(benchmark::State& state)
+{
+    const CTwoBonds& bonds = bondsOf(state);
+    desk::CScenario scenario;
+    if (!bonds.seed(&scenario)) {
+        state.SkipWithError("the generated scenario was refused");
+        return;
+    }
+    desk::CExecutionReportView view;
+    view.resize(600, 900);
+    view.show();
+    QApplication::processEvents();
+    CPaintWatch painted(view.productTable()->viewport());
+    for (auto _ : state)
+        if (!(view.showBond(ttservice::CHostStore::instance(), bonds.first().bondCode()), painted.waitForPaint())) {
+            state.SkipWithError("the report view was not painted");
+            break;
+        }
+    state.SetLabel(sizeOf(state).name);
+}
+
+// A click on the other bond in the desk's bond list, to table three painted with its rows.
+void BM_DeskBondSwitch(benchmark::State& state)
+{
+    const CTwoBonds& bonds = bondsOf(state);
+    desk::CScenario scenario;
+    if (!bonds.seed(&scenario)) {
+        state.SkipWithError("the generated scenario was refused");
+        return;
+    }
+    desk::CDeskWindow window(scenario);
+    window.show();
+    window.showBond(bonds.first().bondCode());
+    QAbstractItemView* three = bench::mainViewOf(window.panel()->findChild<TC::CPanelBondAllocationMixedTable*>());
+    CPaintWatch painted(three->viewport());
+    painted.waitForPaint();
+    int row = 0;
+    for (auto _ : state) {
+        row = 1 - row;
+        window.bondList()->setCurrentCell(row, 0);
+        if (!painted.waitForPaint()) {
+            state.SkipWithError("table three was not painted");
+            break;
+        }
+    }
+    if (three->model()->rowCount() != static_cast<int>(bonds.first().accountRows().size()))
+        state.SkipWithError("table three does not show the bond's saved rows");
+    state.SetLabel(sizeOf(state).name);
+}
+
+void sizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+BENCHMARK(BM_ScenarioParse)->Apply(sizes);
+BENCHMARK(BM_ReportViewShowBond)->Apply(sizes);
+BENCHMARK(BM_DeskBondSwitch)->Apply(sizes);
