@@ -25,10 +25,10 @@ const char kUsage[] =
 // What the panel's save sends, through the same update calls, into the database.
 bool saveAllocation(const bench::CGeneratedTender& tender, const QString& path)
 {
-    QString error;
-    std::unique_ptr<desk::CDeskDatabase> database = desk::CDeskDatabase::open(path, &error);
+    QString openError;
+    std::unique_ptr<desk::CDeskDatabase> database = desk::CDeskDatabase::open(path, &openError);
     if (!database) {
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        std::fprintf(stderr, "%s\n", openError.toUtf8().constData());
         return false;
     }
     using namespace ttservice;
@@ -40,9 +40,13 @@ bool saveAllocation(const bench::CGeneratedTender& tender, const QString& path)
     client.updateBondTenderDatas_async(tender.bondCode(), RT_ALLOC_UNDERWRITER, stored.underwriterRows);
     client.updateBondTenderDatas_async(tender.bondCode(), RT_ALLOC_PRODUCT, stored.productRows);
     client.updateTenderCmds_async(TOP_SAVE_WIN_BID, stored.commandIds, stored.accountRows);
+    QString error;   // the four calls are one action: one commit
+    const bool committed = store.commitPending(&error);
     TraderCenter::instance()->waitForDeliveries();
     store.setPersistence(nullptr);
-    return true;
+    if (!committed)
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+    return committed;
 }
 
 } // namespace
