@@ -9,7 +9,7 @@ namespace desk {
 
 namespace {
 
-QJsonValue elementToJson(const ttservice::BSONElement& element);
+QJsonValue elementToJson(const ttservice::BSONElement& element, bool mayHaveNoValue = true);
 
 QJsonArray arrayToJson(const ttservice::BSONObj& document)
 {
@@ -19,14 +19,15 @@ QJsonArray arrayToJson(const ttservice::BSONObj& document)
     return out;
 }
 
-QJsonValue elementToJson(const ttservice::BSONElement& element)
+// mayHaveNoValue: whether the field's no-value mark is shown as null.
+QJsonValue elementToJson(const ttservice::BSONElement& element, bool mayHaveNoValue)
 {
     using namespace ttservice;
     switch (element.type()) {
     case BSON_DOUBLE:
         return element.numberDouble() == kInvalidDouble ? QJsonValue() : QJsonValue(element.numberDouble());
     case BSON_INT32:
-        return element.numberInt() == kInvalidInt ? QJsonValue() : QJsonValue(element.numberInt());
+        return mayHaveNoValue && element.numberInt() == kInvalidInt ? QJsonValue() : QJsonValue(element.numberInt());
     case BSON_INT64:
         return element.numberLong() == kInvalidLongLong ? QJsonValue() : QJsonValue(static_cast<double>(element.numberLong()));
     case BSON_STRING:
@@ -56,8 +57,11 @@ QJsonArray recordsToJson(const ttservice::IDataList& records)
 QJsonObject CAllocationDump::documentToJson(const ttservice::BSONObj& document)
 {
     QJsonObject out;
+    // A won volume at the cap is 2147483647 units of 0.0001 亿: a volume, not the no-value mark.
+    static const std::string kVolumeInUnits = "winBidAmount";
     for (const ttservice::BSONElement& element : document.elements())
-        out.insert(QString::fromStdString(element.fieldName()), elementToJson(element));
+        out.insert(QString::fromStdString(element.fieldName()),
+                   elementToJson(element, element.fieldName() != kVolumeInUnits));
     return out;
 }
 

@@ -218,6 +218,13 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
         *error = QStringLiteral("多余的参数：") + parser.positionalArguments().first();
         return false;
     }
+    // An empty path is a mistake, not a wish for the default file.
+    for (const QString& option : {QStringLiteral("db"), QStringLiteral("scenario")}) {
+        if (parser.isSet(option) && parser.value(option).isEmpty()) {
+            *error = QStringLiteral("选项 '--%1' 的取值为空：请给出文件路径，或不写此选项以使用默认文件").arg(option);
+            return false;
+        }
+    }
     out->dbPath = parser.value(QStringLiteral("db"));
     out->scenarioPath = parser.value(QStringLiteral("scenario"));
     out->screenshotPath = parser.value(QStringLiteral("screenshot"));

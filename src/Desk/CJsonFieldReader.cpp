@@ -66,7 +66,10 @@ bool CJsonFieldReader::text(const QString& key, std::string* out, bool required)
         return false;
     if (value.isUndefined())
         return true;
-    *out = value.toString().toStdString();
+    const QString text = value.toString();
+    if (text.size() > kMaxTextChars)
+        return fail(key, QStringLiteral("文本过长：最多 %1 个字符，实际为 %2 个").arg(kMaxTextChars).arg(text.size()));
+    *out = text.toStdString();
     return true;
 }
 

@@ -16,8 +16,12 @@ public:
     // error: receives "path: what is wrong" for the first failure; must outlive the reader.
     CJsonFieldReader(const QJsonObject& obj, const QString& path, QString* error);
 
+    // The longest text a field may hold: names and codes are shown in one line.
+    static constexpr int kMaxTextChars = 256;
+
     // Each getter returns false (and writes the error) when the field is missing (if
-    // required) or of the wrong type; an optional missing field leaves *out alone.
+    // required) or of the wrong type, or a text is longer than kMaxTextChars; an optional
+    // missing field leaves *out alone.
     bool text(const QString& key, std::string* out, bool required = true);
     bool nonEmptyText(const QString& key, std::string* out);
     bool number(const QString& key, double* out, bool required = true);

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <boost/make_shared.hpp>
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "CJsonFieldReader.h"
@@ -136,10 +138,14 @@ private:
             || !r.text(QStringLiteral("lockDate"), &bond.lockDate, false)
             || !r.boolean(QStringLiteral("settled"), &bond.settled, false))
             return false;
+        if (QString::fromStdString(bond.code).size() > CScenario::kMaxBondCodeChars)
+            return r.fail(QStringLiteral("code"), QStringLiteral("债券代码过长：最多 %1 个字符").arg(CScenario::kMaxBondCodeChars));
         if (bondIndex_.count(bond.code))
             return r.fail(QStringLiteral("code"), QStringLiteral("债券 %1 重复出现").arg(QString::fromStdString(bond.code)));
-        if (!(bond.basicTenderUnit > 0.0))
-            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("基本投标单位必须大于 0"));
+        // Volumes are counted in 0.0001 亿 and capped near 214748 亿: a unit outside these
+        // bounds makes the bond impossible to allocate.
+        if (!(bond.basicTenderUnit >= CScenario::kMinBasicTenderUnit && bond.basicTenderUnit <= CScenario::kMaxBasicTenderUnit))
+            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("基本投标单位应在 0.0001 到 1000000 之间"));
         if (target == "price")
             bond.target = ttservice::TTG_PRICE;
         else if (target == "rate")
@@ -202,6 +208,10 @@ private:
                 *error_ = path + QStringLiteral(": 应为承销商名称（非空文本）");
                 return false;
             }
+            if (items.at(i).toString().size() > CJsonFieldReader::kMaxTextChars) {
+                *error_ = path + QStringLiteral(": 文本过长：最多 %1 个字符").arg(CJsonFieldReader::kMaxTextChars);
+                return false;
+            }
             if (!underwriters_.insert(name).second) {
                 *error_ = path + QStringLiteral(": 承销商 %1 重复出现").arg(QString::fromStdString(name));
                 return false;
@@ -225,6 +235,10 @@ private:
             return r.fail(QStringLiteral("id"), QStringLiteral("产品编号必须大于 0"));
         if (!productIds_.insert(product.id).second)
             return r.fail(QStringLiteral("id"), QStringLiteral("产品 %1 重复出现").arg(product.id));
+        // Table three and the saved rows know a product by its name.
+        if (!productNames_.insert(product.name).second)
+            return r.fail(QStringLiteral("name"),
+                          QStringLiteral("产品名称 %1 重复出现（每个产品的名称须不同）").arg(QString::fromStdString(product.name)));
         current_ = &product;
         const bool ok = forEachObject(r, QStringLiteral("accounts"), true, &CScenarioParser::parseAccount);
         current_ = nullptr;
@@ -268,6 +282,8 @@ private:
             || !p.number(QStringLiteral("tenderPrice"), &command.tenderPrice)
             || !p.integer(QStringLiteral("purchaseType"), &command.purchaseType))
             return false;
+        if (!(command.tenderPrice > 0.0))
+            return p.fail(QStringLiteral("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
         if (command.purchaseType != ttservice::TPT_PRIMARY && command.purchaseType != ttservice::TPT_SECONDARY)
             return p.fail(QStringLiteral("purchaseType"),
                           QStringLiteral("应为 1（一级分销）或 2（二级上市），实际为 %1").arg(command.purchaseType));
@@ -315,11 +331,15 @@ private:
         if (details.isEmpty())
             return r.fail(QStringLiteral("bidDetails"), QStringLiteral("至少需要一个标位及其投标量"));
         CJsonFieldReader d(details, r.pathOf(QStringLiteral("bidDetails")), error_);
+        std::map<double, QString> positions;   // a position written twice ("2.5", "2.50") would count twice
         for (auto it = details.constBegin(); it != details.constEnd(); ++it) {
             bool isPrice = false;
             const double price = KZ::parseDouble(it.key().toStdString(), &isPrice);
             if (!isPrice || !(price > 0.0))
                 return d.fail(it.key(), QStringLiteral("标位必须是大于 0 的数字"));
+            const auto known = positions.emplace(price, it.key());
+            if (!known.second)
+                return d.fail(it.key(), QStringLiteral("与标位 %1 是同一标位").arg(known.first->second));
             double volume = 0.0;
             if (!d.number(it.key(), &volume))
                 return false;
@@ -366,6 +386,7 @@ private:
     std::map<std::string, size_t> bondIndex_;
     std::set<std::string> underwriters_;
     std::set<int> productIds_;
+    std::set<std::string> productNames_;
     std::set<int> commandIds_;
 };
 
@@ -393,7 +414,7 @@ bool CScenario::parse(const QByteArray& json, const QString& source, CScenario* 
     return true;
 }
 
-bool CScenario::loadFile(const QString& path, CScenario* out, QString* error)
+bool CScenario::loadFile(const QString& path, CScenario* out, QString* error, qint64 maxBytes)
 {
     if (path.startsWith(QLatin1Char(':')))
         registerDeskResources();
@@ -402,7 +423,25 @@ bool CScenario::loadFile(const QString& path, CScenario* out, QString* error)
         *error = path + QStringLiteral(": 无法读取场景文件：") + whyUnreadable(path, file);
         return false;
     }
-    return parse(file.readAll(), path, out, error);
+    // Read in pieces up to the limit, whatever the file says of its size: a device or a
+    // pipe has none, and may never end.
+    QByteArray json;
+    constexpr qint64 kPiece = 1 << 20;
+    while (json.size() <= maxBytes) {
+        const QByteArray piece = file.read(std::min(kPiece, maxBytes + 1 - json.size()));
+        if (piece.isEmpty())
+            break;
+        json += piece;
+    }
+    if (json.size() > maxBytes) {
+        *error = path + QStringLiteral(": 场景文件超过 %1 MB（或是不会结束的设备、管道），未读取").arg(maxBytes >> 20);
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        *error = path + QStringLiteral(": 无法读取场景文件：") + file.errorString();
+        return false;
+    }
+    return parse(json, path, out, error);
 }
 
 const SScenarioBond* CScenario::bond(const std::string& code) const

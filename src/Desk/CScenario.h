@@ -74,7 +74,15 @@ public:
     // "<source>:<line>:<column>: <what>" for malformed JSON, or
     // "<source>: <json path>: <what>" for a field that is missing, of the wrong type or wrong.
     static bool parse(const QByteArray& json, const QString& source, CScenario* out, QString* error);
-    static bool loadFile(const QString& path, CScenario* out, QString* error);
+    // Reads at most maxBytes from the file (a device or a pipe too); more is refused.
+    static constexpr qint64 kMaxFileBytes = qint64(512) << 20;
+    static bool loadFile(const QString& path, CScenario* out, QString* error, qint64 maxBytes = kMaxFileBytes);
+
+    // What a scenario may hold: the unit the volumes of a bond are cut to, and codes short
+    // enough to show.
+    static constexpr double kMinBasicTenderUnit = 0.0001;
+    static constexpr double kMaxBasicTenderUnit = 1e6;
+    static constexpr int kMaxBondCodeChars = 64;
 
     // Puts the scenario's read-only records into the store: products, bond details, tender
     // commands, execution reports and the bid parameters of decided tenders.

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QFile>
 #include <QStringList>
 #include <functional>
@@ -316,7 +317,7 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
     }
 }
 
-TEST_F(DeskDatabaseTest, shouldReadBackEveryTextByteForByteAndSkipOnlyARecordItCannotRead)
+TEST_F(DeskDatabaseTest, shouldReadBackEveryValueAsWrittenAndSkipOnlyARecordItCannotRead)
 {
     // Given a saved account row whose texts hold a NUL and other control characters,
     // and a second row the file then damages
@@ -324,7 +325,7 @@ TEST_F(DeskDatabaseTest, shouldReadBackEveryTextByteForByteAndSkipOnlyARecordItC
     withNul += "\x01\t\u00a0";
     {
         const auto db = startDesk();
-        auto first = accountRow("1", 15000);
+        auto first = accountRow("1", kInvalidInt);   // the largest volume there is
         first->productName = withNul;
         first->remark = std::string("\0", 1);
         CTradeClient::instance()->updateTenderCmds_async(TOP_SAVE_WIN_BID, {53001}, {first, accountRow("2", 5000)});
@@ -347,6 +348,10 @@ TEST_F(DeskDatabaseTest, shouldReadBackEveryTextByteForByteAndSkipOnlyARecordItC
     const auto rows = CHostStore::instance().typedRecords<CWinBidInfoDetail>(kBond, RT_WIN_BID_DETAIL);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0]->productName, withNul);
+    const QJsonObject dumped = CAllocationDump::bondAllocation(CHostStore::instance(), kBond)
+                                   .value(QStringLiteral("accounts")).toArray().at(0).toObject();
+    EXPECT_EQ(dumped.value(QStringLiteral("winBidAmount")), QJsonValue(kInvalidInt));
+    EXPECT_EQ(dumped.value(QStringLiteral("productName")).toString().toStdString(), withNul);
     EXPECT_EQ(rows[0]->remark, std::string("\0", 1));
     ASSERT_EQ(skipped.size(), 1);
     EXPECT_TRUE(skipped[0].startsWith(path + QStringLiteral(": 已跳过无法读取的记录"))) << skipped[0].toStdString();

@@ -125,7 +125,8 @@ TEST_F(DeskProcessTest, shouldRefuseABadScenarioFileOrANewerDatabaseWithItsPlace
         {"missing-field.json", QByteArray(valid).replace("\"tenderTarget\": \"price\", ", ""), ": bonds[0].tenderTarget: 缺少字段"},
         {"wrong-type.json", QByteArray(valid).replace("0.1", "\"0.1\""),
          ": bonds[0].basicTenderUnit: 类型错误：应为数字，实际为文本"},
-        {"negative-unit.json", QByteArray(valid).replace("0.1", "-0.1"), ": bonds[0].basicTenderUnit: 基本投标单位必须大于 0"},
+        {"negative-unit.json", QByteArray(valid).replace("0.1", "-0.1"),
+         ": bonds[0].basicTenderUnit: 基本投标单位应在 0.0001 到 1000000 之间"},
         {"unknown-method.json", QByteArray(valid).replace("dutch", "english"),
          ": bonds[0].tenderingMethod: 未知的招标方式 \"english\""},
     };
@@ -164,6 +165,10 @@ TEST_F(DeskProcessTest, shouldExplainABadCommandLineInChineseWithStatus2AndHelpI
     const struct { const char* what; QStringList arguments; const char* expected; } cases[] = {
         {"unknown option", {QStringLiteral("--bogus")}, "未知的选项 'bogus'"},
         {"option without its value", {QStringLiteral("--db")}, "选项 '--db' 后缺少取值"},
+        // an empty path would otherwise quietly mean the default file
+        {"empty database path", {QStringLiteral("--db"), QString(), QStringLiteral("--dump-bond"), QStringLiteral("260205.IB")},
+         "选项 '--db' 的取值为空"},
+        {"empty scenario path", {QStringLiteral("--scenario="), QStringLiteral("--db"), dbPath}, "选项 '--scenario' 的取值为空"},
         {"stray argument", {QStringLiteral("--db"), dbPath, QStringLiteral("extra")}, "多余的参数：extra"},
         {"bond not in the scenario", {QStringLiteral("--db"), dbPath, QStringLiteral("--dump-bond"), QStringLiteral("NOPE")},
          "场景中没有债券 NOPE"},

@@ -1,8 +1,13 @@
 // Tender scenarios: the built-in sample, what a scenario puts into the store, and the
 // place and reason given for a scenario that is wrong.
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <csignal>
 #include <set>
+#include <sys/stat.h>
+#include <thread>
 
 #include "CScenario.h"
 #include "services/HostStore.h"
@@ -134,7 +139,20 @@ TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
          "case.json:3:17: JSON 格式错误"},
         {"no bonds", "{\"bonds\": []}", "case.json: bonds: 场景至少需要一只债券"},
         {"missing unit", replaced(R"("basicTenderUnit": 0.1, )", ""), "case.json: bonds[0].basicTenderUnit: 缺少字段"},
-        {"unit of zero", replaced("0.1", "0"), "bonds[0].basicTenderUnit: 基本投标单位必须大于 0"},
+        {"unit of zero", replaced("0.1", "0"), "bonds[0].basicTenderUnit: 基本投标单位应在 0.0001 到 1000000 之间"},
+        {"unit below 0.0001", replaced("0.1", "0.00001"), "bonds[0].basicTenderUnit: 基本投标单位应在 0.0001 到 1000000 之间"},
+        {"unit above 1e6", replaced("0.1", "1e308"), "bonds[0].basicTenderUnit: 基本投标单位应在 0.0001 到 1000000 之间"},
+        {"bond code of 65 characters", replaced(R"("code": "B1")", (R"("code": ")" + std::string(65, 'C') + "\"").c_str()),
+         "bonds[0].code: 债券代码过长：最多 64 个字符"},
+        {"name of 257 characters", replaced(R"("name": "产品七")", (R"("name": ")" + std::string(257, 'N') + "\"").c_str()),
+         "products[0].name: 文本过长：最多 256 个字符，实际为 257 个"},
+        {"two products of one name",
+         replaced(R"(]}],)", R"(]}, {"id": 8, "name": "产品七", "accounts": []}],)"),
+         "products[1].name: 产品名称 产品七 重复出现"},
+        {"command price of zero", replaced(R"("tenderPrice": 2.5, "purchaseType")", R"("tenderPrice": 0, "purchaseType")"),
+         "tenderCommands[0].btdparam.tenderPrice: 投标价位必须大于 0"},
+        {"one position written twice", replaced(R"({"2.50": 3.0})", R"({"2.50": 3.0, "2.5": 1.0})"),
+         "productReports[0].bidDetails.2.50: 与标位 2.5 是同一标位"},
         {"target", replaced(R"("rate")", R"("yield")"), "bonds[0].tenderTarget: 未知的招标标的 \"yield\""},
         {"lock date", replaced("20261230", "2026-12-30"), "bonds[0].lockDate: 日期格式错误：应写作 yyyyMMdd"},
         {"negative marginal", replaced(R"("marginalPrice": 2.5)", R"("marginalPrice": -1)"),
@@ -163,4 +181,69 @@ TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
         EXPECT_FALSE(CScenario::parse(c.json, QStringLiteral("case.json"), &scenario, &error));
         EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
     }
+}
+
+TEST_F(ScenarioStoreTest, shouldAcceptTheBoundsAndPutEveryTextIntoTheStoreByteForByte)
+{
+    // Given a scenario at the bounds: the smallest and the largest unit, a code of 64
+    // characters, a name of 256, and a product name holding a NUL and a tab
+    const std::string code(64, 'C');
+    const std::string longName(256, 'N');
+    const std::string withNul("产品\0七\t", 11);
+    QByteArray json = replaced(R"("name": "产品七")", R"("name": "产品\u0000七\t")");
+    json.replace("\"B1\"", ("\"" + code + "\"").c_str());
+    json.replace("测试债一", longName.c_str());
+    for (const char* unit : {"0.0001", "1000000"}) {
+        SCOPED_TRACE(unit);
+        CScenario scenario;
+        QString error;
+        ASSERT_TRUE(CScenario::parse(QByteArray(json).replace("0.1", unit), QStringLiteral("case.json"), &scenario, &error))
+            << error.toStdString();
+
+        // When it is put into the store, then the texts arrive as written
+        testsupport::resetHost();
+        scenario.applyTo(CHostStore::instance());
+        ASSERT_EQ(CHostStore::instance().products().size(), 1u);
+        EXPECT_EQ(CHostStore::instance().products()[0]->productName, withNul);
+        EXPECT_EQ(scenario.bonds().at(0).name, longName);
+        EXPECT_TRUE(CHostStore::instance().tenderBondInfo(code));
+    }
+}
+
+TEST(ScenarioTest, shouldReadNoMoreThanItsLimitFromAFileADeviceOrAPipe)
+{
+    // Given a limit of 1 MB, a regular file one byte over it, an endless device and a pipe
+    // whose writer goes on past the limit
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const qint64 limit = 1 << 20;
+    const QString big = dir.filePath(QStringLiteral("big.json"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(limit + 1, ' '));
+    }
+    const QString fifo = dir.filePath(QStringLiteral("pipe.json"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // The reader stops before the writer does: the writer is told by a failed write, not a signal.
+    const auto previousHandler = std::signal(SIGPIPE, SIG_IGN);
+    std::thread writer([&] {
+        QFile f(fifo);
+        if (f.open(QIODevice::WriteOnly)) {
+            const QByteArray piece(64 * 1024, ' ');
+            for (qint64 written = 0; written <= 2 * limit && f.write(piece) > 0; written += piece.size()) {
+            }
+        }
+    });
+
+    // When each is read as a scenario, then it is refused with the reason, not read on
+    for (const QString& path : {big, QStringLiteral("/dev/zero"), fifo}) {
+        SCOPED_TRACE(path.toStdString());
+        CScenario scenario;
+        QString error;
+        EXPECT_FALSE(CScenario::loadFile(path, &scenario, &error, limit));
+        EXPECT_TRUE(error.startsWith(path + QStringLiteral(": 场景文件超过 1 MB"))) << error.toStdString();
+    }
+    writer.join();
+    std::signal(SIGPIPE, previousHandler);
 }
