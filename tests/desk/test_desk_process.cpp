@@ -115,6 +115,52 @@ TEST_F(DeskProcessTest, shouldShowInALaterDeskRunTheAllocationSavedInTheFirst)
     EXPECT_GE(image.height(), desk::CDeskWindow::kPreferredSize.height());
 }
 
+TEST_F(DeskProcessTest, shouldTellASaveAnotherProgramKeptFromTheFileInsteadOfItsSuccessAndKeepNoneOfIt)
+{
+    // Given a desk on the sample whose file another program holds the write lock of
+    const std::string bond = sample.defaultBondCode();
+    QString error;
+    auto db = desk::CDeskDatabase::open(dbPath, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    CHostStore& store = CHostStore::instance();
+    sample.applyTo(store);
+    ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
+    store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+    store.setPersistence(db.get());
+    const QJsonObject unsaved = desk::CAllocationDump::bondAllocation(store, bond);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(dbPath).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    // When the user allocates the bond and presses "保存"
+    testsupport::MessageBoxRecorder boxes;
+    boxes.expect();
+    PanelUnderTest p;
+    allocateSample(sample, p);
+
+    // Then the one box says what failed and that the previous allocation is intact, and
+    // no success is shown
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    const auto& box = boxes.boxes().front();
+    EXPECT_EQ(box.kind, KZ::CMessageBox::Critical);
+    EXPECT_EQ(box.title, QStringLiteral("保存失败"));
+    for (const QString& part : {dbPath, QStringLiteral("数据库正被另一个程序使用"), QStringLiteral("之前保存的分配结果保持不变")})
+        EXPECT_TRUE(box.text.contains(part)) << box.text.toStdString();
+    // And the host holds what the file holds: none of the four areas
+    EXPECT_EQ(desk::CAllocationDump::bondAllocation(store, bond), unsaved);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // When the other program is done and the user presses "保存" again, then it is saved
+    boxes.expect();
+    click(p.saveButton());
+    EXPECT_EQ(boxes.texts().back(), QStringLiteral("保存成功!"));
+    const QJsonObject saved = desk::CAllocationDump::bondAllocation(store, bond);
+    for (const char* part : {"bidParameters", "underwriters", "products", "accounts"})
+        EXPECT_NE(saved.value(QLatin1String(part)), unsaved.value(QLatin1String(part))) << part;
+    store.setPersistence(nullptr);
+}
+
 TEST_F(DeskProcessTest, shouldRefuseABadScenarioFileOrANewerDatabaseWithItsPlaceReasonAndStatus2)
 {
     const QByteArray valid = R"({"bonds": [{"code": "B1", "name": "测试债", "basicTenderUnit": 0.1,
