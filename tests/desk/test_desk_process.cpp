@@ -115,6 +115,73 @@ TEST_F(DeskProcessTest, shouldShowInALaterDeskRunTheAllocationSavedInTheFirst)
     EXPECT_GE(image.height(), desk::CDeskWindow::kPreferredSize.height());
 }
 
+// Forwards each commit to the desk's file and keeps it, so that a test sees the commits an action made.
+struct SCommitsSeen : ttservice::IHostStorePersistence {
+    explicit SCommitsSeen(ttservice::IHostStorePersistence& file) : file(file) {}
+    bool commit(const SUnit& unit, QString* error) override
+    {
+        units.push_back(unit);
+        return file.commit(unit, error);
+    }
+    std::vector<int> typesOf(size_t unit) const
+    {
+        std::vector<int> types;
+        for (const SReplacement& set : units.at(unit).after)
+            types.push_back(set.typeId);
+        return types;
+    }
+    ttservice::IHostStorePersistence& file;
+    std::vector<SUnit> units;
+};
+
+TEST_F(DeskProcessTest, shouldCommitEachOfTheUsersActionsOnceWithAllItChanged)
+{
+    // Given the sample on a desk file
+    QString error;
+    auto db = desk::CDeskDatabase::open(dbPath, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    CHostStore& store = CHostStore::instance();
+    sample.applyTo(store);
+    ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
+    store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+    SCommitsSeen commits(*db);
+    store.setPersistence(&commits);
+    testsupport::MessageBoxRecorder boxes;
+    boxes.expect();
+    PanelUnderTest p;
+
+    // When the user allocates the bond and presses "保存"
+    allocateSample(sample, p);
+    // Then one commit holds the four areas and the command update
+    ASSERT_EQ(commits.units.size(), 1u);
+    EXPECT_EQ(commits.typesOf(0), (std::vector<int>{RT_ALLOC_PARAMS, RT_ALLOC_UNDERWRITER, RT_ALLOC_PRODUCT, RT_WIN_BID_DETAIL}));
+    EXPECT_EQ(commits.units[0].commandUpdates.size(), 1u);
+
+    // When the user marks the tender lost and presses the head strip's own save, then it
+    // is one commit of the bid parameters
+    p.chooseLost();
+    p.typeIntoCell(p.head()->couponRateCell(), 2.15);
+    boxes.expect();
+    click(p.head()->saveButton());
+    ASSERT_EQ(boxes.texts().size(), 2u);
+    ASSERT_EQ(commits.units.size(), 2u);
+    EXPECT_EQ(commits.typesOf(1), std::vector<int>{RT_ALLOC_PARAMS});
+    p.panel->refreshWinBidAllocationPanel(false, sample.defaultBondCode(), sample.bond(sample.defaultBondCode())->basicTenderUnit);
+
+    // When the user returns to tender execution and confirms
+    boxes.expect();
+    click(p.returnButton());
+    ASSERT_EQ(boxes.texts().size(), 3u);   // the question
+    // Then the four clearings are one commit, made once control is back in the event loop
+    QCoreApplication::processEvents();
+    ASSERT_EQ(commits.units.size(), 3u);
+    EXPECT_EQ(commits.typesOf(2), commits.typesOf(0));
+    for (const auto& set : commits.units[2].after)
+        EXPECT_TRUE(set.rows.empty()) << set.typeId;
+    EXPECT_EQ(commits.units[2].before.at(3).rows.size(), commits.units[0].after.at(3).rows.size());
+    store.setPersistence(nullptr);
+}
+
 TEST_F(DeskProcessTest, shouldTellASaveAnotherProgramKeptFromTheFileInsteadOfItsSuccessAndKeepNoneOfIt)
 {
     // Given a desk on the sample whose file another program holds the write lock of
