@@ -43,15 +43,6 @@ QJsonValue elementToJson(const ttservice::BSONElement& element, bool mayHaveNoVa
     }
 }
 
-QJsonArray recordsToJson(const ttservice::IDataList& records)
-{
-    QJsonArray out;
-    for (const ttservice::IDataPtr& record : records)
-        if (record)
-            out.append(CAllocationDump::documentToJson(record->bsonValueToObj()));
-    return out;
-}
-
 } // namespace
 
 QJsonObject CAllocationDump::documentToJson(const ttservice::BSONObj& document)
@@ -62,6 +53,15 @@ QJsonObject CAllocationDump::documentToJson(const ttservice::BSONObj& document)
     for (const ttservice::BSONElement& element : document.elements())
         out.insert(QString::fromStdString(element.fieldName()),
                    elementToJson(element, element.fieldName() != kVolumeInUnits));
+    return out;
+}
+
+QJsonArray CAllocationDump::recordsToJson(const ttservice::IDataList& records)
+{
+    QJsonArray out;
+    for (const ttservice::IDataPtr& record : records)
+        if (record)
+            out.append(documentToJson(record->bsonValueToObj()));
     return out;
 }
 

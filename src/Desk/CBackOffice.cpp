@@ -7,8 +7,14 @@
 #include <QSaveFile>
 #include <QStatusBar>
 
+#include <QJsonDocument>
+#include <cstdio>
+
+#include "CAllocationHistory.h"
 #include "CAllocationTransfer.h"
+#include "CDeskDatabase.h"
 #include "CDeskWindow.h"
+#include "CHistoryDialog.h"
 #include "CPanelBondTenderAllocationPanel.h"
 
 namespace desk {
@@ -78,7 +84,18 @@ int CBackOffice::importAllocation(CDeskWindow& window, const QString& path, cons
     return S_FAILED;
 }
 
-void CBackOffice::addMenu(CDeskWindow& window)
+int CBackOffice::printHistory(const CDeskDatabase& database, const QString& bondCode, QString* message)
+{
+    std::vector<SHistoryEntry> entries;
+    if (!database.readHistory(bondCode.toStdString(), &entries, message))
+        return S_BAD_INPUT;
+    const QByteArray text = QJsonDocument(CAllocationHistory::toJson(entries)).toJson(QJsonDocument::Indented);
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+    std::fflush(stdout);
+    return S_OK;
+}
+
+void CBackOffice::addMenu(CDeskWindow& window, const CDeskDatabase* database)
 {
     QMenu* menu = window.menuBar()->addMenu(QObject::tr("分配"));
     CDeskWindow* shown = &window;
@@ -93,6 +110,18 @@ void CBackOffice::addMenu(CDeskWindow& window)
             shown->statusBar()->showMessage(message);
         else
             QMessageBox::critical(shown, QObject::tr("导出失败"), message);
+    });
+    if (!database)
+        return;
+    menu->addAction(QObject::tr("中标分配历史..."), shown, [shown, database] {
+        std::vector<SHistoryEntry> entries;
+        QString message;
+        if (!database->readHistory(shown->currentBond(), &entries, &message)) {
+            QMessageBox::critical(shown, QObject::tr("无法读取历史"), message);
+            return;
+        }
+        CHistoryDialog dialog(QString::fromStdString(shown->currentBond()), std::move(entries), shown);
+        dialog.exec();
     });
 }
 

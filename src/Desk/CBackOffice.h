@@ -1,7 +1,7 @@
 #pragma once
 // What the people around an allocation do with it outside the panel: export table
 // three's split to a CSV file, import a prepared split and save it through the panel,
-// from the command line and from the window's "分配" menu.
+// and show the history of its saves, from the command line and from the window's "分配" menu.
 
 #include <QString>
 #include <vector>
@@ -10,6 +10,7 @@
 
 namespace desk {
 
+class CDeskDatabase;
 class CDeskWindow;
 
 class CBackOffice {
@@ -27,8 +28,12 @@ public:
     static int importAllocation(CDeskWindow& window, const QString& path, const std::vector<SAllocationCsvRow>& rows,
                                 QString* message);
 
-    // The window's "分配" menu: export of the shown bond.
-    static void addMenu(CDeskWindow& window);
+    // A bond's history as JSON on stdout.
+    static int printHistory(const CDeskDatabase& database, const QString& bondCode, QString* message);
+
+    // The window's "分配" menu: export and history of the shown bond.
+    // database: where the history is read (not owned; must outlive the window).
+    static void addMenu(CDeskWindow& window, const CDeskDatabase* database);
 };
 
 } // namespace desk

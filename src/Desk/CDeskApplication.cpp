@@ -108,6 +108,8 @@ void defineOptions(QCommandLineParser& parser)
                       QStringLiteral("把 CSV 文件载入 --bond 的分配表并按“保存”保存后退出（3：面板检查未通过）。"),
                       QStringLiteral("文件")});
     parser.addOption({QStringLiteral("timings"), QStringLiteral("结束时在标准错误输出启动各阶段的用时（毫秒）。")});
+    parser.addOption({QStringLiteral("history"), QStringLiteral("以 JSON 输出一只债券的中标分配历史后退出。"),
+                      QStringLiteral("债券代码")});
 }
 
 // Columns on a terminal: a Chinese character takes two.
@@ -232,6 +234,7 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
     out->dumpBondCode = parser.value(QStringLiteral("dump-bond"));
     out->exportPath = parser.value(QStringLiteral("export-allocation"));
     out->importPath = parser.value(QStringLiteral("import-allocation"));
+    out->historyBondCode = parser.value(QStringLiteral("history"));
     if ((!out->exportPath.isEmpty() || !out->importPath.isEmpty()) && out->bondCode.isEmpty()) {
         *error = QStringLiteral("导出或导入分配时须用 --bond 指定债券");
         return false;
@@ -242,7 +245,8 @@ bool CDeskApplication::parseOptions(const QStringList& arguments, SDeskOptions* 
 
 bool CDeskApplication::isHeadless(const QStringList& arguments)
 {
-    return hasOption(arguments, QStringLiteral("dump-bond")) || hasOption(arguments, QStringLiteral("help"))
+    return hasOption(arguments, QStringLiteral("dump-bond")) || hasOption(arguments, QStringLiteral("history"))
+        || hasOption(arguments, QStringLiteral("help"))
         || arguments.contains(QStringLiteral("-h"));
 }
 
@@ -303,6 +307,10 @@ int CDeskApplication::run(QCoreApplication& app)
 
     if (!options.dumpBondCode.isEmpty())
         return dumpBond(options.dumpBondCode);
+    if (!options.historyBondCode.isEmpty()) {
+        const int status = CBackOffice::printHistory(*database, options.historyBondCode, &error);
+        return status == ES_OK ? status : fail(status, error);
+    }
     if (!qobject_cast<QApplication*>(&app))
         return fail(ES_FAILED, QStringLiteral("没有可用的显示器：请在图形界面中运行（或用 xvfb-run，或用 --screenshot 离屏截图）"));
 
@@ -317,6 +325,7 @@ int CDeskApplication::run(QCoreApplication& app)
         return screenshot(window, options.screenshotPath);
     if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
         return transfer(window, options, importRows);
+    CBackOffice::addMenu(window, database.get());
 
     // A save that could not be written is told in the window, instead of its success.
     store.setCommitFailureHandler([&window](const QString& message) {

@@ -18,6 +18,7 @@ struct SDeskOptions {
     QString exportPath;       // write table three of --bond to this CSV file and exit
     QString importPath;       // load this CSV file into --bond, save and exit
     bool timings = false;     // print the start-up's phase times to stderr at the end
+    QString historyBondCode;  // print this bond's allocation history as JSON and exit
 };
 
 class CDeskApplication {

@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "CAllocationHistory.h"
+
 namespace desk {
 
 namespace {
@@ -25,7 +27,9 @@ const char* const kCreateSchema =
     "  PRIMARY KEY (bond_code, type_id, position));"
     "CREATE TABLE IF NOT EXISTS command_updates ("
     "  id INTEGER PRIMARY KEY AUTOINCREMENT, command_ids TEXT NOT NULL);"
-    "PRAGMA user_version = 1;";
+    "PRAGMA user_version = 2;";
+// A file of the first layout (version 1) gains the history table; the rest is as it was.
+const char* const kAddHistory = "PRAGMA user_version = 2;";
 
 // Closes a connection that never became a CDeskDatabase.
 struct SConnectionGuard {
@@ -103,9 +107,10 @@ namespace {
 const char* const kTables[] = {"record_sets", "records", "command_updates"};
 
 // Why the desk must not use the file that is at path; empty when it may, *isEmpty
-// telling whether it holds nothing yet. Read as an immutable file: no lock, no journal,
+// telling whether it holds nothing yet and *needsHistory whether it is of the first
+// layout, from before the allocation history. Read as an immutable file: no lock, no journal,
 // no -wal or -shm beside it, not a byte written, whatever the file turns out to be.
-QString refusalOf(const QString& path, bool* isEmpty)
+QString refusalOf(const QString& path, bool* isEmpty, bool* needsHistory)
 {
     SConnectionGuard guard{nullptr};
     QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
@@ -134,12 +139,15 @@ QString refusalOf(const QString& path, bool* isEmpty)
     QStringList ours;
     for (const char* table : kTables)
         ours << QString::fromLatin1(table);
+    *needsHistory = version == 1;
+    if (!*needsHistory)
+        ours << CAllocationHistory::schemaNames();
     QStringList others;
     for (const QString& name : names)
         if (!ours.contains(name))
             others << name;
     const bool complete = std::all_of(ours.cbegin(), ours.cend(), [&](const QString& t) { return names.contains(t); });
-    if (version == CDeskDatabase::kSchemaVersion && complete && others.isEmpty())
+    if (version >= 1 && complete && others.isEmpty())
         return QString();
     others.sort();
     return QStringLiteral("这不是本程序的数据库文件（%1），文件未被修改")
@@ -169,8 +177,9 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
     // A file that is there is judged before anything touches it: another program's file,
     // a newer desk's or one that cannot be written is refused as it was found.
     bool isEmpty = true;
+    bool needsHistory = false;
     if (info.exists()) {
-        const QString refusal = refusalOf(path, &isEmpty);
+        const QString refusal = refusalOf(path, &isEmpty, &needsHistory);
         if (!refusal.isEmpty())
             return fail(refusal);
         if (!canWrite(path) || !canWrite(info.absolutePath()))
@@ -193,10 +202,13 @@ std::unique_ptr<CDeskDatabase> CDeskDatabase::open(const QString& path, QString*
         sqlite3_free(message);
         return failWith(guard.db, QStringLiteral("无法写入数据库："));
     }
-    // Our own file keeps its schema; only a new one is given it.
-    if (isEmpty && (sqlite3_exec(guard.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK
-                    || sqlite3_exec(guard.db, kCreateSchema, nullptr, nullptr, nullptr) != SQLITE_OK
-                    || sqlite3_exec(guard.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)) {
+    // Our own file keeps its schema; only a new one is given it, and one of the first
+    // layout its history table.
+    const char* const schema = isEmpty ? kCreateSchema : needsHistory ? kAddHistory : nullptr;
+    if (schema && (sqlite3_exec(guard.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK
+                   || sqlite3_exec(guard.db, schema, nullptr, nullptr, nullptr) != SQLITE_OK
+                   || sqlite3_exec(guard.db, CAllocationHistory::schemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK
+                   || sqlite3_exec(guard.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)) {
         failWith(guard.db, QStringLiteral("无法写入数据库："));   // before ROLLBACK resets the reason
         sqlite3_exec(guard.db, "ROLLBACK", nullptr, nullptr, nullptr);
         return std::unique_ptr<CDeskDatabase>();
@@ -300,11 +312,23 @@ bool CDeskDatabase::commit(const SUnit& unit, QString* error)
         ok = ok && writeReplacement(replacement);
     for (const std::vector<int>& commandIds : unit.commandUpdates)
         ok = ok && writeCommandIds(commandIds);
+    // The history of the allocation is kept with the save itself: both or neither.
+    const QDateTime now = ttservice::CHostStore::instance().now();
+    for (const SHistoryEntry& entry : CAllocationHistory::entriesOf(unit, now, CAllocationHistory::hostUserName()))
+        ok = ok && CAllocationHistory::append(db_, entry);
     if (ok && exec("COMMIT"))
         return true;
     const QString reason = lastSqliteError();   // before ROLLBACK resets it
     exec("ROLLBACK");
     return fail(reason);
+}
+
+bool CDeskDatabase::readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const
+{
+    if (CAllocationHistory::read(db_, bondCode, entries, error))
+        return true;
+    *error = path_ + QStringLiteral(": 无法读取中标分配历史：") + *error;
+    return false;
 }
 
 bool CDeskDatabase::writeReplacement(const SReplacement& replacement)

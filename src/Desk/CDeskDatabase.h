@@ -19,10 +19,12 @@ struct sqlite3_stmt;
 
 namespace desk {
 
+struct SHistoryEntry;
+
 class CDeskDatabase : public ttservice::IHostStorePersistence {
 public:
     // The layout this desk writes; a file of a later version is refused.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;   // 2: with the allocation history
 
     // Opens (creating if need be) the file, giving a new one the schema. Returns null with
     // a message naming the file for a file that cannot be opened or written, that is not a
@@ -49,6 +51,9 @@ public:
     // How long a commit waits for another program's write to end before it fails: short,
     // because the user waits with it.
     static constexpr int kBusyWaitMs = 2000;
+
+    // A bond's allocation history, oldest first (written with each commit).
+    bool readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const;
 
     const QString& path() const { return path_; }
 

@@ -8,7 +8,6 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "CBackOffice.h"
 #include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "CPanelBondTenderAllocationPanel.h"
@@ -54,7 +53,6 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     setCentralWidget(splitter);
 
     createPanelDock();
-    CBackOffice::addMenu(*this);
     statusBar()->showMessage(tr("就绪"));
 
     timer_ = new QTimer(this);

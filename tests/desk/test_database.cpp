@@ -266,10 +266,10 @@ TEST_F(DeskDatabaseTest, shouldRefuseFilesItCannotUseWithTheirReasonAndLeaveThem
     const std::vector<Case> cases{
         {"newer schema", [](const QDir& d) {
              const QString p = d.filePath(QStringLiteral("newer.sqlite"));
-             execOn(p, "CREATE TABLE future (x); PRAGMA user_version = 2");
+             execOn(p, "CREATE TABLE future (x); PRAGMA user_version = 4");
              return p;
          },
-         QStringLiteral("数据库版本 2 比本程序支持的版本")},
+         QStringLiteral("数据库版本 4 比本程序支持的版本")},
         {"newer schema in WAL mode", [](const QDir& d) {
              const QString p = d.filePath(QStringLiteral("newer-wal.sqlite"));
              execOn(p, "PRAGMA journal_mode=WAL; CREATE TABLE record_sets (x); PRAGMA user_version = 3");

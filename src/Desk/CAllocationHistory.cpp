@@ -1,0 +1,258 @@
+#include "CAllocationHistory.h"
+
+#include <QJsonDocument>
+#include <algorithm>
+#include <map>
+#include <sqlite3.h>
+#include <utility>
+
+#include "CAllocationDump.h"
+#include "KZ/Format.h"
+#include "ttservice/Bson.h"
+
+namespace desk {
+
+namespace {
+
+using Unit = ttservice::IHostStorePersistence::SUnit;
+
+const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss";
+const QString kAbsent = QStringLiteral("—");
+
+struct SArea {
+    int typeId;
+    const char* key;     // in the entry's documents, as the dump names it
+    const char* title;   // for the user
+};
+const SArea kAreas[] = {
+    {ttservice::RT_ALLOC_PARAMS, "bidParameters", "中标参数"},
+    {ttservice::RT_ALLOC_UNDERWRITER, "underwriters", "表一"},
+    {ttservice::RT_ALLOC_PRODUCT, "products", "表二"},
+    {ttservice::RT_WIN_BID_DETAIL, "accounts", "表三"},
+};
+
+const SArea* areaOf(int typeId)
+{
+    for (const SArea& area : kAreas)
+        if (area.typeId == typeId)
+            return &area;
+    return nullptr;
+}
+
+QString actionOf(const SHistoryEntry& entry)
+{
+    bool anyLeft = false;
+    for (auto it = entry.after.begin(); it != entry.after.end(); ++it)
+        anyLeft = anyLeft || !it.value().toArray().isEmpty();
+    if (!anyLeft)
+        return QStringLiteral("返回执行投标");
+    if (entry.after.size() == 1 && entry.after.contains(QLatin1String(kAreas[0].key)))
+        return QStringLiteral("保存中标参数");
+    return QStringLiteral("保存");
+}
+
+QString number(const QJsonValue& value, double scale = 1.0)
+{
+    return value.isDouble() ? KZ::formatDoubleNumber(value.toDouble() / scale, 4, 0, false, QStringLiteral("非法值"))
+                            : QStringLiteral("-");
+}
+
+// An area's rows as (row, volume) in their order; a row met again is numbered.
+using Rows = std::vector<std::pair<QString, QString>>;
+
+Rows rowsOf(const char* areaKey, const QJsonArray& documents)
+{
+    Rows rows;
+    const QString key = QLatin1String(areaKey);
+    for (const QJsonValue& value : documents) {
+        const QJsonObject d = value.toObject();
+        if (key == QLatin1String("bidParameters")) {
+            rows.emplace_back(QStringLiteral("边际价位"), number(d.value(QStringLiteral("marginalPrice"))));
+            rows.emplace_back(QStringLiteral("加权平均价位"), number(d.value(QStringLiteral("weightedMeanPrice"))));
+            rows.emplace_back(QStringLiteral("票面利率"), number(d.value(QStringLiteral("couponRate"))));
+        } else if (key == QLatin1String("underwriters")) {
+            rows.emplace_back(d.value(QStringLiteral("underWriterName")).toString() + QLatin1Char(' ')
+                                  + number(d.value(QStringLiteral("tenderPrice"))),
+                              number(d.value(QStringLiteral("winAmount"))));
+        } else if (key == QLatin1String("products")) {
+            rows.emplace_back(d.value(QStringLiteral("productName")).toString() + QLatin1Char(' ')
+                                  + number(d.value(QStringLiteral("tenderPrice"))),
+                              number(d.value(QStringLiteral("winAmount"))));
+        } else {
+            rows.emplace_back(d.value(QStringLiteral("productName")).toString() + QLatin1Char(' ')
+                                  + number(d.value(QStringLiteral("bidPrice"))) + QLatin1Char(' ')
+                                  + d.value(QStringLiteral("account")).toString(),
+                              number(d.value(QStringLiteral("winBidAmount")), 10000.0));
+        }
+    }
+    std::map<QString, int> seen;
+    for (auto& row : rows)
+        if (const int n = ++seen[row.first]; n > 1)
+            row.first += QStringLiteral(" (%1)").arg(n);
+    return rows;
+}
+
+QString volumeOf(const Rows& rows, const QString& row)
+{
+    const auto found = std::find_if(rows.begin(), rows.end(), [&row](const auto& r) { return r.first == row; });
+    return found == rows.end() ? kAbsent : found->second;
+}
+
+bool bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(stmt, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+QString columnText(sqlite3_stmt* stmt, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
+                             sqlite3_column_bytes(stmt, column));
+}
+
+QJsonObject objectOf(const QString& json)
+{
+    return QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+QString jsonOf(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+std::vector<SHistoryEntry> CAllocationHistory::entriesOf(const Unit& unit, const QDateTime& time, const QString& user)
+{
+    std::vector<SHistoryEntry> entries;
+    for (size_t i = 0; i < unit.after.size() && i < unit.before.size(); ++i) {
+        const ttservice::IHostStorePersistence::SReplacement& after = unit.after[i];
+        const SArea* area = areaOf(after.typeId);
+        if (!area)
+            continue;
+        const QString bond = QString::fromStdString(after.bondCode);
+        auto entry = std::find_if(entries.begin(), entries.end(), [&bond](const SHistoryEntry& e) { return e.bondCode == bond; });
+        if (entry == entries.end()) {
+            entries.push_back(SHistoryEntry{0, time, user, bond, QString(), {}, {}});
+            entry = entries.end() - 1;
+        }
+        entry->before.insert(QLatin1String(area->key), CAllocationDump::recordsToJson(unit.before[i].rows));
+        entry->after.insert(QLatin1String(area->key), CAllocationDump::recordsToJson(after.rows));
+    }
+    for (SHistoryEntry& entry : entries)
+        entry.action = actionOf(entry);
+    return entries;
+}
+
+QString CAllocationHistory::hostUserName()
+{
+    for (const char* variable : {"USER", "LOGNAME", "USERNAME"}) {
+        const QString name = qEnvironmentVariable(variable);
+        if (!name.isEmpty())
+            return name;
+    }
+    return QStringLiteral("未知用户");
+}
+
+const char* CAllocationHistory::schemaSql()
+{
+    return "CREATE TABLE IF NOT EXISTS allocation_history ("
+           "  id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, user_name TEXT NOT NULL,"
+           "  bond_code TEXT NOT NULL, action TEXT NOT NULL, before TEXT NOT NULL, after TEXT NOT NULL);"
+           "CREATE INDEX IF NOT EXISTS allocation_history_of_bond ON allocation_history (bond_code, id);"
+           "CREATE TRIGGER IF NOT EXISTS allocation_history_kept BEFORE UPDATE ON allocation_history"
+           "  BEGIN SELECT RAISE(ABORT, '中标分配历史不可修改'); END;"
+           "CREATE TRIGGER IF NOT EXISTS allocation_history_not_deleted BEFORE DELETE ON allocation_history"
+           "  BEGIN SELECT RAISE(ABORT, '中标分配历史不可删除'); END;";
+}
+
+QStringList CAllocationHistory::schemaNames()
+{
+    return {QStringLiteral("allocation_history"), QStringLiteral("allocation_history_of_bond"),
+            QStringLiteral("allocation_history_kept"), QStringLiteral("allocation_history_not_deleted")};
+}
+
+bool CAllocationHistory::append(sqlite3* db, const SHistoryEntry& entry)
+{
+    sqlite3_stmt* stmt = nullptr;
+    const char* sql = "INSERT INTO allocation_history (time, user_name, bond_code, action, before, after)"
+                      " VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        return false;
+    const bool bound = bindText(stmt, 1, entry.time.toString(QLatin1String(kTimeFormat))) && bindText(stmt, 2, entry.user)
+        && bindText(stmt, 3, entry.bondCode) && bindText(stmt, 4, entry.action) && bindText(stmt, 5, jsonOf(entry.before))
+        && bindText(stmt, 6, jsonOf(entry.after));
+    const bool ok = bound && sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+bool CAllocationHistory::read(sqlite3* db, const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error)
+{
+    sqlite3_stmt* stmt = nullptr;
+    const char* sql = "SELECT id, time, user_name, bond_code, action, before, after FROM allocation_history"
+                      " WHERE bond_code = ?1 ORDER BY id";
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(db));
+        return false;
+    }
+    bindText(stmt, 1, QString::fromStdString(bondCode));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        SHistoryEntry entry;
+        entry.id = sqlite3_column_int64(stmt, 0);
+        entry.time = QDateTime::fromString(columnText(stmt, 1), QLatin1String(kTimeFormat));
+        entry.user = columnText(stmt, 2);
+        entry.bondCode = columnText(stmt, 3);
+        entry.action = columnText(stmt, 4);
+        entry.before = objectOf(columnText(stmt, 5));
+        entry.after = objectOf(columnText(stmt, 6));
+        entries->push_back(entry);
+    }
+    if (rc != SQLITE_DONE)
+        *error = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
+}
+
+QJsonArray CAllocationHistory::toJson(const std::vector<SHistoryEntry>& entries)
+{
+    QJsonArray out;
+    for (const SHistoryEntry& entry : entries) {
+        QJsonObject object;
+        object.insert(QStringLiteral("id"), static_cast<double>(entry.id));
+        object.insert(QStringLiteral("time"), entry.time.toString(QLatin1String(kTimeFormat)));
+        object.insert(QStringLiteral("user"), entry.user);
+        object.insert(QStringLiteral("bondCode"), entry.bondCode);
+        object.insert(QStringLiteral("action"), entry.action);
+        object.insert(QStringLiteral("before"), entry.before);
+        object.insert(QStringLiteral("after"), entry.after);
+        out.append(object);
+    }
+    return out;
+}
+
+std::vector<SHistoryChange> CAllocationHistory::changesOf(const SHistoryEntry& entry)
+{
+    std::vector<SHistoryChange> changes;
+    for (const SArea& area : kAreas) {
+        const QString key = QLatin1String(area.key);
+        if (!entry.before.contains(key) && !entry.after.contains(key))
+            continue;
+        const Rows before = rowsOf(area.key, entry.before.value(key).toArray());
+        const Rows after = rowsOf(area.key, entry.after.value(key).toArray());
+        Rows all = before;
+        for (const auto& row : after)
+            if (volumeOf(before, row.first) == kAbsent)
+                all.push_back(row);
+        for (const auto& row : all) {
+            const QString old = volumeOf(before, row.first);
+            const QString now = volumeOf(after, row.first);
+            if (old != now)
+                changes.push_back(SHistoryChange{QString::fromUtf8(area.title), row.first, old, now});
+        }
+    }
+    return changes;
+}
+
+} // namespace desk
