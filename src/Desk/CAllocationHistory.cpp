@@ -3,7 +3,9 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <map>
+#include <pwd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 #include <utility>
 
 #include "CAllocationDump.h"
@@ -146,12 +148,11 @@ std::vector<SHistoryEntry> CAllocationHistory::entriesOf(const Unit& unit, const
 
 QString CAllocationHistory::hostUserName()
 {
-    for (const char* variable : {"USER", "LOGNAME", "USERNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
-        if (!name.isEmpty())
-            return name;
-    }
-    return QStringLiteral("未知用户");
+    const QString login = qEnvironmentVariable("USER");
+    if (!login.isEmpty())
+        return login;
+    const passwd* entry = getpwuid(getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QStringLiteral("未知用户");
 }
 
 const char* CAllocationHistory::schemaSql()
@@ -172,6 +173,27 @@ QStringList CAllocationHistory::schemaNames()
             QStringLiteral("allocation_history_kept"), QStringLiteral("allocation_history_not_deleted")};
 }
 
+QStringList CAllocationHistory::columnsOf(const SHistoryEntry& entry)
+{
+    return {entry.time.toString(QLatin1String(kTimeFormat)), entry.user, entry.bondCode, entry.action,
+            jsonOf(entry.before), jsonOf(entry.after)};
+}
+
+SHistoryEntry CAllocationHistory::fromColumns(long long id, const QStringList& columns)
+{
+    SHistoryEntry entry;
+    entry.id = id;
+    if (columns.size() < 6)
+        return entry;
+    entry.time = QDateTime::fromString(columns[0], QLatin1String(kTimeFormat));
+    entry.user = columns[1];
+    entry.bondCode = columns[2];
+    entry.action = columns[3];
+    entry.before = objectOf(columns[4]);
+    entry.after = objectOf(columns[5]);
+    return entry;
+}
+
 bool CAllocationHistory::append(sqlite3* db, const SHistoryEntry& entry)
 {
     sqlite3_stmt* stmt = nullptr;
@@ -179,9 +201,10 @@ bool CAllocationHistory::append(sqlite3* db, const SHistoryEntry& entry)
                       " VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
         return false;
-    const bool bound = bindText(stmt, 1, entry.time.toString(QLatin1String(kTimeFormat))) && bindText(stmt, 2, entry.user)
-        && bindText(stmt, 3, entry.bondCode) && bindText(stmt, 4, entry.action) && bindText(stmt, 5, jsonOf(entry.before))
-        && bindText(stmt, 6, jsonOf(entry.after));
+    const QStringList columns = columnsOf(entry);
+    bool bound = true;
+    for (int i = 0; i < columns.size(); ++i)
+        bound = bound && bindText(stmt, i + 1, columns[i]);
     const bool ok = bound && sqlite3_step(stmt) == SQLITE_DONE;
     sqlite3_finalize(stmt);
     return ok;
@@ -199,15 +222,10 @@ bool CAllocationHistory::read(sqlite3* db, const std::string& bondCode, std::vec
     bindText(stmt, 1, QString::fromStdString(bondCode));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        SHistoryEntry entry;
-        entry.id = sqlite3_column_int64(stmt, 0);
-        entry.time = QDateTime::fromString(columnText(stmt, 1), QLatin1String(kTimeFormat));
-        entry.user = columnText(stmt, 2);
-        entry.bondCode = columnText(stmt, 3);
-        entry.action = columnText(stmt, 4);
-        entry.before = objectOf(columnText(stmt, 5));
-        entry.after = objectOf(columnText(stmt, 6));
-        entries->push_back(entry);
+        QStringList columns;
+        for (int c = 1; c <= 6; ++c)
+            columns << columnText(stmt, c);
+        entries->push_back(fromColumns(sqlite3_column_int64(stmt, 0), columns));
     }
     if (rc != SQLITE_DONE)
         *error = QString::fromUtf8(sqlite3_errmsg(db));

@@ -40,6 +40,14 @@ struct SHistoryChange {
     QString after;
 };
 
+// Where the desk reads a bond's history: the backend its saves go to.
+class IAllocationHistoryReader {
+public:
+    virtual ~IAllocationHistoryReader() = default;
+    // A bond's entries, oldest first; false with the reason.
+    virtual bool readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const = 0;
+};
+
 class CAllocationHistory {
 public:
     // The entries one committed unit makes: one per bond it changed.
@@ -47,6 +55,11 @@ public:
                                                 const QDateTime& time, const QString& user);
     // The user the host runs for: the login name of the desk's process.
     static QString hostUserName();
+
+    // An entry as the texts a backend stores (time, user, bond, action, before, after as
+    // JSON), and back.
+    static QStringList columnsOf(const SHistoryEntry& entry);
+    static SHistoryEntry fromColumns(long long id, const QStringList& columns);
 
     // SQLite: the table and the triggers that keep entries as written (no transaction of its own).
     static const char* schemaSql();

@@ -12,7 +12,6 @@
 
 #include "CAllocationHistory.h"
 #include "CAllocationTransfer.h"
-#include "CDeskDatabase.h"
 #include "CDeskWindow.h"
 #include "CHistoryDialog.h"
 #include "CPanelBondTenderAllocationPanel.h"
@@ -84,10 +83,10 @@ int CBackOffice::importAllocation(CDeskWindow& window, const QString& path, cons
     return S_FAILED;
 }
 
-int CBackOffice::printHistory(const CDeskDatabase& database, const QString& bondCode, QString* message)
+int CBackOffice::printHistory(const IAllocationHistoryReader& history, const QString& bondCode, QString* message)
 {
     std::vector<SHistoryEntry> entries;
-    if (!database.readHistory(bondCode.toStdString(), &entries, message))
+    if (!history.readHistory(bondCode.toStdString(), &entries, message))
         return S_BAD_INPUT;
     const QByteArray text = QJsonDocument(CAllocationHistory::toJson(entries)).toJson(QJsonDocument::Indented);
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
@@ -95,7 +94,7 @@ int CBackOffice::printHistory(const CDeskDatabase& database, const QString& bond
     return S_OK;
 }
 
-void CBackOffice::addMenu(CDeskWindow& window, const CDeskDatabase* database)
+void CBackOffice::addMenu(CDeskWindow& window, const IAllocationHistoryReader* history)
 {
     QMenu* menu = window.menuBar()->addMenu(QObject::tr("分配"));
     CDeskWindow* shown = &window;
@@ -111,12 +110,12 @@ void CBackOffice::addMenu(CDeskWindow& window, const CDeskDatabase* database)
         else
             QMessageBox::critical(shown, QObject::tr("导出失败"), message);
     });
-    if (!database)
+    if (!history)
         return;
-    menu->addAction(QObject::tr("中标分配历史..."), shown, [shown, database] {
+    menu->addAction(QObject::tr("中标分配历史..."), shown, [shown, history] {
         std::vector<SHistoryEntry> entries;
         QString message;
-        if (!database->readHistory(shown->currentBond(), &entries, &message)) {
+        if (!history->readHistory(shown->currentBond(), &entries, &message)) {
             QMessageBox::critical(shown, QObject::tr("无法读取历史"), message);
             return;
         }

@@ -10,7 +10,7 @@
 
 namespace desk {
 
-class CDeskDatabase;
+class IAllocationHistoryReader;
 class CDeskWindow;
 
 class CBackOffice {
@@ -29,11 +29,11 @@ public:
                                 QString* message);
 
     // A bond's history as JSON on stdout.
-    static int printHistory(const CDeskDatabase& database, const QString& bondCode, QString* message);
+    static int printHistory(const IAllocationHistoryReader& history, const QString& bondCode, QString* message);
 
     // The window's "分配" menu: export and history of the shown bond.
-    // database: where the history is read (not owned; must outlive the window).
-    static void addMenu(CDeskWindow& window, const CDeskDatabase* database);
+    // history: where the history is read (not owned; must outlive the window).
+    static void addMenu(CDeskWindow& window, const IAllocationHistoryReader* history);
 };
 
 } // namespace desk

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CAllocationHistory.h"
 #include "services/HostStore.h"
 
 struct sqlite3;
@@ -19,9 +20,8 @@ struct sqlite3_stmt;
 
 namespace desk {
 
-struct SHistoryEntry;
 
-class CDeskDatabase : public ttservice::IHostStorePersistence {
+class CDeskDatabase : public ttservice::IHostStorePersistence, public IAllocationHistoryReader {
 public:
     // The layout this desk writes; a file of a later version is refused.
     static constexpr int kSchemaVersion = 2;   // 2: with the allocation history
@@ -53,7 +53,7 @@ public:
     static constexpr int kBusyWaitMs = 2000;
 
     // A bond's allocation history, oldest first (written with each commit).
-    bool readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const;
+    bool readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const override;
 
     const QString& path() const { return path_; }
 
