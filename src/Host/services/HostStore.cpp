@@ -524,6 +524,20 @@ void CHostStore::applyCommandStatus(int status, const std::string& bondCode)
     logCall(std::move(call));
 }
 
+void CHostStore::applySavedElsewhere(const std::string& bondCode, int typeId, const IDataList& rows)
+{
+    IDataList changed;
+    {
+        Lock lock(mutex_);
+        changed = replaceLocked(bondCode, typeId, rows, nullptr, {});
+        // An action of this desk not committed yet goes back to these rows if it fails.
+        for (IHostStorePersistence::SReplacement& before : pending_.unit.before)
+            if (before.bondCode == bondCode && before.typeId == typeId)
+                before.rows = rows;
+    }
+    announce(changed);
+}
+
 void CHostStore::setKeepsCalls(bool keeps)
 {
     Lock lock(mutex_);

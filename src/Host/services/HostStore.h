@@ -111,6 +111,9 @@ public:
     void applyTenderCmds(int operation, const std::vector<int>& commandIds,
                          const std::vector<boost::shared_ptr<CWinBidInfoDetail>>& rows);
     void applyCommandStatus(int status, const std::string& bondCode);
+    // Rows another desk saved to a shared store: replaced and announced like an update
+    // call, but neither handed to the persistence hook (they are saved already) nor kept.
+    void applySavedElsewhere(const std::string& bondCode, int typeId, const IDataList& rows);
     // The most recent update calls, oldest first, for reading back what the panel sent.
     // Kept only after setKeepsCalls(true): a desk has its persistence and no use for them,
     // and each kept save holds a large tender's ten thousand replaced rows in memory.
