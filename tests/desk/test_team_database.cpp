@@ -1,0 +1,246 @@
+// The team's store on a PostgreSQL server, from one desk's side: its schema is created
+// once and a newer one is refused untouched; a save of another desk reaches this desk's
+// store and its subscribers; a save based on an allocation another desk replaced since is
+// refused whole, naming who saved it and when; a lost server refuses saves and the desk
+// catches up by itself once it is back.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <mutex>
+
+#include "CPgConnection.h"
+#include "CTeamDatabase.h"
+#include "CTeamLiveFeed.h"
+#include "services/HostStore.h"
+#include "support/PgTestServer.h"
+#include "support/TestSupport.h"
+
+using namespace desk;
+using namespace ttservice;
+
+namespace {
+
+constexpr int kWaitMs = 20000;   // a bound for things that happen in well under a second
+
+// Polls a condition until it holds or kWaitMs pass (a bound, not a timing check).
+template <class Condition>
+bool eventually(Condition condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > kWaitMs)
+            return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+IDataPtr winBid(const std::string& bond, const std::string& rowKey, int amount)
+{
+    boost::shared_ptr<CWinBidInfoDetail> row(new CWinBidInfoDetail);
+    row->bondCode = bond;
+    row->rowKey = rowKey;
+    row->winBidAmount = amount;
+    row->productName = "产品一";
+    return row;
+}
+
+IHostStorePersistence::SReplacement allocation(const std::string& bond, std::vector<int> amounts)
+{
+    IHostStorePersistence::SReplacement replacement{bond, RT_WIN_BID_DETAIL, {}};
+    for (size_t i = 0; i < amounts.size(); ++i)
+        replacement.rows.push_back(winBid(bond, std::to_string(i + 1), amounts[i]));
+    return replacement;
+}
+
+std::vector<int> amountsOf(const IDataList& rows)
+{
+    std::vector<int> out;
+    for (const IDataPtr& row : rows)
+        out.push_back(boost::dynamic_pointer_cast<CWinBidInfoDetail>(row)->winBidAmount);
+    return out;
+}
+
+class TeamDatabaseTest : public testsupport::PgServerTest {
+protected:
+    std::unique_ptr<CTeamDatabase> openAs(const QString& user)
+    {
+        QString error;
+        std::unique_ptr<CTeamDatabase> db = CTeamDatabase::open(uri, user, &error);
+        EXPECT_TRUE(db) << error.toStdString();
+        return db;
+    }
+};
+
+// The server's comings and goings as a desk's live feed told them.
+struct SFeedStates {
+    std::mutex mutex;
+    std::vector<bool> states;
+    CTeamLiveFeed::StateHandler handler()
+    {
+        return [this](bool connected) {
+            std::lock_guard<std::mutex> lock(mutex);
+            states.push_back(connected);
+        };
+    }
+    bool last(bool connected)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !states.empty() && states.back() == connected;
+    }
+};
+
+// One user action's unit: these sets as they are after it, and its command updates.
+struct SSaved {
+    bool ok = false;
+    QString error;
+};
+SSaved save(CTeamDatabase& db, std::vector<IHostStorePersistence::SReplacement> after,
+            std::vector<std::vector<int>> commandUpdates = {})
+{
+    IHostStorePersistence::SUnit unit;
+    unit.after = std::move(after);
+    unit.commandUpdates = std::move(commandUpdates);
+    SSaved saved;
+    saved.ok = db.commit(unit, &saved.error);
+    return saved;
+}
+
+} // namespace
+
+TEST_F(TeamDatabaseTest, shouldCreateTheSchemaOnceAndRefuseANewerOneUntouched)
+{
+    // Given a server on which two desks opened the store, one after the other
+    ASSERT_TRUE(openAs(QStringLiteral("甲")));
+    ASSERT_TRUE(openAs(QStringLiteral("乙")));
+    QString error;
+    const auto admin = CPgConnection::connect(uri, &error);
+    ASSERT_TRUE(admin) << error.toStdString();
+    EXPECT_EQ(admin->exec("SELECT version FROM bond_desk.schema_version").rows(), 1);
+
+    // When a later desk has moved the schema on, then this desk refuses it and changes nothing
+    ASSERT_TRUE(admin->run("UPDATE bond_desk.schema_version SET version = 2"));
+    EXPECT_FALSE(CTeamDatabase::open(uri, QStringLiteral("甲"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("数据库版本 2 比本程序支持的版本 1 新（由更新的程序写入），数据库未被修改")))
+        << error.toStdString();
+    EXPECT_EQ(admin->exec("SELECT version FROM bond_desk.schema_version").number(0, 0), 2);
+
+    // And a server that cannot be reached is named without the password
+    EXPECT_FALSE(CTeamDatabase::open(QStringLiteral("postgresql://u:secret@/x?host=/nonexistent"), QStringLiteral("甲"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("无法连接数据库服务器"))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("secret")));
+}
+
+TEST_F(TeamDatabaseTest, shouldBringAnotherDesksSaveIntoTheStoreAndAnnounceTheChangedRows)
+{
+    // Given desk A on the shared store with its live feed, and desk B on the same server
+    CHostStore& store = CHostStore::instance();
+    const auto a = openAs(QStringLiteral("甲@desk-a"));
+    const auto b = openAs(QStringLiteral("乙@desk-b"));
+    ASSERT_TRUE(a && b);
+    QString error;
+    ASSERT_TRUE(a->loadInto(store, &error)) << error.toStdString();
+    std::mutex mutex;
+    std::vector<std::string> announced;
+    store.setChangeListener([&](const IDataList& changed) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const IDataPtr& row : changed)
+            announced.push_back(row->getKey());
+    });
+    SFeedStates feedStates;
+    CTeamLiveFeed feed(*a, store, feedStates.handler());
+    ASSERT_TRUE(eventually([&] { return feedStates.last(true); }));
+
+    // When B saves two rows of a bond, then A's store holds them and announced both
+    ASSERT_TRUE(save(*b, {allocation("B1", {100, 200})}, {{7}}).ok);
+    ASSERT_TRUE(eventually([&] { return store.records("B1", RT_WIN_BID_DETAIL).size() == 2; }));
+    EXPECT_EQ(amountsOf(store.records("B1", RT_WIN_BID_DETAIL)), (std::vector<int>{100, 200}));
+    ASSERT_TRUE(eventually([&] { std::lock_guard<std::mutex> lock(mutex); return announced.size() == 2; }));
+
+    // When B saves the bond again with one row, then the row that went away is announced too
+    ASSERT_TRUE(save(*b, {allocation("B1", {300})}).ok);
+    ASSERT_TRUE(eventually([&] { return store.records("B1", RT_WIN_BID_DETAIL).size() == 1; }));
+    EXPECT_EQ(amountsOf(store.records("B1", RT_WIN_BID_DETAIL)), std::vector<int>{300});
+    EXPECT_EQ(a->revisionInStore("B1"), 2);
+    EXPECT_EQ(a->baseRevision("B1"), 0) << "a live change is not what A's next save is based on";
+    store.setChangeListener(nullptr);
+}
+
+TEST_F(TeamDatabaseTest, shouldRefuseASaveBasedOnAReplacedAllocationNamingWhoSavedItAndWhen)
+{
+    // Given desks A and B that both loaded the bond, and B's save of it
+    CHostStore& store = CHostStore::instance();
+    const auto a = openAs(QStringLiteral("甲@desk-a"));
+    const auto b = openAs(QStringLiteral("乙@desk-b"));
+    ASSERT_TRUE(a && b);
+    QString error;
+    ASSERT_TRUE(a->loadInto(store, &error)) << error.toStdString();
+    ASSERT_TRUE(save(*b, {allocation("B1", {100, 200})}).ok);
+
+    // When A saves the bond on what it loaded before, then the save is refused whole,
+    // with who saved it and when, and the server keeps B's allocation
+    const SSaved refused = save(*a, {allocation("B1", {999}), allocation("B2", {5})}, {{8}});
+    ASSERT_FALSE(refused.ok);
+    const CTeamDatabase::SConflict conflict = a->lastConflict();
+    EXPECT_EQ(conflict.bondCode, "B1");
+    EXPECT_EQ(conflict.savedBy, QStringLiteral("乙@desk-b"));
+    EXPECT_LT(qAbs(conflict.savedAt.secsTo(QDateTime::currentDateTime())), 600);
+    EXPECT_EQ(refused.error, QStringLiteral("债券 B1 的分配已由 乙@desk-b 于 %1 保存")
+                                 .arg(conflict.savedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    EXPECT_EQ(serverWinBidAmounts("B1"), (std::vector<int>{100, 200}));
+    EXPECT_TRUE(serverWinBidAmounts("B2").empty()) << "nothing of a refused save is written";
+
+    // When A reloads the bond and saves again, then its save is based on B's and goes through
+    ASSERT_TRUE(a->reloadBond(store, "B1", &error)) << error.toStdString();
+    EXPECT_EQ(amountsOf(store.records("B1", RT_WIN_BID_DETAIL)), (std::vector<int>{100, 200}));
+    EXPECT_TRUE(save(*a, {allocation("B1", {150, 150})}).ok);
+    EXPECT_TRUE(a->lastConflict().bondCode.empty());
+    EXPECT_EQ(serverWinBidAmounts("B1"), (std::vector<int>{150, 150}));
+
+    // And B, whose allocation A replaced, is refused in turn
+    EXPECT_FALSE(save(*b, {allocation("B1", {1})}).ok);
+    EXPECT_EQ(b->lastConflict().savedBy, QStringLiteral("甲@desk-a"));
+}
+
+TEST_F(TeamDatabaseTest, shouldRefuseSavesWithoutTheServerAndCatchUpByItselfWhenItIsBack)
+{
+    if (!server->ownsCluster())
+        GTEST_SKIP() << "a given server is not stopped by the tests";
+    // Given desk A with its live feed, on the bond B saved
+    CHostStore& store = CHostStore::instance();
+    const auto a = openAs(QStringLiteral("甲@desk-a"));
+    ASSERT_TRUE(a);
+    QString error;
+    ASSERT_TRUE(a->loadInto(store, &error)) << error.toStdString();
+    SFeedStates feedStates;
+    CTeamLiveFeed feed(*a, store, feedStates.handler());
+    ASSERT_TRUE(eventually([&] { return feedStates.last(true); }));
+    const auto b = openAs(QStringLiteral("乙@desk-b"));
+    ASSERT_TRUE(b);
+    ASSERT_TRUE(save(*b, {allocation("B1", {100})}).ok);
+    ASSERT_TRUE(eventually([&] { return store.records("B1", RT_WIN_BID_DETAIL).size() == 1; }));
+
+    // When the server stops, then the feed says so, the store keeps what it holds, and a
+    // save is refused with a message that says the server is away
+    ASSERT_TRUE(server->stopServer(&error)) << error.toStdString();
+    ASSERT_TRUE(eventually([&] { return feedStates.last(false); }));
+    EXPECT_EQ(amountsOf(store.records("B1", RT_WIN_BID_DETAIL)), std::vector<int>{100});
+    a->takeUp("B1");
+    const SSaved refused = save(*a, {allocation("B1", {200})});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error, QStringLiteral("无法连接数据库服务器（已显示的内容保持不变，连接恢复后可再次保存）"));
+    EXPECT_TRUE(a->lastConflict().bondCode.empty());
+
+    // When it is back, then the feed reconnects by itself, the next save goes through, and
+    // another desk's saves arrive live again
+    ASSERT_TRUE(server->startServer(&error)) << error.toStdString();
+    ASSERT_TRUE(eventually([&] { return feedStates.last(true); }));
+    EXPECT_TRUE(save(*a, {allocation("B1", {200})}).ok);
+    EXPECT_EQ(serverWinBidAmounts("B1"), std::vector<int>{200});
+    ASSERT_TRUE(save(*b, {allocation("B2", {300})}).ok);
+    ASSERT_TRUE(eventually([&] { return store.records("B2", RT_WIN_BID_DETAIL).size() == 1; }));
+}
