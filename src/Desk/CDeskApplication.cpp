@@ -21,6 +21,8 @@
 #include "CExecutionReportView.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
+#include "CTeamDatabase.h"
+#include "CTeamDesk.h"
 #include "KZ/MessageBox.h"
 #include "services/HostServices.h"
 #include "services/HostStore.h"
@@ -37,7 +39,7 @@ int fail(int status, const QString& message)
 
 // Detaches the database from the store however the desk ends.
 struct SPersistenceAttachment {
-    explicit SPersistenceAttachment(CDeskDatabase* db) { ttservice::CHostStore::instance().setPersistence(db); }
+    explicit SPersistenceAttachment(ttservice::IHostStorePersistence* db) { ttservice::CHostStore::instance().setPersistence(db); }
     ~SPersistenceAttachment()
     {
         ttservice::CHostStore& store = ttservice::CHostStore::instance();
@@ -95,7 +97,8 @@ void defineOptions(QCommandLineParser& parser)
     installParserTexts();
     parser.setApplicationDescription(QStringLiteral("债券中标分配台"));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("db"), QStringLiteral("本程序的数据库文件（默认在用户数据目录中）。"), QStringLiteral("路径")});
+    parser.addOption({QStringLiteral("db"), QStringLiteral("本程序的数据库文件（默认在用户数据目录中），或团队数据库服务器的 postgresql:// 地址。"),
+                      QStringLiteral("路径")});
     parser.addOption({QStringLiteral("scenario"), QStringLiteral("改用指定的招标场景文件（JSON），不用内置示例。"),
                       QStringLiteral("文件")});
     parser.addOption({QStringLiteral("screenshot"), QStringLiteral("把窗口截图保存为 PNG 文件后退出。"), QStringLiteral("文件")});
@@ -290,19 +293,26 @@ int CDeskApplication::run(QCoreApplication& app)
             return fail(ES_BAD_INPUT, QStringLiteral("%1: 场景中没有债券 %2").arg(scenarioPath, code));
     timings.mark("scenario");
 
-    std::unique_ptr<CDeskDatabase> database = CDeskDatabase::open(databasePath(options), &error);
-    if (!database)
+    // A file of the desk's own, or the team's server.
+    std::unique_ptr<CDeskDatabase> database;
+    std::unique_ptr<CTeamDesk> team;
+    if (CTeamDatabase::isServerUri(options.dbPath))
+        team = CTeamDesk::open(options.dbPath, &error);
+    else
+        database = CDeskDatabase::open(databasePath(options), &error);
+    if (!database && !team)
         return fail(ES_BAD_INPUT, error);
 
     // The scenario first: what the user saved then replaces the scenario's records.
     ttservice::CHostStore& store = ttservice::CHostStore::instance();
     scenario.applyTo(store);
     QStringList skipped;
-    if (!database->loadInto(store, &error, &skipped))
+    if (team ? !team->loadInto(store, &error) : !database->loadInto(store, &error, &skipped))
         return fail(ES_BAD_INPUT, error);
     for (const QString& record : skipped)
         std::fprintf(stderr, "bond-allocation-desk: %s\n", record.toUtf8().constData());
-    const SPersistenceAttachment attachment(database.get());
+    const SPersistenceAttachment attachment(team ? static_cast<ttservice::IHostStorePersistence*>(&team->database())
+                                                 : database.get());
     timings.mark("store");
 
     if (!options.dumpBondCode.isEmpty())
@@ -328,14 +338,19 @@ int CDeskApplication::run(QCoreApplication& app)
     CBackOffice::addMenu(window, database.get());
 
     // A save that could not be written is told in the window, instead of its success.
-    store.setCommitFailureHandler([&window](const QString& message) {
-        std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
-        KZ::CMessageBox::critical(0, &window, QStringLiteral("保存失败"), message);
-    });
+    if (team)
+        team->attachTo(window);
+    else
+        store.setCommitFailureHandler([&window](const QString& message) {
+            std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
+            KZ::CMessageBox::critical(0, &window, QStringLiteral("保存失败"), message);
+        });
     if (options.timings)
         timings.markAfterFirstPaint(&window, "paint");
     window.show();
     const int status = app.exec();
+    if (team)
+        team->detach();
     window.saveSettings(settings);
     return status;
 }
