@@ -318,6 +318,8 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.dumpBondCode.isEmpty())
         return dumpBond(options.dumpBondCode);
     if (!options.historyBondCode.isEmpty()) {
+        if (!database)
+            return fail(ES_BAD_INPUT, QStringLiteral("团队数据库服务器上的分配历史暂不能查看"));
         const int status = CBackOffice::printHistory(*database, options.historyBondCode, &error);
         return status == ES_OK ? status : fail(status, error);
     }
