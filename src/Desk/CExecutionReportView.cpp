@@ -1,11 +1,12 @@
 #include "CExecutionReportView.h"
 
+#include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStyle>
-#include <QTableWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "CDeskTimings.h"
 #include "KZ/Format.h"
@@ -16,17 +17,12 @@ namespace desk {
 
 namespace {
 
+enum EColumn { RC_NAME, RC_PRICE, RC_BID_AMOUNT, RC_COUNT };
+
 // Positions and volumes alike: 4 decimals, as the panel shows them.
 QString volumeText(double value)
 {
     return KZ::formatDoubleNumber(value, 4, utils::FNF_NONE, false, QStringLiteral("非法值"));
-}
-
-QTableWidgetItem* cell(const QString& text, bool number)
-{
-    auto* item = new QTableWidgetItem(text);
-    item->setTextAlignment(number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
-    return item;
 }
 
 QString productName(const ttservice::CHostStore& store, int productId)
@@ -35,53 +31,119 @@ QString productName(const ttservice::CHostStore& store, int productId)
     return product ? QString::fromStdString(product->productName) : QString::number(productId);
 }
 
+// Columns on a screen: a Chinese character takes two.
+int displayWidth(const QString& text)
+{
+    int width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return width;
+}
+
+class CReportRowsModel : public QAbstractTableModel {
+public:
+    CReportRowsModel(const QString& nameHeader, QObject* parent)
+        : QAbstractTableModel(parent), headers_{nameHeader, QObject::tr("标位"), QObject::tr("投标量(亿)")}
+    {
+    }
+
+    void setRows(std::vector<CReportTable::SRow> rows)
+    {
+        beginResetModel();
+        rows_ = std::move(rows);
+        endResetModel();
+    }
+    const std::vector<CReportTable::SRow>& rows() const { return rows_; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : RC_COUNT; }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return QVariant();
+        if (role == Qt::TextAlignmentRole)
+            return static_cast<int>((index.column() == RC_NAME ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        const CReportTable::SRow& row = rows_[static_cast<size_t>(index.row())];
+        switch (index.column()) {
+        case RC_NAME: return row.name;
+        case RC_PRICE: return row.priceText.isEmpty() ? volumeText(row.price) : row.priceText;
+        case RC_BID_AMOUNT: return volumeText(row.bidAmount);
+        default: return QVariant();
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < RC_COUNT)
+            return headers_[section];
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    const QString headers_[RC_COUNT];
+    std::vector<CReportTable::SRow> rows_;
+};
+
 } // namespace
+
+CReportTable::CReportTable(const QString& nameHeader, QWidget* parent) : QTableView(parent)
+{
+    setModel(new CReportRowsModel(nameHeader, this));   // owned by Qt parent
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    verticalHeader()->setVisible(false);
+    // The name in full, the two numbers share the rest: nothing needs a horizontal scroll.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setSectionResizeMode(RC_NAME, QHeaderView::Fixed);
+}
+
+void CReportTable::setRows(std::vector<SRow> rows)
+{
+    QString widest;
+    int widestColumns = 0;
+    for (const SRow& row : rows) {
+        const int columns = displayWidth(row.name);
+        if (columns > widestColumns) {
+            widest = row.name;
+            widestColumns = columns;
+        }
+    }
+    static_cast<CReportRowsModel*>(model())->setRows(std::move(rows));
+    fitNameColumn(widest);
+}
+
+int CReportTable::rowCount() const
+{
+    return model()->rowCount();
+}
+
+void CReportTable::fitNameColumn(const QString& widestName)
+{
+    QHeaderView* header = horizontalHeader();
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    const int nameWidth = fontMetrics().horizontalAdvance(widestName) + padding;
+    const int headerWidth = header->fontMetrics().horizontalAdvance(model()->headerData(RC_NAME, Qt::Horizontal).toString())
+        + padding;
+    header->resizeSection(RC_NAME, qMax(headerWidth, nameWidth));
+}
 
 CExecutionReportView::CExecutionReportView(QWidget* parent) : QWidget(parent)
 {
     caption_ = new QLabel(tr("执行回报"), this);
-    underwriters_ = makeTable({tr("承销商"), tr("标位"), tr("投标量(亿)")}, this);
-    products_ = makeTable({tr("产品"), tr("标位"), tr("投标量(亿)")}, this);
+    underwriters_ = new CReportTable(tr("承销商"), this);
+    products_ = new CReportTable(tr("产品"), this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 4, 0, 0);
     layout->addWidget(caption_);
     layout->addWidget(underwriters_, 2);
     layout->addWidget(products_, 3);
-}
-
-QTableWidget* CExecutionReportView::makeTable(const QStringList& headers, QWidget* parent)
-{
-    auto* table = new QTableWidget(0, headers.size(), parent);
-    table->setHorizontalHeaderLabels(headers);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->setVisible(false);
-    // The name in full (fitNameColumn), the two numbers share the rest: nothing needs a
-    // horizontal scroll.
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
-    return table;
-}
-
-// Sizing the column to its contents would measure up to a thousand rows on every layout;
-// the name widest by its count of characters (a Chinese one counted twice) is measured
-// once per load instead.
-void CExecutionReportView::fitNameColumn(QTableWidget* table, const QString& widestName)
-{
-    QHeaderView* header = table->horizontalHeader();
-    const int padding = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 8;
-    const int width = table->fontMetrics().horizontalAdvance(widestName) + padding;
-    const int headerWidth = header->fontMetrics().horizontalAdvance(table->horizontalHeaderItem(0)->text()) + padding;
-    header->resizeSection(0, qMax(headerWidth, width));
-}
-
-int CExecutionReportView::displayWidth(const QString& text)
-{
-    int width = 0;
-    for (const QChar c : text)
-        width += c.unicode() >= 0x1100 ? 2 : 1;
-    return width;
 }
 
 void CExecutionReportView::showBond(const ttservice::CHostStore& store, const std::string& bondCode)
@@ -93,52 +155,29 @@ void CExecutionReportView::showBond(const ttservice::CHostStore& store, const st
     bondCode_ = bondCode;
     caption_->setText(tr("执行回报: %1").arg(QString::fromStdString(bondCode)));
 
+    std::vector<CReportTable::SRow> rows;
     const auto external = store.typedRecords<CIBondTenderExecExternalReportInfo>(bondCode, RT_EXEC_EXTERNAL_REPORT);
-    underwriters_->setRowCount(0);
-    underwriters_->setRowCount(static_cast<int>(external.size()));
-    int row = 0;
-    SWidest widest;
-    for (const auto& report : external) {
-        if (!report)
-            continue;
-        const QString name = QString::fromStdString(report->underWriterName);
-        widest.offer(name);
-        underwriters_->setItem(row, 0, cell(name, false));
-        underwriters_->setItem(row, 1, cell(volumeText(report->tenderPrice), true));
-        underwriters_->setItem(row, 2, cell(volumeText(report->bidAmount), true));
-        ++row;
-    }
-    underwriters_->setRowCount(row);
-    fitNameColumn(underwriters_, widest.text);
-
-    const auto internal = store.typedRecords<CIBondTenderExecInternalReportInfo>(bondCode, RT_EXEC_INTERNAL_REPORT);
-    // One insertion of all rows: a row inserted at a time is announced to the view each time.
-    int bidCount = 0;
-    for (const auto& report : internal)
+    rows.reserve(external.size());
+    for (const auto& report : external)
         if (report)
-            bidCount += static_cast<int>(report->bidDetails.size());
-    products_->setRowCount(0);
-    products_->setRowCount(bidCount);
-    row = 0;
-    widest = SWidest();
+            rows.push_back({QString::fromStdString(report->underWriterName), report->tenderPrice, QString(), report->bidAmount});
+    underwriters_->setRows(std::move(rows));
+
+    rows.clear();
+    const auto internal = store.typedRecords<CIBondTenderExecInternalReportInfo>(bondCode, RT_EXEC_INTERNAL_REPORT);
     for (const auto& report : internal) {
         if (!report)
             continue;
         const QString name = productName(store, report->productId);
-        widest.offer(name);
         for (const auto& bid : report->bidDetails) {
             if (bid.second == kInvalidDouble)
                 continue;
-            products_->setItem(row, 0, cell(name, false));
             bool isNumber = false;
             const double price = KZ::parseDouble(bid.first, &isNumber);
-            products_->setItem(row, 1, cell(isNumber ? volumeText(price) : QString::fromStdString(bid.first), true));
-            products_->setItem(row, 2, cell(volumeText(bid.second), true));
-            ++row;
+            rows.push_back({name, price, isNumber ? QString() : QString::fromStdString(bid.first), bid.second});
         }
     }
-    products_->setRowCount(row);
-    fitNameColumn(products_, widest.text);
+    products_->setRows(std::move(rows));
     lastShowNanoseconds_ = clock.nsecsElapsed();
     lastShowCpuNanoseconds_ = CDeskTimings::threadCpuNanoseconds() - cpuAtStart;
 }

@@ -3,17 +3,40 @@
 // tender position, and bids per product and tender position.
 
 #include <QString>
+#include <QTableView>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 class QLabel;
-class QTableWidget;
 
 namespace ttservice {
 class CHostStore;
 }
 
 namespace desk {
+
+// One report table: a name, a tender position and a bid volume per row. The rows keep
+// their numbers; texts are made only for the rows the view shows.
+class CReportTable : public QTableView {
+public:
+    struct SRow {
+        QString name;
+        double price = 0.0;
+        QString priceText;   // the position as the report wrote it, when it is not a number
+        double bidAmount = 0.0;
+    };
+
+    CReportTable(const QString& nameHeader, QWidget* parent);
+    void setRows(std::vector<SRow> rows);
+    int rowCount() const;
+
+private:
+    // The name column fits the name widest by its count of characters (a Chinese one
+    // counted twice), measured once per load: sizing it to its contents would measure up
+    // to a thousand rows on every layout.
+    void fitNameColumn(const QString& widestName);
+};
 
 class CExecutionReportView : public QWidget {
     Q_OBJECT
@@ -26,33 +49,16 @@ public:
     // How long the last showBond took, wall and UI-thread CPU time (the desk's --timings).
     qint64 lastShowNanoseconds() const { return lastShowNanoseconds_; }
     qint64 lastShowCpuNanoseconds() const { return lastShowCpuNanoseconds_; }
-    QTableWidget* underwriterTable() const { return underwriters_; }
-    QTableWidget* productTable() const { return products_; }
+    CReportTable* underwriterTable() const { return underwriters_; }
+    CReportTable* productTable() const { return products_; }
 
 private:
-    // The text of the most display columns offered so far.
-    struct SWidest {
-        QString text;
-        int columns = 0;
-        void offer(const QString& candidate)
-        {
-            const int candidateColumns = displayWidth(candidate);
-            if (candidateColumns > columns) {
-                text = candidate;
-                columns = candidateColumns;
-            }
-        }
-    };
-    static QTableWidget* makeTable(const QStringList& headers, QWidget* parent);
-    static void fitNameColumn(QTableWidget* table, const QString& widestName);
-    static int displayWidth(const QString& text);
-
     std::string bondCode_;
     qint64 lastShowNanoseconds_ = 0;
     qint64 lastShowCpuNanoseconds_ = 0;
-    QLabel* caption_;            // owned by Qt parent
-    QTableWidget* underwriters_; // owned by Qt parent
-    QTableWidget* products_;     // owned by Qt parent
+    QLabel* caption_;             // owned by Qt parent
+    CReportTable* underwriters_;  // owned by Qt parent
+    CReportTable* products_;      // owned by Qt parent
 };
 
 } // namespace desk
