@@ -48,18 +48,6 @@ bool matches(const QStringList& titles, const STableSignature& signature)
     return !titles.contains(QString::fromUtf8(signature.lacks));
 }
 
-QModelIndex indexOf(KZ::CStandardHpfTable* table, const QString& key, int column)
-{
-    table->syncNow();
-    const QAbstractItemModel* model = table->qtModel();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        const QModelIndex index = model->index(r, column);
-        if (index.data(KZ::kRowKeyRole).toString() == key)
-            return index;
-    }
-    return QModelIndex();
-}
-
 void sendMouse(QWidget* target, QEvent::Type type, const QPoint& at)
 {
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
@@ -105,11 +93,29 @@ QStringList CPanelTableDriver::keys(ETable table) const
     return out;
 }
 
+QModelIndex CPanelTableDriver::indexOf(ETable table, const QString& key, int column) const
+{
+    KZ::CStandardHpfTable* shown = tables_[table];
+    shown->syncNow();
+    const QAbstractItemModel* model = shown->qtModel();
+    // Rows mostly stay where they were between two edits: the place found last is tried first.
+    QHash<QString, int>& places = rowOfKey_[table];
+    const auto at = [&](int row) { return model->index(row, column); };
+    const auto place = places.constFind(key);
+    if (place != places.cend() && *place < model->rowCount() && at(*place).data(KZ::kRowKeyRole).toString() == key)
+        return at(*place);
+    places.clear();
+    for (int r = 0; r < model->rowCount(); ++r)
+        places.insert(model->index(r, 0).data(KZ::kRowKeyRole).toString(), r);
+    const auto found = places.constFind(key);
+    return found == places.cend() ? QModelIndex() : at(*found);
+}
+
 QString CPanelTableDriver::text(ETable table, const QString& key, int column) const
 {
     // A cell with a choice or an input box shows its delegate's text, as soon as it is set.
     const QString drawn = delegateText(table, key, column);
-    return drawn.isNull() ? indexOf(tables_[table], key, column).data(Qt::DisplayRole).toString() : drawn;
+    return drawn.isNull() ? indexOf(table, key, column).data(Qt::DisplayRole).toString() : drawn;
 }
 
 double CPanelTableDriver::number(ETable table, const QString& key, int column) const
@@ -126,7 +132,7 @@ QString CPanelTableDriver::delegateText(ETable table, const QString& key, int co
 
 bool CPanelTableDriver::type(ETable table, const QString& key, int column, const QString& text)
 {
-    const QModelIndex index = indexOf(tables_[table], key, column);
+    const QModelIndex index = indexOf(table, key, column);
     if (!index.isValid() || !(index.flags() & Qt::ItemIsEditable))
         return false;
     QTableView* view = tables_[table]->view();
@@ -144,7 +150,7 @@ bool CPanelTableDriver::type(ETable table, const QString& key, int column, const
 
 bool CPanelTableDriver::click(ETable table, const QString& key, int column)
 {
-    const QModelIndex index = indexOf(tables_[table], key, column);
+    const QModelIndex index = indexOf(table, key, column);
     if (!index.isValid())
         return false;
     QTableView* view = tables_[table]->view();

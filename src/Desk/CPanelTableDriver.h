@@ -5,6 +5,8 @@
 // typed and committed with Return, an operation cell clicked, the save button pressed.
 // So an import goes through exactly the panel's own handling of each edit.
 
+#include <QHash>
+#include <QModelIndex>
 #include <QString>
 #include <QStringList>
 
@@ -47,8 +49,11 @@ public:
     QWidget* saveButton() const;
 
 private:
+    QModelIndex indexOf(ETable table, const QString& key, int column) const;
+
     KZ::CStandardHpfTable* tables_[T_COUNT] = {};   // owned by the panel
     QWidget* panel_;                                // not owned
+    mutable QHash<QString, int> rowOfKey_[T_COUNT];  // where each key's row was last seen
 };
 
 } // namespace desk
