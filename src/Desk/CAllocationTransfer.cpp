@@ -2,7 +2,8 @@
 
 #include <QWidget>
 #include <QAbstractButton>
-#include <limits>
+#include <QHash>
+#include <cstdlib>
 #include <map>
 
 #include "CPanelBondTenderAllocationHelper.h"
@@ -18,14 +19,8 @@ using Helper = TC::CPanelBondTenderAllocationHelper;
 using Csv = CAllocationCsv;
 using Driver = CPanelTableDriver;
 
-const double kNoPosition = std::numeric_limits<double>::max();
 const QString kAddText = QStringLiteral("+添加");
 const QString kDutchText = QStringLiteral("荷兰式");
-
-bool samePosition(double a, double b)
-{
-    return a == kNoPosition || b == kNoPosition ? a == b : Helper::isEqual(a, b);
-}
 
 // Table three's columns, by the file's titles, plus its operation cells.
 struct SThreeColumns {
@@ -49,7 +44,6 @@ struct SGroup {
     QStringList keys;                            // table three's rows, in the order shown
     std::vector<const SAllocationCsvRow*> rows;  // the file's rows, in the file's order
 
-    bool is(const QString& p, double pos) const { return product == p && samePosition(position, pos); }
     int wanted() const { return rows.empty() ? 1 : static_cast<int>(rows.size()); }
 };
 
@@ -125,28 +119,35 @@ private:
     void readGroups()
     {
         std::vector<SGroup> old = std::move(groups_);
+        const QHash<QString, size_t> oldIndex = std::move(groupIndex_);
         groups_.clear();
+        groupIndex_.clear();
         for (const QString& key : driver_.keys(Driver::T_THREE)) {
             const QString product = driver_.text(Driver::T_THREE, key, three_.at[Csv::C_PRODUCT]);
             const double position = driver_.number(Driver::T_THREE, key, three_.at[Csv::C_PRICE]);
             SGroup* group = groupOf(product, position);
             if (!group) {
+                const QString name = groupName(product, position);
+                groupIndex_.insert(name, groups_.size());
                 groups_.push_back(SGroup{product, position, {}, {}});
                 group = &groups_.back();
-                for (const SGroup& before : old)
-                    if (before.is(product, position))
-                        group->rows = before.rows;
+                if (oldIndex.contains(name))
+                    group->rows = old[oldIndex.value(name)].rows;
             }
             group->keys << key;
         }
     }
 
+    // Positions carry 4 decimals in every table, so their text tells them apart.
+    static QString groupName(const QString& product, double position)
+    {
+        return product + QLatin1Char('\x1f') + Csv::numberText(position);
+    }
+
     SGroup* groupOf(const QString& product, double position)
     {
-        for (SGroup& group : groups_)
-            if (group.is(product, position))
-                return &group;
-        return nullptr;
+        const auto found = groupIndex_.constFind(groupName(product, position));
+        return found == groupIndex_.cend() ? nullptr : &groups_[*found];
     }
 
     // Types a volume where the cell holds another one.
@@ -215,29 +216,56 @@ private:
     }
 
     // Adds and removes rows of table three's groups, one click at a time, until each has
-    // a row per file row (at least the group's first).
+    // a row per file row (at least the group's first). The table numbers its rows in group
+    // order after a click, so the clicks of one pass go from the last group to the first
+    // and from a group's last row up: none of them moves a row a later click is aimed at.
+    // The first pass makes one click only, as the first click after a saved allocation was
+    // loaded renumbers every row.
     bool shapeTableThree(QString* message)
     {
-        for (int clicks = 0;; ++clicks) {
+        for (int pass = 0;; ++pass) {
             readGroups();
-            QString target;
-            for (const SGroup& group : groups_) {
-                if (group.keys.size() > group.wanted())
-                    target = lastAddedRow(group);
-                else if (group.keys.size() < group.wanted())
-                    target = firstRow(group);
-                if (!target.isEmpty())
-                    break;
-            }
-            if (target.isEmpty())
+            const QStringList clicks = plannedClicks(pass == 0 ? 1 : -1);
+            if (clicks.isEmpty())
                 return true;
-            const int before = driver_.keys(Driver::T_THREE).size();
-            if (clicks > static_cast<int>(rows_.size()) + before || !driver_.click(Driver::T_THREE, target, three_.operation)
-                || driver_.keys(Driver::T_THREE).size() == before) {
+            const int before = mismatch();
+            for (const QString& key : clicks)
+                driver_.click(Driver::T_THREE, key, three_.operation);
+            readGroups();
+            if (mismatch() >= before) {   // a locked table takes no click
                 *message = QStringLiteral("表三不能增删行");
                 return false;
             }
         }
+    }
+
+    // How many rows are still to add or remove.
+    int mismatch() const
+    {
+        int rows = 0;
+        for (const SGroup& group : groups_)
+            rows += std::abs(group.keys.size() - group.wanted());
+        return rows;
+    }
+
+    // The operation cells to click, last group first; at most `most` of them (-1: all).
+    QStringList plannedClicks(int most) const
+    {
+        QStringList clicks;
+        for (auto group = groups_.rbegin(); group != groups_.rend() && clicks.size() != most; ++group) {
+            const int extra = group->keys.size() - group->wanted();
+            QStringList added;
+            for (int i = group->keys.size() - 1; i >= 0 && added.size() < extra; --i)
+                if (driver_.delegateText(Driver::T_THREE, group->keys[i], three_.operation) != kAddText)
+                    added << group->keys[i];
+            const QString first = firstRow(*group);
+            for (int i = 0; i < -extra && !first.isEmpty(); ++i)
+                added << first;
+            for (const QString& key : added)
+                if (clicks.size() != most)
+                    clicks << key;
+        }
+        return clicks;
     }
 
     QString firstRow(const SGroup& group) const
@@ -245,14 +273,6 @@ private:
         for (const QString& key : group.keys)
             if (driver_.delegateText(Driver::T_THREE, key, three_.operation) == kAddText)
                 return key;
-        return QString();
-    }
-
-    QString lastAddedRow(const SGroup& group) const
-    {
-        for (int i = group.keys.size() - 1; i >= 0; --i)
-            if (driver_.delegateText(Driver::T_THREE, group.keys[i], three_.operation) != kAddText)
-                return group.keys[i];
         return QString();
     }
 
@@ -305,6 +325,7 @@ private:
     const std::vector<SAllocationCsvRow>& rows_;
     SThreeColumns three_ = {};
     std::vector<SGroup> groups_;
+    QHash<QString, size_t> groupIndex_;   // groupName -> place in groups_
 };
 
 } // namespace
