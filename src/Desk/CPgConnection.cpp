@@ -16,9 +16,14 @@ bool isLost(const pg_conn* conn)
 // read from the results.
 void ignoreNotice(void*, const char*) {}
 
+// The server's reason without its severity and context lines.
 QString serverText(const pg_conn* conn)
 {
-    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    QString text = QString::fromUtf8(PQerrorMessage(conn)).trimmed().section(QLatin1Char('\n'), 0, 0);
+    for (const char* severity : {"ERROR:", "FATAL:"})
+        if (text.startsWith(QLatin1String(severity)))
+            text = text.mid(static_cast<int>(qstrlen(severity))).trimmed();
+    return text;
 }
 
 } // namespace

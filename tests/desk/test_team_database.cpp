@@ -244,3 +244,44 @@ TEST_F(TeamDatabaseTest, shouldRefuseSavesWithoutTheServerAndCatchUpByItselfWhen
     ASSERT_TRUE(save(*b, {allocation("B2", {300})}).ok);
     ASSERT_TRUE(eventually([&] { return store.records("B2", RT_WIN_BID_DETAIL).size() == 1; }));
 }
+
+TEST_F(TeamDatabaseTest, shouldKeepNothingOfAnActionWhoseCommitTheServerRefusedAndPutTheStoreBack)
+{
+    // Given a desk whose first action saved two bonds
+    CHostStore& store = CHostStore::instance();
+    const auto a = openAs(QStringLiteral("甲@desk-a"));
+    ASSERT_TRUE(a);
+    QString error;
+    ASSERT_TRUE(a->loadInto(store, &error)) << error.toStdString();
+    store.setPersistence(a.get());
+    const auto act = [&](int amount) {
+        for (const char* bond : {"B1", "B2"})
+            store.applyBondTenderDatas(bond, RT_WIN_BID_DETAIL, allocation(bond, {amount, amount}).rows);
+        return store.commitPending(&error);
+    };
+    ASSERT_TRUE(act(100)) << error.toStdString();
+
+    // When the server fails the second bond's rows of the next action
+    const auto admin = CPgConnection::connect(uri, &error);
+    ASSERT_TRUE(admin && admin->run(
+        "CREATE FUNCTION bond_desk.refuse_row() RETURNS trigger LANGUAGE plpgsql AS"
+        " $$ BEGIN RAISE EXCEPTION 'no space left on device'; END $$;"
+        "CREATE TRIGGER refuse_b2 BEFORE INSERT ON bond_desk.records FOR EACH ROW"
+        " WHEN (NEW.bond_code = 'B2') EXECUTE FUNCTION bond_desk.refuse_row()"));
+    EXPECT_FALSE(act(200));
+
+    // Then the reason is told, neither bond changed on the server, and the store holds
+    // what the server holds
+    EXPECT_EQ(error, QStringLiteral("no space left on device"));
+    EXPECT_TRUE(a->lastConflict().bondCode.empty());
+    for (const char* bond : {"B1", "B2"}) {
+        EXPECT_EQ(serverWinBidAmounts(bond), (std::vector<int>{100, 100})) << bond;
+        EXPECT_EQ(amountsOf(store.records(bond, RT_WIN_BID_DETAIL)), (std::vector<int>{100, 100})) << bond;
+    }
+
+    // And once the server takes rows again, the desk's next action is not taken for a conflict
+    ASSERT_TRUE(admin->run("DROP TRIGGER refuse_b2 ON bond_desk.records"));
+    EXPECT_TRUE(act(300)) << error.toStdString();
+    EXPECT_EQ(serverWinBidAmounts("B2"), (std::vector<int>{300, 300}));
+    store.setPersistence(nullptr);
+}
