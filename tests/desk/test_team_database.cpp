@@ -10,8 +10,11 @@
 #include <atomic>
 #include <mutex>
 
+#include "CDeskWindow.h"
 #include "CPgConnection.h"
+#include "CScenario.h"
 #include "CTeamDatabase.h"
+#include "CTeamDesk.h"
 #include "CTeamLiveFeed.h"
 #include "services/HostStore.h"
 #include "support/PgTestServer.h"
@@ -283,5 +286,54 @@ TEST_F(TeamDatabaseTest, shouldKeepNothingOfAnActionWhoseCommitTheServerRefusedA
     ASSERT_TRUE(admin->run("DROP TRIGGER refuse_b2 ON bond_desk.records"));
     EXPECT_TRUE(act(300)) << error.toStdString();
     EXPECT_EQ(serverWinBidAmounts("B2"), (std::vector<int>{300, 300}));
+    store.setPersistence(nullptr);
+}
+
+TEST_F(TeamDatabaseTest, shouldShowTheServersStateInTheWindowAndReloadTheOtherDesksAllocationWhenTheUserAgrees)
+{
+    // Given the desk window on the sample, on the team's server, and another desk's save
+    // of the bond it shows
+    CHostStore& store = CHostStore::instance();
+    CScenario sample;
+    QString error;
+    ASSERT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
+    sample.applyTo(store);
+    const std::unique_ptr<CTeamDesk> team = CTeamDesk::open(uri, &error);
+    ASSERT_TRUE(team) << error.toStdString();
+    ASSERT_TRUE(team->loadInto(store, &error)) << error.toStdString();
+    store.setPersistence(&team->database());
+    const std::string bond = sample.defaultBondCode();
+    {
+        CDeskWindow window(sample);
+        window.showBond(bond);
+        team->attachTo(window);
+        ASSERT_TRUE(eventually([&] { return window.statusText() == CTeamDesk::stateText(true); }));
+        const auto b = openAs(QStringLiteral("乙@desk-b"));
+        ASSERT_TRUE(b && save(*b, {allocation(bond, {100, 200})}).ok);
+        ASSERT_TRUE(eventually([&] { return store.records(bond, RT_WIN_BID_DETAIL).size() == 2; }));
+
+        // When this desk saves the bond on what it showed before, and the user agrees to reload
+        testsupport::MessageBoxRecorder boxes;
+        boxes.expect();
+        boxes.setQuestionAnswer(KZ::CMessageBox::Ok);
+        store.applyBondTenderDatas(bond, RT_WIN_BID_DETAIL, allocation(bond, {999}).rows);
+        EXPECT_FALSE(store.finishAction());
+
+        // Then one question says who saved the bond, and the bond comes back as the other desk saved it
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].kind, KZ::CMessageBox::Question);
+        EXPECT_TRUE(boxes.boxes()[0].text.startsWith(
+            QStringLiteral("保存失败：债券 %1 的分配已由 乙@desk-b 于 ").arg(QString::fromStdString(bond))))
+            << boxes.boxes()[0].text.toStdString();
+        EXPECT_TRUE(boxes.boxes()[0].text.endsWith(CTeamDesk::reloadQuestion()));
+        EXPECT_EQ(amountsOf(store.records(bond, RT_WIN_BID_DETAIL)), (std::vector<int>{100, 200}));
+        ASSERT_TRUE(eventually([&] { return team->database().baseRevision(bond) == 1; }));
+
+        // And the desk's next save of the bond goes through
+        store.applyBondTenderDatas(bond, RT_WIN_BID_DETAIL, allocation(bond, {300}).rows);
+        EXPECT_TRUE(store.finishAction());
+        EXPECT_EQ(serverWinBidAmounts(bond), std::vector<int>{300});
+        team->detach();
+    }
     store.setPersistence(nullptr);
 }
