@@ -127,7 +127,7 @@ QString jsonOf(const QJsonObject& object)
 std::vector<SHistoryEntry> CAllocationHistory::entriesOf(const Unit& unit, const QDateTime& time, const QString& user)
 {
     std::vector<SHistoryEntry> entries;
-    for (size_t i = 0; i < unit.after.size() && i < unit.before.size(); ++i) {
+    for (size_t i = 0; i < unit.after.size(); ++i) {
         const ttservice::IHostStorePersistence::SReplacement& after = unit.after[i];
         const SArea* area = areaOf(after.typeId);
         if (!area)
@@ -138,7 +138,8 @@ std::vector<SHistoryEntry> CAllocationHistory::entriesOf(const Unit& unit, const
             entries.push_back(SHistoryEntry{0, time, user, bond, QString(), {}, {}});
             entry = entries.end() - 1;
         }
-        entry->before.insert(QLatin1String(area->key), CAllocationDump::recordsToJson(unit.before[i].rows));
+        entry->before.insert(QLatin1String(area->key), i < unit.before.size() ? CAllocationDump::recordsToJson(unit.before[i].rows)
+                                                                              : QJsonArray());
         entry->after.insert(QLatin1String(area->key), CAllocationDump::recordsToJson(after.rows));
     }
     for (SHistoryEntry& entry : entries)

@@ -318,9 +318,9 @@ int CDeskApplication::run(QCoreApplication& app)
     if (!options.dumpBondCode.isEmpty())
         return dumpBond(options.dumpBondCode);
     if (!options.historyBondCode.isEmpty()) {
-        if (!database)
-            return fail(ES_BAD_INPUT, QStringLiteral("团队数据库服务器上的分配历史暂不能查看"));
-        const int status = CBackOffice::printHistory(*database, options.historyBondCode, &error);
+        const IAllocationHistoryReader& history = team ? static_cast<const IAllocationHistoryReader&>(team->database())
+                                                       : *database;
+        const int status = CBackOffice::printHistory(history, options.historyBondCode, &error);
         return status == ES_OK ? status : fail(status, error);
     }
     if (!qobject_cast<QApplication*>(&app))
@@ -337,7 +337,7 @@ int CDeskApplication::run(QCoreApplication& app)
         return screenshot(window, options.screenshotPath);
     if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
         return transfer(window, options, importRows);
-    CBackOffice::addMenu(window, database.get());
+    CBackOffice::addMenu(window, team ? static_cast<const IAllocationHistoryReader*>(&team->database()) : database.get());
 
     // A save that could not be written is told in the window, instead of its success.
     if (team)

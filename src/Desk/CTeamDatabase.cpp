@@ -29,6 +29,17 @@ const char* const kMigrations[] = {
     "CREATE TABLE bond_desk.bond_revisions ("
     "  bond_code text PRIMARY KEY, revision bigint NOT NULL,"
     "  saved_by text NOT NULL, saved_at timestamptz NOT NULL);",
+    // 2: the history of every allocation-changing action, kept as written.
+    "CREATE TABLE bond_desk.allocation_history ("
+    "  id bigserial PRIMARY KEY, time text NOT NULL, user_name text NOT NULL, bond_code text NOT NULL,"
+    "  action text NOT NULL, before text NOT NULL, after text NOT NULL);"
+    "CREATE INDEX allocation_history_of_bond ON bond_desk.allocation_history (bond_code, id);"
+    "CREATE FUNCTION bond_desk.allocation_history_kept() RETURNS trigger LANGUAGE plpgsql AS"
+    "  $$ BEGIN RAISE EXCEPTION '中标分配历史不可修改或删除'; END $$;"
+    "CREATE TRIGGER allocation_history_kept BEFORE UPDATE OR DELETE ON bond_desk.allocation_history"
+    "  FOR EACH ROW EXECUTE PROCEDURE bond_desk.allocation_history_kept();"
+    "CREATE TRIGGER allocation_history_not_truncated BEFORE TRUNCATE ON bond_desk.allocation_history"
+    "  FOR EACH STATEMENT EXECUTE PROCEDURE bond_desk.allocation_history_kept();",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == CTeamDatabase::kSchemaVersion,
               "one migration per schema version");
@@ -285,6 +296,7 @@ bool CTeamDatabase::commit(const SUnit& unit, QString* error)
         ok = ok && writeReplacement(replacement);
     for (const std::vector<int>& commandIds : unit.commandUpdates)
         ok = ok && writeCommandIds(commandIds);
+    ok = ok && writeHistory(unit);   // with the save itself: both or neither
     std::map<std::string, long long> saved;
     for (const std::string& bond : bonds)
         ok = ok && finishBond(bond, &saved[bond]);
@@ -298,6 +310,39 @@ bool CTeamDatabase::commit(const SUnit& unit, QString* error)
     for (const auto& s : saved) {
         inStore_[s.first] = s.second;
         base_[s.first] = s.second;
+    }
+    return true;
+}
+
+bool CTeamDatabase::writeHistory(const SUnit& unit)
+{
+    const QDateTime now = ttservice::CHostStore::instance().now();
+    for (const SHistoryEntry& entry : CAllocationHistory::entriesOf(unit, now, CAllocationHistory::hostUserName())) {
+        std::vector<CPgConnection::SParam> params;
+        for (const QString& column : CAllocationHistory::columnsOf(entry))
+            params.push_back(pgText(column.toStdString()));
+        if (!connection_->run("INSERT INTO bond_desk.allocation_history (time, user_name, bond_code, action, before, after)"
+                              " VALUES ($1, $2, $3, $4, $5, $6)",
+                              params))
+            return false;
+    }
+    return true;
+}
+
+bool CTeamDatabase::readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const
+{
+    const CPgResult rows = connection_->exec("SELECT id, time, user_name, bond_code, action, before, after"
+                                             " FROM bond_desk.allocation_history WHERE bond_code = $1 ORDER BY id",
+                                             {pgText(bondCode)});
+    if (!rows.ok()) {
+        *error = shownUri(uri_) + QStringLiteral(": 无法读取中标分配历史：") + failureText();
+        return false;
+    }
+    for (int i = 0; i < rows.rows(); ++i) {
+        QStringList columns;
+        for (int c = 1; c <= 6; ++c)
+            columns << QString::fromStdString(rows.text(i, c));
+        entries->push_back(CAllocationHistory::fromColumns(rows.number(i, 0), columns));
     }
     return true;
 }

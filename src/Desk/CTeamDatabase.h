@@ -13,16 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "CAllocationHistory.h"
 #include "services/HostStore.h"
 
 namespace desk {
 
 class CPgConnection;
 
-class CTeamDatabase : public ttservice::IHostStorePersistence {
+class CTeamDatabase : public ttservice::IHostStorePersistence, public IAllocationHistoryReader {
 public:
     // The layout this desk writes; a server whose schema a later desk wrote is refused.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;   // 2: with the allocation history
     // The channel the desks' saves are announced on.
     static const char* const kChannel;
 
@@ -57,6 +58,9 @@ public:
     // Store hook: one transaction, refused whole when a bond changed on the server since.
     bool commit(const SUnit& unit, QString* error) override;
 
+    // A bond's allocation history, oldest first (written with each commit).
+    bool readHistory(const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error) const override;
+
     // Who saved first when the last commit was refused for another desk's save.
     struct SConflict {
         std::string bondCode;   // empty: the last commit was not refused for that
@@ -84,6 +88,7 @@ private:
     bool lockRevision(const std::string& bondCode, QString* error);
     bool writeReplacement(const SReplacement& replacement);
     bool writeCommandIds(const std::vector<int>& commandIds);
+    bool writeHistory(const SUnit& unit);
     bool finishBond(const std::string& bondCode, long long* revision);
 
     std::unique_ptr<CPgConnection> connection_;

@@ -1,6 +1,7 @@
 // The allocation's history: every action that changes a bond's allocation is kept as an
 // entry with the records before and after, written with the save itself (a desk killed
-// while saving leaves both or neither), never changed or deleted, and shown row by row.
+// while saving leaves both or neither), never changed or deleted, and shown row by row;
+// on the desk's file and on the team's server alike.
 
 #include <QApplication>
 #include <QFile>
@@ -9,11 +10,14 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <boost/make_shared.hpp>
 #include <sqlite3.h>
 
 #include "CAllocationHistory.h"
 #include "CAllocationTransfer.h"
 #include "CDeskDatabase.h"
+#include "CPgConnection.h"
+#include "CTeamDatabase.h"
 #include "CDeskWindow.h"
 #include "CHistoryDialog.h"
 #include "CPanelBondTenderAllocationPanel.h"
@@ -22,6 +26,7 @@
 #include "TC/OpButton.h"
 #include "allocation_split_support.h"
 #include "desk_process_support.h"
+#include "support/PgTestServer.h"
 #include "support/TestSupport.h"
 
 using namespace desk;
@@ -265,4 +270,36 @@ TEST(AllocationHistoryFile, shouldGiveAFileFromBeforeTheHistoryItsHistoryAndKeep
     EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
     sqlite3_finalize(stmt);
     sqlite3_close(raw);
+}
+
+class TeamAllocationHistoryTest : public testsupport::PgServerTest {};
+
+TEST_F(TeamAllocationHistoryTest, shouldKeepTheEntriesOnTheTeamsServerWithTheSaveAndRefuseToChangeThem)
+{
+    // Given the team's store on a server, when a save of the bond's accounts is committed
+    QString error;
+    const std::unique_ptr<CTeamDatabase> team = CTeamDatabase::open(uri, QStringLiteral("甲"), &error);
+    ASSERT_TRUE(team) << error.toStdString();
+    auto row = boost::make_shared<ttservice::CWinBidInfoDetail>();
+    row->bondCode = kBond;
+    row->productName = "稳健增利1号";
+    row->account = "IB0010001";
+    row->winBidAmount = 15000;
+    ttservice::IHostStorePersistence::SUnit unit;
+    unit.before.push_back({kBond, ttservice::RT_WIN_BID_DETAIL, {}});
+    unit.after.push_back({kBond, ttservice::RT_WIN_BID_DETAIL, {row}});
+    ASSERT_TRUE(team->commit(unit, &error)) << error.toStdString();
+
+    // Then its entry is there, and the server refuses to change or delete it
+    std::vector<SHistoryEntry> entries;
+    ASSERT_TRUE(team->readHistory(kBond, &entries, &error)) << error.toStdString();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].action, QStringLiteral("保存"));
+    EXPECT_EQ(CAllocationHistory::changesOf(entries[0]).size(), 1u);
+    const auto admin = CPgConnection::connect(uri, &error);
+    ASSERT_TRUE(admin) << error.toStdString();
+    for (const char* sql : {"UPDATE bond_desk.allocation_history SET user_name = 'x'", "DELETE FROM bond_desk.allocation_history",
+                            "TRUNCATE bond_desk.allocation_history"})
+        EXPECT_FALSE(admin->run(sql)) << sql;
+    EXPECT_EQ(admin->exec("SELECT count(*) FROM bond_desk.allocation_history").number(0, 0), 1);
 }

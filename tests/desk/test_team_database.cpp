@@ -126,11 +126,11 @@ TEST_F(TeamDatabaseTest, shouldCreateTheSchemaOnceAndRefuseANewerOneUntouched)
     EXPECT_EQ(admin->exec("SELECT version FROM bond_desk.schema_version").rows(), 1);
 
     // When a later desk has moved the schema on, then this desk refuses it and changes nothing
-    ASSERT_TRUE(admin->run("UPDATE bond_desk.schema_version SET version = 2"));
+    ASSERT_TRUE(admin->run("UPDATE bond_desk.schema_version SET version = 3"));
     EXPECT_FALSE(CTeamDatabase::open(uri, QStringLiteral("甲"), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("数据库版本 2 比本程序支持的版本 1 新（由更新的程序写入），数据库未被修改")))
+    EXPECT_TRUE(error.contains(QStringLiteral("数据库版本 3 比本程序支持的版本 2 新（由更新的程序写入），数据库未被修改")))
         << error.toStdString();
-    EXPECT_EQ(admin->exec("SELECT version FROM bond_desk.schema_version").number(0, 0), 2);
+    EXPECT_EQ(admin->exec("SELECT version FROM bond_desk.schema_version").number(0, 0), 3);
 
     // And a server that cannot be reached is named without the password
     EXPECT_FALSE(CTeamDatabase::open(QStringLiteral("postgresql://u:secret@/x?host=/nonexistent"), QStringLiteral("甲"), &error));
