@@ -29,7 +29,8 @@ public:
     // Table three's rows in the order shown; false when the panel has no table three.
     static bool exportRows(QWidget* panel, std::vector<SAllocationCsvRow>* rows);
 
-    // panel: loaded with the bond. Any message box the panel raises is taken as its answer.
+    // panel: loaded with the bond. Any message box the panel raises is taken as its answer;
+    // a box handler installed before is replaced while the import runs and none is left after it.
     static EOutcome importRows(QWidget* panel, const std::vector<SAllocationCsvRow>& rows, QString* message);
 };
 
