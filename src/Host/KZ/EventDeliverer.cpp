@@ -4,6 +4,21 @@
 
 namespace KZ {
 
+namespace {
+
+CEventDeliverer::Observer& observer()
+{
+    static CEventDeliverer::Observer instance;
+    return instance;
+}
+
+} // namespace
+
+void CEventDeliverer::setObserver(Observer o)
+{
+    observer() = std::move(o);
+}
+
 bool CEventDeliverer::handleEvent(int, int, int, QString, void*)
 {
     return false;
@@ -16,6 +31,8 @@ bool CEventDeliverer::deliverEvent(int nEventID, int nSenderID, int nIntParam, c
 
 bool deliverEventFrom(QObject* start, int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam)
 {
+    if (observer())
+        observer()(start, nEventID, nSenderID);
     for (QObject* node = start; node != nullptr; node = node->parent()) {
         auto* deliverer = dynamic_cast<CEventDeliverer*>(node);
         if (deliverer != nullptr && deliverer->handleEvent(nEventID, nSenderID, nIntParam, qsParam, pParam))

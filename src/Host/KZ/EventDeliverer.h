@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QObject;
 
@@ -29,6 +30,11 @@ public:
     // Walks up from deliveryStart() (normally the deliverer's parent); stops at the first
     // handleEvent that returns true, which is the result.
     bool deliverEvent(int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam);
+
+    // One observer of every delivered event, told where its walk starts before the walk;
+    // a host application follows the user's edits with it. Empty: none. UI thread only.
+    using Observer = std::function<void(const QObject* start, int nEventID, int nSenderID)>;
+    static void setObserver(Observer observer);
 
 protected:
     virtual QObject* deliveryStart() const = 0;
