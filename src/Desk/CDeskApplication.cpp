@@ -6,11 +6,15 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
+#include <QLibraryInfo>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTranslator>
 #include <cstdio>
+#include <log4cxx/consoleappender.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/patternlayout.h>
 #include <memory>
 
 #include "CAllocationDump.h"
@@ -53,7 +57,7 @@ struct SPersistenceAttachment {
 };
 
 // QCommandLineParser's own texts (usage, headings, the help option, its parse errors)
-// in Chinese; the desk loads no other translation.
+// in Chinese; Qt ships none for them.
 class CParserTextsZh : public QTranslator {
 public:
     using QTranslator::QTranslator;
@@ -90,6 +94,12 @@ void installParserTexts()
     auto* texts = new CParserTextsZh(app);  // owned by the application
     texts->setObjectName(name);
     QCoreApplication::installTranslator(texts);
+}
+
+// Where a message names the scenario: the user's file, or the sample built into the desk.
+QString scenarioName(const QString& path)
+{
+    return path == CScenario::kBuiltInPath ? QStringLiteral("内置示例场景") : path;
 }
 
 void defineOptions(QCommandLineParser& parser)
@@ -193,7 +203,9 @@ int transfer(CDeskWindow& window, const SDeskOptions& options, const std::vector
 
 int screenshot(CDeskWindow& window, const QString& path)
 {
-    window.resize(CDeskWindow::kPreferredSize);
+    // Offscreen the desk's full size; on a real (or virtual) screen what that screen fits.
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+    window.fitTo(offscreen ? CDeskWindow::kPreferredSize : CDeskWindow::fittedSize(window.screen()));
     window.show();
     // Let the tables sync with their models and the layouts settle before grabbing.
     for (int i = 0; i < 3; ++i) {
@@ -259,6 +271,50 @@ bool CDeskApplication::rendersOffscreen(const QStringList& arguments)
         || hasOption(arguments, QStringLiteral("import-allocation"));
 }
 
+bool CDeskApplication::hasDisplay()
+{
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return true;
+    return false;
+}
+
+int CDeskApplication::refuseWithoutDisplay()
+{
+    return fail(ES_BAD_INPUT, QStringLiteral(
+        "没有可用的显示器，无法打开窗口。请在图形桌面中运行；在没有显示器的机器上可用 "
+        "xvfb-run -a bond-allocation-desk 在虚拟显示器上运行，或用 --screenshot 文件.png 把窗口离屏保存为图片"));
+}
+
+bool CDeskApplication::installQtTranslations()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    const QString name = QStringLiteral("deskQtTexts");
+    if (!app)
+        return false;
+    if (app->findChild<QTranslator*>(name, Qt::FindDirectChildrenOnly))
+        return true;
+    auto texts = std::make_unique<QTranslator>();
+    if (!texts->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+        std::fprintf(stderr, "bond-allocation-desk: 找不到 Qt 的中文翻译（qttranslations5-l10n），标准按钮将显示英文\n");
+        return false;
+    }
+    texts->setObjectName(name);
+    texts->setParent(app);   // owned by the application from here on
+    QCoreApplication::installTranslator(texts.release());
+    return true;
+}
+
+void CDeskApplication::logToStderr()
+{
+    log4cxx::LoggerPtr root = log4cxx::Logger::getRootLogger();
+    if (!root->getAllAppenders().empty())
+        return;
+    auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%d{ISO8601} %-5p %c - %m%n"));
+    root->addAppender(std::make_shared<log4cxx::ConsoleAppender>(layout, log4cxx::ConsoleAppender::getSystemErr()));
+    root->setLevel(log4cxx::Level::getInfo());
+}
+
 int CDeskApplication::run(QCoreApplication& app)
 {
     const QStringList arguments = app.arguments();
@@ -287,10 +343,10 @@ int CDeskApplication::run(QCoreApplication& app)
     CScenario scenario;
     const QString scenarioPath = options.scenarioPath.isEmpty() ? CScenario::kBuiltInPath : options.scenarioPath;
     if (!CScenario::loadFile(scenarioPath, &scenario, &error))
-        return fail(ES_BAD_INPUT, error);
+        return fail(ES_BAD_INPUT, error.replace(CScenario::kBuiltInPath, scenarioName(scenarioPath)));
     for (const QString& code : {options.bondCode, options.dumpBondCode})
         if (!code.isEmpty() && !scenario.bond(code.toStdString()))
-            return fail(ES_BAD_INPUT, QStringLiteral("%1: 场景中没有债券 %2").arg(scenarioPath, code));
+            return fail(ES_BAD_INPUT, QStringLiteral("%1: 场景中没有债券 %2").arg(scenarioName(scenarioPath), code));
     timings.mark("scenario");
 
     // A file of the desk's own, or the team's server.
@@ -324,7 +380,8 @@ int CDeskApplication::run(QCoreApplication& app)
         return status == ES_OK ? status : fail(status, error);
     }
     if (!qobject_cast<QApplication*>(&app))
-        return fail(ES_FAILED, QStringLiteral("没有可用的显示器：请在图形界面中运行（或用 xvfb-run，或用 --screenshot 离屏截图）"));
+        return refuseWithoutDisplay();
+    installQtTranslations();
 
     QSettings settings;
     CDeskWindow window(scenario);
@@ -345,6 +402,7 @@ int CDeskApplication::run(QCoreApplication& app)
     else
         store.setCommitFailureHandler([&window](const QString& message) {
             std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
+            window.noteSaveFailed();
             KZ::CMessageBox::critical(0, &window, QStringLiteral("保存失败"), message);
         });
     if (options.timings)

@@ -31,6 +31,15 @@ public:
     static bool isHeadless(const QStringList& arguments);
     // Whether the options draw the panel without a screen (a screenshot, an export, an import).
     static bool rendersOffscreen(const QStringList& arguments);
+    // Whether a window can be shown: a display, or a Qt platform chosen by the environment.
+    static bool hasDisplay();
+    // Says that the window needs a display (and how to do without one); the exit status.
+    static int refuseWithoutDisplay();
+    // Qt's own texts (the standard buttons' 确定 and 取消, its dialogs) in Chinese, whatever
+    // the user's locale, as every other text of the desk; false when they are not installed.
+    static bool installQtTranslations();
+    // Log lines go to stderr, never among the output on stdout (a dump, the help).
+    static void logToStderr();
 
     // Runs the desk and returns the process exit status; errors go to stderr.
     static int run(QCoreApplication& app);

@@ -1,14 +1,21 @@
 #include "CDeskWindow.h"
 
-#include <QDockWidget>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
 
+#include "CEditTracker.h"
 #include "CExecutionReportView.h"
+#include "CPanelFrame.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
@@ -21,8 +28,10 @@ namespace {
 
 const char* const kParamKey = "panel/param";
 const int kPanelType = 0;
-// The panel's widest table is 1120 px and its area 680 px high; room for margins and scroll bars.
-const QSize kPanelMinimumSize(1180, 720);
+// The bond list and the reports keep at least this width beside the panel.
+const int kSideMinimumWidth = 160;
+// Room for a window manager's title bar and borders around the window's contents.
+const QSize kFrameAllowance(4, 36);
 
 enum EBondColumn { BC_CODE, BC_NAME, BC_METHOD, BC_RESULT, BC_COUNT };
 
@@ -41,25 +50,53 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     setWindowTitle(tr("债券中标分配台") + (scenario.title().isEmpty() ? QString() : QStringLiteral(" - ") + scenario.title()));
     createBondList();
     reportView_ = new CExecutionReportView(this);
+    createPanelFrame();
 
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(bondList_);
-    splitter->addWidget(reportView_);
-    // The list shows every bond of a scenario of usual size; the reports get the rest.
-    const int listHeight = bondList_->horizontalHeader()->sizeHint().height() + bondList_->verticalHeader()->length()
-        + 2 * bondList_->frameWidth() + 4;
-    splitter->setSizes({listHeight, kPreferredSize.height() - listHeight});
-    splitter->setStretchFactor(1, 1);
-    setCentralWidget(splitter);
+    sideSplitter_ = new QSplitter(Qt::Vertical, this);
+    sideSplitter_->addWidget(bondList_);
+    sideSplitter_->addWidget(reportView_);
+    sideSplitter_->setStretchFactor(1, 1);
+    mainSplitter_ = new QSplitter(Qt::Horizontal, this);
+    mainSplitter_->addWidget(sideSplitter_);
+    mainSplitter_->addWidget(panelFrame_);
+    mainSplitter_->setStretchFactor(1, 1);
+    mainSplitter_->setCollapsible(1, false);
+    setCentralWidget(mainSplitter_);
 
-    createPanelDock();
+    hint_ = new QLabel(this);
+    statusBar()->addPermanentWidget(hint_);
     statusBar()->showMessage(tr("就绪"));
 
     timer_ = new QTimer(this);
     timer_->setInterval(kTimerIntervalMs);
     connect(timer_, &QTimer::timeout, this, &CDeskWindow::onTimerTick);
     timer_->start();
-    resize(kPreferredSize);
+    fitTo(fittedSize(screen()));
+}
+
+QSize CDeskWindow::fittedSize(const QScreen* screen)
+{
+    if (screen == nullptr)
+        return kPreferredSize;
+    return kPreferredSize.boundedTo(screen->availableGeometry().size() - kFrameAllowance);
+}
+
+void CDeskWindow::arrangeSplitters()
+{
+    // The list shows every bond of a scenario of usual size; the reports get the rest.
+    const int listHeight = bondList_->horizontalHeader()->sizeHint().height() + bondList_->verticalHeader()->length()
+        + 2 * bondList_->frameWidth() + 4;
+    sideSplitter_->setSizes({listHeight, qMax(height() - listHeight, listHeight)});
+    // The panel is the main area: it gets what its widest table needs, the side the rest.
+    const int panelHeight = height() - statusBar()->sizeHint().height();
+    const int side = qMax(width() - mainSplitter_->handleWidth() - panelFrame_->preferredWidth(panelHeight), kSideMinimumWidth);
+    mainSplitter_->setSizes({side, qMax(width() - side, 1)});
+}
+
+void CDeskWindow::fitTo(const QSize& size)
+{
+    resize(size);
+    arrangeSplitters();
 }
 
 CDeskWindow::~CDeskWindow()
@@ -91,15 +128,12 @@ void CDeskWindow::createBondList()
             [this](int row, int, int previousRow, int) { if (row != previousRow) onBondRowChanged(row); });
 }
 
-void CDeskWindow::createPanelDock()
+void CDeskWindow::createPanelFrame()
 {
-    auto* dock = new QDockWidget(tr("中标分配"), this);
-    dock->setObjectName(QStringLiteral("btdallo"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    panel_ = new TC::CPanelBondTenderAllocationPanel(kPanelType, dock);
-    panel_->setMinimumSize(kPanelMinimumSize);
-    dock->setWidget(panel_);
-    addDockWidget(Qt::RightDockWidgetArea, dock);
+    panelFrame_ = new CPanelFrame(kPanelType, this);
+    panel_ = panelFrame_->panel();
+    tracker_ = new CEditTracker(panel_, this);
+    connect(tracker_, &CEditTracker::stepChanged, this, &CDeskWindow::showHint);
 
     connect(panel_, &TC::CPanelBondTenderAllocationPanel::sigBondExecutionShowTab, this,
             &CDeskWindow::onBondExecutionShowTab);
@@ -118,6 +152,15 @@ CDeskWindow::EStoredResult CDeskWindow::storedResult(const std::string& bondCode
             return TC::CPanelBondTenderAllocationHelper::isZero(p->marginalPrice) ? SR_LOST : SR_WON;
     }
     return SR_NONE;
+}
+
+bool CDeskWindow::hasStoredAllocation(const std::string& bondCode)
+{
+    const ttservice::CHostStore& store = ttservice::CHostStore::instance();
+    for (const auto type : {ttservice::RT_ALLOC_UNDERWRITER, ttservice::RT_ALLOC_PRODUCT, ttservice::RT_WIN_BID_DETAIL})
+        if (!store.records(bondCode, type).empty())
+            return true;
+    return false;
 }
 
 QString CDeskWindow::resultText(const std::string& bondCode, bool settled)
@@ -144,28 +187,109 @@ bool CDeskWindow::showBond(const std::string& bondCode)
     if (!bond)
         return false;
     currentBond_ = bondCode;
+    const EStoredResult stored = storedResult(bond->code);
     if (bond->settled) {
         panel_->refreshSettleStatusBond(bond->code, bond->basicTenderUnit);
     } else {
         panel_->refreshWinBidAllocationPanel(false, bond->code, bond->basicTenderUnit);
-        if (storedResult(bond->code) == SR_LOST)
+        if (stored == SR_LOST)
             panel_->refreshLoseBidAllocationPanel();
     }
+    panelFrame_->setSettledNotice(bond->settled && stored != SR_LOST && !hasStoredAllocation(bond->code));
+    if (bond->settled)
+        tracker_->reset(CEditTracker::ST_READ_ONLY);
+    else if (stored == SR_LOST)
+        tracker_->reset(CEditTracker::ST_LOST);
+    else
+        tracker_->reset(stored == SR_WON ? CEditTracker::ST_SAVED : CEditTracker::ST_ENTER_TABLE_ONE);
     reportView_->showBond(ttservice::CHostStore::instance(), bond->code);
+    selectListRowOf(bond->code);
+    statusBar()->showMessage(tr("已载入 %1 %2").arg(QString::fromStdString(bond->code), QString::fromStdString(bond->name)));
+    return true;
+}
 
+void CDeskWindow::selectListRowOf(const std::string& bondCode)
+{
+    const SScenarioBond* bond = scenario_.bond(bondCode);
+    if (!bond)
+        return;
     const int row = static_cast<int>(bond - scenario_.bonds().data());
     if (bondList_->currentRow() != row) {
         const QSignalBlocker blocker(bondList_);
         bondList_->selectRow(row);
     }
-    statusBar()->showMessage(tr("已载入 %1 %2").arg(QString::fromStdString(bond->code), QString::fromStdString(bond->name)));
-    return true;
 }
 
 void CDeskWindow::onBondRowChanged(int row)
 {
-    if (row >= 0 && row < static_cast<int>(scenario_.bonds().size()))
-        showBond(scenario_.bonds()[row].code);
+    if (row < 0 || row >= static_cast<int>(scenario_.bonds().size()))
+        return;
+    if (!settleUnsavedWork()) {
+        selectListRowOf(currentBond_);   // the user stays with the unsaved work
+        return;
+    }
+    showBond(scenario_.bonds()[row].code);
+}
+
+bool CDeskWindow::settleUnsavedWork()
+{
+    if (!tracker_->hasUnsavedChanges())
+        return true;
+    switch (prompt_ ? prompt_(QString::fromStdString(currentBond_)) : askAboutUnsavedWork()) {
+    case UA_SAVE:
+        return tracker_->save();
+    case UA_DISCARD:
+        return true;
+    case UA_CANCEL:
+        break;
+    }
+    return false;
+}
+
+CDeskWindow::EUnsavedAnswer CDeskWindow::askAboutUnsavedWork() const
+{
+    QMessageBox box(QMessageBox::Warning, tr("未保存的修改"),
+                    tr("债券 %1 的中标分配有未保存的修改。\n保存后继续，还是放弃这些修改？")
+                        .arg(QString::fromStdString(currentBond_)),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, const_cast<CDeskWindow*>(this));
+    box.button(QMessageBox::Save)->setText(tr("保存"));
+    box.button(QMessageBox::Discard)->setText(tr("放弃"));
+    box.button(QMessageBox::Cancel)->setText(tr("取消"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return UA_SAVE;
+    case QMessageBox::Discard: return UA_DISCARD;
+    default: return UA_CANCEL;
+    }
+}
+
+void CDeskWindow::setUnsavedPrompt(UnsavedPrompt prompt)
+{
+    prompt_ = std::move(prompt);
+}
+
+void CDeskWindow::noteSaveFailed()
+{
+    tracker_->noteSaveFailed();
+}
+
+void CDeskWindow::closeEvent(QCloseEvent* event)
+{
+    if (settleUnsavedWork())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CDeskWindow::showHint()
+{
+    hint_->setText(CEditTracker::hintText(tracker_->step()));
+}
+
+QString CDeskWindow::hintText() const
+{
+    return hint_->text();
 }
 
 void CDeskWindow::onBondExecutionShowTab(const QString& payload)

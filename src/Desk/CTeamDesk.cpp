@@ -79,6 +79,8 @@ void CTeamDesk::showState(bool connected)
 void CTeamDesk::tellRefusal(const QString& message)
 {
     std::fprintf(stderr, "bond-allocation-desk: %s\n", message.toUtf8().constData());
+    if (window_)
+        window_->noteSaveFailed();   // the work stays unsaved
     const std::string bondCode = database_->lastConflict().bondCode;
     if (bondCode.empty()) {
         KZ::CMessageBox::critical(0, window_, QStringLiteral("保存失败"), message);

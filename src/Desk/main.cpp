@@ -18,13 +18,16 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    desk::CDeskApplication::logToStderr();
     // A screenshot, an export or an import needs no screen.
-    if (desk::CDeskApplication::rendersOffscreen(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (desk::CDeskApplication::rendersOffscreen(arguments) && !desk::CDeskApplication::hasDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     std::unique_ptr<QCoreApplication> app;
     if (desk::CDeskApplication::isHeadless(arguments))
         app.reset(new QCoreApplication(argc, argv));
+    else if (!desk::CDeskApplication::hasDisplay())
+        return desk::CDeskApplication::refuseWithoutDisplay();
     else
         app.reset(new QApplication(argc, argv));
     return desk::CDeskApplication::run(*app);

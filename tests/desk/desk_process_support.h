@@ -16,10 +16,14 @@ struct SDeskRun {
     QString err;
 };
 
-inline SDeskRun runDesk(const QTemporaryDir& home, const QStringList& arguments)
+// withDisplay false: as on a machine without any display.
+inline SDeskRun runDesk(const QTemporaryDir& home, const QStringList& arguments, bool withDisplay = true)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(variable));
+    if (withDisplay)
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));

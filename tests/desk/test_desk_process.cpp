@@ -1,15 +1,22 @@
 // The desk end to end: an allocation saved through the panel on the desk's database is
 // what a later desk process shows, and input the desk cannot use (a bad scenario file, a
-// database of a newer desk) ends it with its reason and status 2. And the desk window as
-// the panel's host: the bond list names the bond, the panel's signals reach the status bar
-// and the report view, and the panel's configuration string survives a restart through
-// the settings.
+// database of a newer desk, no display) ends it with its reason and status 2. And the desk
+// window as the panel's host: the bond list names the bond, the panel's signals reach the
+// status bar and the report view, unsaved work is asked about before it would be lost, the
+// next step and the tables' captions are on screen, and the panel's configuration string
+// survives a restart through the settings.
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -17,9 +24,12 @@
 
 #include "desk_process_support.h"
 #include "CAllocationDump.h"
+#include "CDeskApplication.h"
 #include "CDeskDatabase.h"
 #include "CDeskWindow.h"
+#include "CEditTracker.h"
 #include "CExecutionReportView.h"
+#include "CPanelFrame.h"
 #include "CPanelBondTenderAllocationHelper.h"
 #include "CScenario.h"
 #include "desk_sample_allocation.h"
@@ -43,7 +53,10 @@ protected:
         ASSERT_TRUE(desk::CScenario::loadFile(desk::CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
     }
 
-    SDeskRun runDesk(const QStringList& arguments) { return desktest::runDesk(dir, arguments); }
+    SDeskRun runDesk(const QStringList& arguments, bool withDisplay = true)
+    {
+        return desktest::runDesk(dir, arguments, withDisplay);
+    }
 
     QTemporaryDir dir;
     QString dbPath;
@@ -69,6 +82,23 @@ protected:
     }
 
     testsupport::MessageBoxRecorder boxes;   // the desk's loads show no box
+};
+
+// The areas of a desk window's panel, as PanelUnderTest names them.
+struct WindowPanel {
+    TC::CPanelBondTenderAllocationPanel* panel;
+    QWidget* one() const { return panel->findChild<TC::CPanelBondAllocationUnderWriteTable*>(); }
+    QWidget* two() const { return panel->findChild<TC::CPanelBondAllocationProductTable*>(); }
+    QWidget* three() const { return panel->findChild<TC::CPanelBondAllocationMixedTable*>(); }
+    TC::COpButton* button(TC::COpButton* (TC::CPanelBondAllocationButtonTable::*which)() const) const
+    {
+        for (auto* bar : panel->findChildren<TC::CPanelBondAllocationButtonTable*>())
+            if ((bar->*which)() != nullptr)
+                return (bar->*which)();
+        return nullptr;
+    }
+    TC::COpButton* fairButton() const { return button(&TC::CPanelBondAllocationButtonTable::fairAllocButton); }
+    TC::COpButton* saveButton() const { return button(&TC::CPanelBondAllocationButtonTable::saveButton); }
 };
 
 
@@ -110,6 +140,7 @@ TEST_F(DeskProcessTest, shouldShowInALaterDeskRunTheAllocationSavedInTheFirst)
         ? dir.filePath(QStringLiteral("desk.png")) : QDir::current().absoluteFilePath(qEnvironmentVariable("BTA_DESK_SCREENSHOT"));
     const SDeskRun shot = runDesk({QStringLiteral("--db"), dbPath, QStringLiteral("--screenshot"), picture});
     ASSERT_EQ(shot.exitCode, 0) << shot.err.toStdString();
+    EXPECT_TRUE(shot.out.isEmpty()) << "log lines belong on stderr: " << shot.out.toStdString();
     const QImage image(picture);
     EXPECT_GE(image.width(), desk::CDeskWindow::kPreferredSize.width());
     EXPECT_GE(image.height(), desk::CDeskWindow::kPreferredSize.height());
@@ -284,7 +315,7 @@ TEST_F(DeskProcessTest, shouldExplainABadCommandLineInChineseWithStatus2AndHelpI
         {"empty scenario path", {QStringLiteral("--scenario="), QStringLiteral("--db"), dbPath}, "选项 '--scenario' 的取值为空"},
         {"stray argument", {QStringLiteral("--db"), dbPath, QStringLiteral("extra")}, "多余的参数：extra"},
         {"bond not in the scenario", {QStringLiteral("--db"), dbPath, QStringLiteral("--dump-bond"), QStringLiteral("NOPE")},
-         "场景中没有债券 NOPE"},
+         "内置示例场景: 场景中没有债券 NOPE"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -294,8 +325,19 @@ TEST_F(DeskProcessTest, shouldExplainABadCommandLineInChineseWithStatus2AndHelpI
         // Then it says what is wrong in Chinese and ends with 2 before touching the database
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.expected))) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral(":/"))) << "an internal path: " << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(dbPath));
     }
+
+    // When the window is asked for where there is no display, then the desk says so, names
+    // the ways to do without one and ends with 2 (a picture or a dump needs none)
+    const SDeskRun noDisplay = runDesk({QStringLiteral("--db"), dbPath}, false);
+    EXPECT_EQ(noDisplay.exitCode, 2);
+    for (const char* text : {"没有可用的显示器", "xvfb-run", "--screenshot"})
+        EXPECT_TRUE(noDisplay.err.contains(QString::fromUtf8(text))) << text << "\n" << noDisplay.err.toStdString();
+    const SDeskRun dump = runDesk({QStringLiteral("--db"), dbPath, QStringLiteral("--dump-bond"), QStringLiteral("260205.IB")}, false);
+    EXPECT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(dump.out.toUtf8()).isObject()) << dump.out.toStdString();
 
     // When help is asked for, then the usage, headings and descriptions are Chinese, the option names as they are
     const SDeskRun help = runDesk({QStringLiteral("--help")});
@@ -375,4 +417,121 @@ TEST_F(DeskWindowTest, shouldKeepThePanelsConfigurationAcrossRuns)
     QSettings settings(file, QSettings::IniFormat);
     second.restoreSettings(settings);
     EXPECT_EQ(second.panel()->param(), configured);
+}
+
+TEST_F(DeskWindowTest, shouldAskBeforeUnsavedWorkIsLostAndSaveDiscardOrStayAsAnswered)
+{
+    // Given the window on the sample's won mixed tender, whose questions are answered here
+    CDeskWindow window(sample);
+    window.show();
+    const std::string first = sample.defaultBondCode();
+    ASSERT_TRUE(window.showBond(first));
+    QStringList asked;
+    CDeskWindow::EUnsavedAnswer answer = CDeskWindow::UA_CANCEL;
+    window.setUnsavedPrompt([&](const QString& bond) { asked << bond; return answer; });
+    const auto pick = [&](const char* code) { window.bondList()->setCurrentCell(rowOf(window, QLatin1String(code)), 0); };
+
+    // When nothing was changed, then switching bonds asks nothing
+    pick("260011.IB");
+    pick(first.c_str());
+    EXPECT_TRUE(asked.isEmpty());
+
+    // When the user allocates it up to "保存" and then picks another bond, answering 取消
+    WindowPanel p{window.panel()};
+    allocateSample(sample, p, 1.0, false);
+    EXPECT_TRUE(window.editTracker()->hasUnsavedChanges());
+    EXPECT_EQ(window.hintText(), QStringLiteral("下一步：保存"));
+    pick("260011.IB");
+
+    // Then the question names the bond, and the panel and the list stay with the work
+    EXPECT_EQ(asked, QStringList{QString::fromStdString(first)});
+    EXPECT_EQ(window.panel()->currentBondCode(), first);
+    EXPECT_EQ(window.bondList()->currentRow(), rowOf(window, QString::fromStdString(first)));
+    EXPECT_TRUE(window.editTracker()->hasUnsavedChanges());
+    // and closing the window with 取消 keeps it open
+    EXPECT_FALSE(window.close());
+
+    // When the answer is 保存, then the panel's own save runs and the other bond is shown
+    answer = CDeskWindow::UA_SAVE;
+    boxes.expect();
+    pick("260011.IB");
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("保存成功!")});
+    EXPECT_FALSE(CHostStore::instance().records(first, RT_WIN_BID_DETAIL).empty());
+    EXPECT_EQ(window.panel()->currentBondCode(), "260011.IB");
+    EXPECT_EQ(asked.size(), 3);   // the switch, the close, the switch
+
+    // Given a change on the bond without a result, answered with 保存 while it cannot be saved
+    pick("260006.IB");
+    EXPECT_EQ(window.hintText(), QStringLiteral("下一步：在表一录入中标量"));
+    const auto oneRows = rowsOf<TC::CAllocationUnderWriteData>(p.one());
+    ASSERT_FALSE(oneRows.empty());
+    typeInto(p.one(), oneRows.front()->key(), 7, "0.1");
+    EXPECT_EQ(window.hintText(), QStringLiteral("下一步：点击公平分配（或在表二录入中标量）"));
+    boxes.expect();
+    pick("262403.IB");
+
+    // Then the check's message is shown and the user stays on the bond
+    EXPECT_EQ(boxes.texts().last(), QStringLiteral("边际价格/利率为0,无法保存!"));
+    EXPECT_EQ(window.panel()->currentBondCode(), "260006.IB");
+
+    // When the answer is 放弃, then the bond is left and nothing of it was stored
+    answer = CDeskWindow::UA_DISCARD;
+    pick("262403.IB");
+    EXPECT_EQ(window.panel()->currentBondCode(), "262403.IB");
+    EXPECT_TRUE(CHostStore::instance().records("260006.IB", RT_ALLOC_UNDERWRITER).empty());
+    EXPECT_FALSE(window.editTracker()->hasUnsavedChanges());
+    EXPECT_TRUE(window.close());
+}
+
+TEST_F(DeskWindowTest, shouldCaptionTheTablesAndNameTheNextStepOrWhyThereIsNone)
+{
+    CDeskWindow window(sample);
+    window.show();
+    QApplication::processEvents();
+
+    // The captions that the check messages' 表一, 表二 and 表三 refer to, beside their tables
+    EXPECT_EQ(window.panelFrame()->captions(),
+              (QStringList{QStringLiteral("表一 承销商中标"), QStringLiteral("表二 产品中标"), QStringLiteral("表三 账号分配")}));
+
+    // For each kind of bond of the sample, the status bar's hint and the settled notice
+    const struct { const char* code; const char* hint; bool settledNotice; } bonds[] = {
+        {"260006.IB", "下一步：在表一录入中标量", false},   // nothing stored yet
+        {"260205.IB", "已保存", false},                     // a stored result
+        {"264201.IB", "未中标：无需分配", false},           // lost
+        {"260301.IB", "已结算：只可查看", true},             // settled, no allocation stored
+    };
+    for (const auto& b : bonds) {
+        SCOPED_TRACE(b.code);
+        ASSERT_TRUE(window.showBond(b.code));
+        EXPECT_EQ(window.hintText(), QString::fromUtf8(b.hint));
+        EXPECT_EQ(window.panelFrame()->settledNoticeShown(), b.settledNotice);
+    }
+}
+
+TEST_F(DeskWindowTest, shouldOpenWithinTheScreenWithThePanelAsTheMainAreaAndQtsButtonsInChinese)
+{
+    // Given a screen smaller than the desk's preferred size, the window fits it
+    const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+    const QSize fitted = CDeskWindow::fittedSize(QGuiApplication::primaryScreen());
+    EXPECT_TRUE(fitted.width() <= available.width() && fitted.height() <= available.height());
+    EXPECT_TRUE(fitted.width() <= CDeskWindow::kPreferredSize.width() && fitted.height() <= CDeskWindow::kPreferredSize.height());
+
+    // At 1366 x 768 the panel gets the room of its widest table and the side the rest
+    CDeskWindow window(sample);
+    window.fitTo(QSize(1362, 732));
+    window.show();
+    QApplication::processEvents();
+    const QList<int> sizes = window.mainSplitter()->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_GT(sizes[0], 0);
+    const auto* scroll = window.panel()->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible())
+        << "panel " << sizes[1] << " px, needs " << window.panelFrame()->preferredWidth(window.panelFrame()->height());
+
+    // Qt's own texts are Chinese: a box's standard buttons read 确定 and 取消
+    ASSERT_TRUE(CDeskApplication::installQtTranslations());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("?"), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
 }

@@ -1,0 +1,138 @@
+#include "CPanelFrame.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QStyle>
+
+#include "CPanelBondTenderAllocationPanel.h"
+
+namespace desk {
+
+namespace {
+
+const int kRailWidth = 48;
+// The button bar under table three, with its margin.
+const int kButtonBarHeight = 32;
+
+QWidget* findByClass(QWidget* root, const char* className)
+{
+    for (QWidget* child : root->findChildren<QWidget*>())
+        if (child->inherits(className))
+            return child;
+    return nullptr;
+}
+
+} // namespace
+
+CPanelFrame::CPanelFrame(int panelType, QWidget* parent) : QWidget(parent)
+{
+    rail_ = new QWidget(this);
+    rail_->setFixedWidth(kRailWidth);
+    panel_ = new TC::CPanelBondTenderAllocationPanel(panelType, this);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(rail_);
+    layout->addWidget(panel_, 1);
+
+    addCaption("TC::CPanelBondAllocationUnderWriteTable", tr("表一"), tr("承销商\n中标"));
+    addCaption("TC::CPanelBondAllocationProductTable", tr("表二"), tr("产品\n中标"));
+    addCaption("TC::CPanelBondAllocationMixedTable", tr("表三"), tr("账号\n分配"));
+
+    settledNotice_ = new QLabel(tr("已结算\n本债券已结算，没有可显示的分配"), this);
+    settledNotice_->setAlignment(Qt::AlignCenter);
+    settledNotice_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    settledNotice_->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(255, 255, 255, 210); color: #7a4b00; font-size: 20px; font-weight: bold; }"));
+    settledNotice_->hide();
+}
+
+void CPanelFrame::addCaption(const char* tableClass, const QString& number, const QString& name)
+{
+    QWidget* table = findByClass(panel_, tableClass);
+    if (table == nullptr)
+        return;
+    auto* label = new QLabel(QStringLiteral("<b>%1</b><br>%2").arg(number, QString(name).replace(QLatin1Char('\n'), QStringLiteral("<br>"))),
+                             rail_);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setAccessibleName(number + QLatin1Char(' ') + QString(name).remove(QLatin1Char('\n')));
+    label->setStyleSheet(QStringLiteral("QLabel { background: #e8eef6; border-right: 2px solid #1f4e79; padding-top: 6px; }"));
+    captions_.push_back({table, label});
+    // Any move of the table or of what holds it (the panel's scrolling included) moves its caption.
+    for (QWidget* node = table; node != nullptr && node != this; node = node->parentWidget())
+        node->installEventFilter(this);
+}
+
+QStringList CPanelFrame::captions() const
+{
+    QStringList out;
+    for (const SCaption& c : captions_)
+        out << c.label->accessibleName();
+    return out;
+}
+
+void CPanelFrame::setSettledNotice(bool shown)
+{
+    settledNotice_->setVisible(shown);
+    placeCaptions();
+}
+
+bool CPanelFrame::settledNoticeShown() const
+{
+    return !settledNotice_->isHidden();
+}
+
+int CPanelFrame::preferredWidth(int height) const
+{
+    int widest = 0;
+    int bottom = 0;
+    for (const SCaption& c : captions_) {
+        widest = qMax(widest, c.table->width());
+        bottom = qMax(bottom, rectInFrame(c.table).bottom());
+    }
+    // the panel's left margin of 10, the scroll area's frame, and its vertical scroll bar
+    // when the frame is lower than the panel's tables with the buttons under table three
+    const int scrollBar = height < bottom + kButtonBarHeight ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    return kRailWidth + widest + 10 + 4 + scrollBar;
+}
+
+QRect CPanelFrame::rectInFrame(const QWidget* widget) const
+{
+    return QRect(widget->mapTo(this, QPoint(0, 0)), widget->size());
+}
+
+void CPanelFrame::placeCaptions()
+{
+    QRect tables;
+    for (const SCaption& c : captions_) {
+        const QRect r = rectInFrame(c.table);
+        c.label->setGeometry(0, r.top() - rail_->y(), kRailWidth, r.height());
+        c.label->setVisible(c.table->isVisibleTo(this));
+        tables = tables.united(r);
+    }
+    if (settledNotice_->isVisible()) {
+        // Over the tables, but within the panel's visible part.
+        settledNotice_->setGeometry(tables.intersected(rectInFrame(panel_)));
+        settledNotice_->raise();
+    }
+}
+
+bool CPanelFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        placeCaptions();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace desk
