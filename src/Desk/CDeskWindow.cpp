@@ -52,6 +52,9 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     reportView_ = new CExecutionReportView(this);
     createPanelFrame();
 
+    // The side may be narrower than its tables' columns (they scroll): the panel comes first.
+    bondList_->setMinimumWidth(kSideMinimumWidth / 2);
+    reportView_->setMinimumWidth(kSideMinimumWidth / 2);
     sideSplitter_ = new QSplitter(Qt::Vertical, this);
     sideSplitter_->addWidget(bondList_);
     sideSplitter_->addWidget(reportView_);
@@ -88,8 +91,7 @@ void CDeskWindow::arrangeSplitters()
         + 2 * bondList_->frameWidth() + 4;
     sideSplitter_->setSizes({listHeight, qMax(height() - listHeight, listHeight)});
     // The panel is the main area: it gets what its widest table needs, the side the rest.
-    const int panelHeight = height() - statusBar()->sizeHint().height();
-    const int side = qMax(width() - mainSplitter_->handleWidth() - panelFrame_->preferredWidth(panelHeight), kSideMinimumWidth);
+    const int side = qMax(width() - mainSplitter_->handleWidth() - panelFrame_->preferredWidth(), kSideMinimumWidth);
     mainSplitter_->setSizes({side, qMax(width() - side, 1)});
 }
 
@@ -195,13 +197,14 @@ bool CDeskWindow::showBond(const std::string& bondCode)
         if (stored == SR_LOST)
             panel_->refreshLoseBidAllocationPanel();
     }
-    panelFrame_->setSettledNotice(bond->settled && stored != SR_LOST && !hasStoredAllocation(bond->code));
+    const bool allocated = hasStoredAllocation(bond->code);
+    panelFrame_->setSettledNotice(bond->settled && stored != SR_LOST && !allocated);
     if (bond->settled)
         tracker_->reset(CEditTracker::ST_READ_ONLY);
     else if (stored == SR_LOST)
         tracker_->reset(CEditTracker::ST_LOST);
     else
-        tracker_->reset(stored == SR_WON ? CEditTracker::ST_SAVED : CEditTracker::ST_ENTER_TABLE_ONE);
+        tracker_->reset(allocated ? CEditTracker::ST_SAVED : CEditTracker::ST_ENTER_TABLE_ONE);
     reportView_->showBond(ttservice::CHostStore::instance(), bond->code);
     selectListRowOf(bond->code);
     statusBar()->showMessage(tr("已载入 %1 %2").arg(QString::fromStdString(bond->code), QString::fromStdString(bond->name)));

@@ -35,6 +35,7 @@ CEditTracker::~CEditTracker()
 void CEditTracker::reset(EStep step)
 {
     headChanged_ = tablesChanged_ = saveFailed_ = false;
+    beforeSave_.valid = false;
     actionSender_ = 0;
     step_ = step;
     emit stepChanged(step_);
@@ -83,11 +84,25 @@ CEditTracker::EArea CEditTracker::areaOf(const QObject* start) const
     return AR_OUTSIDE;
 }
 
+void CEditTracker::noteSaveFailed()
+{
+    if (!beforeSave_.valid) {
+        saveFailed_ = true;
+        return;
+    }
+    headChanged_ = beforeSave_.headChanged;
+    tablesChanged_ = beforeSave_.tablesChanged;
+    beforeSave_.valid = false;
+    --saves_;
+    advanceTo(beforeSave_.step);
+}
+
 void CEditTracker::onEvent(const QObject* start, int eventId, int senderId)
 {
     const EArea area = areaOf(start);
     if (area == AR_OUTSIDE)
         return;
+    beforeSave_.valid = false;
     if (isButtonEvent(eventId) && (senderId == PB_HEAD_SAVE || senderId == PB_SAVE || senderId == PB_RETURN)) {
         actionSender_ = senderId;
         saveFailed_ = false;
@@ -135,6 +150,8 @@ void CEditTracker::onSaved()
         saveFailed_ = false;
         return;
     }
+    if (action == PB_HEAD_SAVE || action == PB_SAVE || action == PB_RETURN)
+        beforeSave_ = {true, headChanged_, tablesChanged_, step_};
     if (action == PB_HEAD_SAVE) {
         headChanged_ = false;
         ++saves_;

@@ -40,8 +40,9 @@ public:
 
     // Runs the panel's own full save, as its "保存" button does; true when it saved.
     bool save();
-    // The store could not keep a save: the work stays unsaved.
-    void noteSaveFailed() { saveFailed_ = true; }
+    // The store could not keep a save (told before or after the panel's save signal): the
+    // work stays unsaved.
+    void noteSaveFailed();
 
 signals:
     void stepChanged(desk::CEditTracker::EStep step);
@@ -59,6 +60,14 @@ private:
     bool headChanged_ = false;
     bool tablesChanged_ = false;
     bool saveFailed_ = false;
+    // What the last save signal cleared, until the next event: a failed commit is told
+    // after the panel's signal, before its success box.
+    struct SBeforeSave {
+        bool valid = false;
+        bool headChanged = false;
+        bool tablesChanged = false;
+        EStep step = ST_SAVED;
+    } beforeSave_;
     int saves_ = 0;             // saves the panel reported
 };
 

@@ -13,8 +13,6 @@ namespace desk {
 namespace {
 
 const int kRailWidth = 48;
-// The button bar under table three, with its margin.
-const int kButtonBarHeight = 32;
 
 QWidget* findByClass(QWidget* root, const char* className)
 {
@@ -85,18 +83,17 @@ bool CPanelFrame::settledNoticeShown() const
     return !settledNotice_->isHidden();
 }
 
-int CPanelFrame::preferredWidth(int height) const
+int CPanelFrame::preferredWidth() const
 {
     int widest = 0;
-    int bottom = 0;
-    for (const SCaption& c : captions_) {
+    for (const SCaption& c : captions_)
         widest = qMax(widest, c.table->width());
-        bottom = qMax(bottom, rectInFrame(c.table).bottom());
-    }
-    // the panel's left margin of 10, the scroll area's frame, and its vertical scroll bar
-    // when the frame is lower than the panel's tables with the buttons under table three
-    const int scrollBar = height < bottom + kButtonBarHeight ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
-    return kRailWidth + widest + 10 + 4 + scrollBar;
+    // The panel's left margin of 10, the scroll area's frame, and a vertical scroll bar's
+    // width even when none is needed: the panel's scroll area keeps the bars it showed
+    // while the window was smaller until its viewport without them holds the content.
+    const auto* scroll = panel_->findChild<QScrollArea*>();
+    const int frame = scroll != nullptr ? 2 * scroll->frameWidth() : 4;
+    return kRailWidth + widest + 10 + frame + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
 QRect CPanelFrame::rectInFrame(const QWidget* widget) const

@@ -27,9 +27,8 @@ public:
     // Shows or hides "已结算" over the tables.
     void setSettledNotice(bool shown);
     bool settledNoticeShown() const;
-    // Room the frame needs to show the panel's widest table without scrolling sideways
-    // when it is the given height high.
-    int preferredWidth(int height) const;
+    // Room the frame needs to show the panel's widest table without scrolling sideways.
+    int preferredWidth() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

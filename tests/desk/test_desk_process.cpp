@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <functional>
 #include <sqlite3.h>
 
 #include "desk_process_support.h"
@@ -483,6 +484,45 @@ TEST_F(DeskWindowTest, shouldAskBeforeUnsavedWorkIsLostAndSaveDiscardOrStayAsAns
     EXPECT_TRUE(window.close());
 }
 
+// The user guide's pictures come from this walk: BTA_GUIDE_PICTURES=DIR keeps the window
+// as it is after each step, at the size it takes on a 1366 x 768 screen.
+TEST_F(DeskWindowTest, shouldNameEachNextStepOfAnAllocationInTheStatusBar)
+{
+    CDeskWindow window(sample);
+    window.fitTo(QSize(1362, 732));
+    window.show();
+    const QString pictures = qEnvironmentVariable("BTA_GUIDE_PICTURES");
+    const auto picture = [&](int step) {
+        window.panel()->onTimer(TC::TUF_NORMAL);
+        QApplication::processEvents();
+        if (!pictures.isEmpty()) {
+            ASSERT_TRUE(window.grab().save(QDir(pictures).filePath(QStringLiteral("guide-%1.png").arg(step)), "PNG"));
+        }
+    };
+
+    // Given the bond as it comes from the tender execution, nothing allocated yet
+    for (const auto type : {RT_ALLOC_UNDERWRITER, RT_ALLOC_PRODUCT, RT_WIN_BID_DETAIL})
+        ASSERT_TRUE(CHostStore::instance().records(sample.defaultBondCode(), type).empty());
+    ASSERT_TRUE(window.showBond(sample.defaultBondCode()));
+    EXPECT_EQ(window.hintText(), QStringLiteral("下一步：在表一录入中标量"));
+    picture(0);
+
+    // When the user takes each step, then the status bar names the next one
+    const QString expected[] = {
+        QStringLiteral("下一步：点击公平分配（或在表二录入中标量）"),
+        QStringLiteral("下一步：在表三选择账号（双击单元格打开选项）"),
+        QStringLiteral("下一步：保存"),
+        QStringLiteral("已保存"),
+    };
+    WindowPanel p{window.panel()};
+    boxes.expect();
+    allocateSample(sample, p, 1.0, true, [&](int step) {
+        EXPECT_EQ(window.hintText(), expected[step - 1]) << "after step " << step;
+        picture(step);
+    });
+    EXPECT_FALSE(window.editTracker()->hasUnsavedChanges());
+}
+
 TEST_F(DeskWindowTest, shouldCaptionTheTablesAndNameTheNextStepOrWhyThereIsNone)
 {
     CDeskWindow window(sample);
@@ -496,7 +536,7 @@ TEST_F(DeskWindowTest, shouldCaptionTheTablesAndNameTheNextStepOrWhyThereIsNone)
     // For each kind of bond of the sample, the status bar's hint and the settled notice
     const struct { const char* code; const char* hint; bool settledNotice; } bonds[] = {
         {"260006.IB", "下一步：在表一录入中标量", false},   // nothing stored yet
-        {"260205.IB", "已保存", false},                     // a stored result
+        {"260205.IB", "下一步：在表一录入中标量", false},   // won, its bid parameters stored
         {"264201.IB", "未中标：无需分配", false},           // lost
         {"260301.IB", "已结算：只可查看", true},             // settled, no allocation stored
     };
@@ -527,7 +567,7 @@ TEST_F(DeskWindowTest, shouldOpenWithinTheScreenWithThePanelAsTheMainAreaAndQtsB
     const auto* scroll = window.panel()->findChild<QScrollArea*>();
     ASSERT_NE(scroll, nullptr);
     EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible())
-        << "panel " << sizes[1] << " px, needs " << window.panelFrame()->preferredWidth(window.panelFrame()->height());
+        << "panel " << sizes[1] << " px, needs " << window.panelFrame()->preferredWidth();
 
     // Qt's own texts are Chinese: a box's standard buttons read 确定 and 取消
     ASSERT_TRUE(CDeskApplication::installQtTranslations());
