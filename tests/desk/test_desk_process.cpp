@@ -484,6 +484,42 @@ TEST_F(DeskWindowTest, shouldAskBeforeUnsavedWorkIsLostAndSaveDiscardOrStayAsAns
     EXPECT_TRUE(window.close());
 }
 
+TEST_F(DeskWindowTest, shouldKeepTheWorkAndTheBondWhenTheSaveAnsweredWithCannotBeWritten)
+{
+    // Given a window whose store cannot write (as a full disk), wired as the desk wires it
+    struct SRefusingFile : IHostStorePersistence {
+        bool commit(const SUnit&, QString* error) override
+        {
+            *error = QStringLiteral("磁盘已满");
+            return false;
+        }
+    } file;
+    CDeskWindow window(sample);
+    window.show();
+    QStringList told;
+    CHostStore::instance().setPersistence(&file);
+    CHostStore::instance().setCommitFailureHandler([&](const QString& message) {
+        told << message;
+        window.noteSaveFailed();
+    });
+    window.setUnsavedPrompt([](const QString&) { return CDeskWindow::UA_SAVE; });
+    const std::string first = sample.defaultBondCode();
+    ASSERT_TRUE(window.showBond(first));
+    WindowPanel p{window.panel()};
+    allocateSample(sample, p, 1.0, false);
+
+    // When the user picks another bond and answers 保存
+    window.bondList()->setCurrentCell(rowOf(window, QStringLiteral("260011.IB")), 0);
+
+    // Then the failure was told, and the bond and its unsaved work stay
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_EQ(window.panel()->currentBondCode(), first);
+    EXPECT_TRUE(window.editTracker()->hasUnsavedChanges());
+    EXPECT_EQ(window.hintText(), QStringLiteral("下一步：保存"));
+    CHostStore::instance().setCommitFailureHandler(nullptr);
+    CHostStore::instance().setPersistence(nullptr);
+}
+
 // The user guide's pictures come from this walk: BTA_GUIDE_PICTURES=DIR keeps the window
 // as it is after each step, at the size it takes on a 1366 x 768 screen.
 TEST_F(DeskWindowTest, shouldNameEachNextStepOfAnAllocationInTheStatusBar)
