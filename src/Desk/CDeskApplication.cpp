@@ -363,7 +363,7 @@ int CDeskApplication::run(QCoreApplication& app)
     ttservice::CHostStore& store = ttservice::CHostStore::instance();
     scenario.applyTo(store);
     QStringList skipped;
-    if (team ? !team->loadInto(store, &error) : !database->loadInto(store, &error, &skipped))
+    if (team ? !team->loadInto(store, &error, &skipped) : !database->loadInto(store, &error, &skipped))
         return fail(ES_BAD_INPUT, error);
     for (const QString& record : skipped)
         std::fprintf(stderr, "bond-allocation-desk: %s\n", record.toUtf8().constData());

@@ -188,17 +188,16 @@ bool CTeamDatabase::read(CPgConnection& connection, const std::string& bondCode,
         if (rows.isNull(i, 3))
             continue;
         ttservice::IDataPtr record = decodeRecord(typeId, rows.bytes(i, 3));
-        if (!record) {
-            *error = QStringLiteral("数据库中有无法读取的记录（债券 %1，记录类型 %2，位置 %3）")
-                         .arg(QString::fromStdString(code)).arg(typeId).arg(rows.number(i, 2));
-            return false;
-        }
-        set.push_back(record);
+        if (record)
+            set.push_back(record);
+        else
+            out->skipped << QStringLiteral("已跳过无法读取的记录（债券 %1，记录类型 %2，位置 %3）")
+                                .arg(QString::fromStdString(code)).arg(typeId).arg(rows.number(i, 2));
     }
     return true;
 }
 
-bool CTeamDatabase::loadInto(ttservice::CHostStore& store, QString* error)
+bool CTeamDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped)
 {
     SSnapshot snapshot;
     if (!read(*connection_, std::string(), &snapshot, error)) {
@@ -207,6 +206,9 @@ bool CTeamDatabase::loadInto(ttservice::CHostStore& store, QString* error)
     }
     for (const auto& set : snapshot.sets)
         store.putRecords(set.first.first, set.first.second, set.second);
+    if (skipped)
+        for (const QString& record : snapshot.skipped)
+            skipped->append(shownUri(uri_) + QStringLiteral(": ") + record);
     std::lock_guard<std::mutex> lock(revisionsMutex_);
     inStore_ = snapshot.revisions;
     base_ = snapshot.revisions;

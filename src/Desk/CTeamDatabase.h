@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,13 +45,15 @@ public:
     struct SSnapshot {
         std::map<std::pair<std::string, int>, ttservice::IDataList> sets;   // (bond, type) -> rows
         std::map<std::string, long long> revisions;                        // bond -> revision
+        QStringList skipped;   // records that could not be read, left out and named here
     };
-    // Reads all bonds (bondCode empty) or one; false with a message.
+    // Reads all bonds (bondCode empty) or one; false with a message when the server could
+    // not be read. A record that cannot be read is left out, not the rest with it.
     static bool read(CPgConnection& connection, const std::string& bondCode, SSnapshot* out, QString* error);
 
     // Puts everything saved into the store; each bond's allocation is then the one the
-    // desk's next save of it is based on.
-    bool loadInto(ttservice::CHostStore& store, QString* error);
+    // desk's next save of it is based on. skipped: the records that could not be read.
+    bool loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped = nullptr);
     // Reads one bond again after a refused save, replaces it in the store and bases the
     // next save on it.
     bool reloadBond(ttservice::CHostStore& store, const std::string& bondCode, QString* error);

@@ -26,9 +26,9 @@ CTeamDesk::~CTeamDesk()
     detach();
 }
 
-bool CTeamDesk::loadInto(ttservice::CHostStore& store, QString* error)
+bool CTeamDesk::loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped)
 {
-    return database_->loadInto(store, error);
+    return database_->loadInto(store, error, skipped);
 }
 
 QString CTeamDesk::stateText(bool connected)

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 
@@ -29,7 +30,7 @@ public:
     ~CTeamDesk() override;
 
     CTeamDatabase& database() const { return *database_; }
-    bool loadInto(ttservice::CHostStore& store, QString* error);
+    bool loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped);
     // Starts the live feed and shows its state and the refused saves in the window;
     // window: not owned, outlives this desk's feed (detach before it goes).
     void attachTo(CDeskWindow& window);

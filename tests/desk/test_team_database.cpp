@@ -300,7 +300,7 @@ TEST_F(TeamDatabaseTest, shouldShowTheServersStateInTheWindowAndReloadTheOtherDe
     sample.applyTo(store);
     const std::unique_ptr<CTeamDesk> team = CTeamDesk::open(uri, &error);
     ASSERT_TRUE(team) << error.toStdString();
-    ASSERT_TRUE(team->loadInto(store, &error)) << error.toStdString();
+    ASSERT_TRUE(team->loadInto(store, &error, nullptr)) << error.toStdString();
     store.setPersistence(&team->database());
     const std::string bond = sample.defaultBondCode();
     {
@@ -336,4 +336,23 @@ TEST_F(TeamDatabaseTest, shouldShowTheServersStateInTheWindowAndReloadTheOtherDe
         team->detach();
     }
     store.setPersistence(nullptr);
+}
+
+TEST_F(TeamDatabaseTest, shouldLeaveOutARecordItCannotReadAndLoadTheRest)
+{
+    // Given a bond saved with two rows, the second of which was spoilt on the server
+    const auto a = openAs(QStringLiteral("甲@desk-a"));
+    ASSERT_TRUE(a && save(*a, {allocation("B1", {100, 200})}).ok);
+    QString error;
+    const auto admin = CPgConnection::connect(uri, &error);
+    ASSERT_TRUE(admin && admin->run("UPDATE bond_desk.records SET data = '\\x0102'::bytea WHERE position = 1"));
+
+    // When a desk loads the store, then it has the readable row and names the one left out
+    CHostStore& store = CHostStore::instance();
+    QStringList skipped;
+    ASSERT_TRUE(openAs(QStringLiteral("乙@desk-b"))->loadInto(store, &error, &skipped)) << error.toStdString();
+    EXPECT_EQ(amountsOf(store.records("B1", RT_WIN_BID_DETAIL)), std::vector<int>{100});
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_TRUE(skipped[0].endsWith(QStringLiteral("已跳过无法读取的记录（债券 B1，记录类型 30097，位置 1）")))
+        << skipped[0].toStdString();
 }
