@@ -12,9 +12,6 @@
 #include <QSettings>
 #include <QTranslator>
 #include <cstdio>
-#include <log4cxx/consoleappender.h>
-#include <log4cxx/logger.h>
-#include <log4cxx/patternlayout.h>
 #include <memory>
 
 #include "CAllocationDump.h"
@@ -30,6 +27,7 @@
 #include "KZ/MessageBox.h"
 #include "services/HostServices.h"
 #include "services/HostStore.h"
+#include "services/LogCentre.h"
 
 namespace desk {
 
@@ -307,12 +305,8 @@ bool CDeskApplication::installQtTranslations()
 
 void CDeskApplication::logToStderr()
 {
-    log4cxx::LoggerPtr root = log4cxx::Logger::getRootLogger();
-    if (!root->getAllAppenders().empty())
-        return;
-    auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%d{ISO8601} %-5p %c - %m%n"));
-    root->addAppender(std::make_shared<log4cxx::ConsoleAppender>(layout, log4cxx::ConsoleAppender::getSystemErr()));
-    root->setLevel(log4cxx::Level::getInfo());
+    // The host's log centre sets up stderr logging when nothing else has been configured.
+    ttservice::CLogCentre::instance();
 }
 
 int CDeskApplication::run(QCoreApplication& app)

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -308,8 +309,10 @@ void CDeskWindow::onBondExecutionShowTab(const QString& payload)
 void CDeskWindow::onWinBidAmountRefreshed(const QString& payload)
 {
     refreshBondResults();
+    // The panel sends the total with six decimals; volumes are shown with four.
+    const double total = QLocale::c().toDouble(payload.section(QLatin1Char('|'), 1));
     statusBar()->showMessage(tr("中标分配已保存: %1, 中标总量 %2 亿")
-                                 .arg(bondOfPayload(payload), payload.section(QLatin1Char('|'), 1)));
+                                 .arg(bondOfPayload(payload), QLocale::c().toString(total, 'f', 4)));
 }
 
 void CDeskWindow::onTimerTick()

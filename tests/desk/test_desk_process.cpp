@@ -390,7 +390,7 @@ TEST_F(DeskWindowTest, shouldShowThePanelsSignalsAndTheReportsOfTheReturnedBond)
     window.showBond(sample.defaultBondCode());
 
     emit window.panel()->sigRefreshBondTenderWinBidAmount(QStringLiteral("260205.IB|17.300000"));
-    EXPECT_EQ(window.statusText(), QStringLiteral("中标分配已保存: 260205.IB, 中标总量 17.300000 亿"));
+    EXPECT_EQ(window.statusText(), QStringLiteral("中标分配已保存: 260205.IB, 中标总量 17.3000 亿"));
 
     emit window.panel()->sigBondExecutionShowTab(QStringLiteral("260011.IB|0.1000"));
     EXPECT_EQ(window.statusText(), QStringLiteral("返回投标执行: 260011.IB, 基本投标单位 0.1000"));

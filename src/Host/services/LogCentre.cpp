@@ -1,7 +1,8 @@
 #include "services/LogCentre.h"
 
-#include <log4cxx/basicconfigurator.h>
+#include <log4cxx/consoleappender.h>
 #include <log4cxx/level.h>
+#include <log4cxx/patternlayout.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -63,14 +64,16 @@ void applyDebugLevel(const SDebugIds& ids)
     log4cxx::Logger::getLogger(kDebugLoggerName)->setLevel(ids.empty() ? log4cxx::LevelPtr() : log4cxx::Level::getDebug());
 }
 
-// Gives log4cxx a console appender at INFO when the process configured nothing itself.
+// Gives log4cxx a console appender at INFO on stderr when the process configured nothing
+// itself: stdout belongs to the program's own output (a dump, a JSON history).
 void configureOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         log4cxx::LoggerPtr root = log4cxx::Logger::getRootLogger();
         if (root->getAllAppenders().empty()) {
-            log4cxx::BasicConfigurator::configure();
+            auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%d{ISO8601} %-5p %c - %m%n"));
+            root->addAppender(std::make_shared<log4cxx::ConsoleAppender>(layout, log4cxx::ConsoleAppender::getSystemErr()));
             root->setLevel(log4cxx::Level::getInfo());
         }
         const char* env = std::getenv("BTA_DEBUG_IDS");
