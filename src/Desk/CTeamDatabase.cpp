@@ -5,7 +5,6 @@
 #include <QUuid>
 #include <set>
 #include <unistd.h>
-#include <pwd.h>
 
 #include "CPgConnection.h"
 
@@ -101,14 +100,10 @@ bool CTeamDatabase::isServerUri(const QString& db)
 
 QString CTeamDatabase::currentUser()
 {
-    QString login = qEnvironmentVariable("USER");
-    if (login.isEmpty()) {
-        const passwd* entry = getpwuid(getuid());
-        login = entry ? QString::fromLocal8Bit(entry->pw_name) : QStringLiteral("?");
-    }
+    // On a shared server the machine tells apart two logins of one name.
     char host[256] = {};
     gethostname(host, sizeof(host) - 1);
-    return login + QLatin1Char('@') + QString::fromLocal8Bit(host);
+    return CAllocationHistory::hostUserName() + QLatin1Char('@') + QString::fromLocal8Bit(host);
 }
 
 std::unique_ptr<CTeamDatabase> CTeamDatabase::open(const QString& uri, const QString& savedBy, QString* error)
@@ -319,7 +314,7 @@ bool CTeamDatabase::commit(const SUnit& unit, QString* error)
 bool CTeamDatabase::writeHistory(const SUnit& unit)
 {
     const QDateTime now = ttservice::CHostStore::instance().now();
-    for (const SHistoryEntry& entry : CAllocationHistory::entriesOf(unit, now, CAllocationHistory::hostUserName())) {
+    for (const SHistoryEntry& entry : CAllocationHistory::entriesOf(unit, now, savedBy_)) {
         std::vector<CPgConnection::SParam> params;
         for (const QString& column : CAllocationHistory::columnsOf(entry))
             params.push_back(pgText(column.toStdString()));
