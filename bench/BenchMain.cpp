@@ -3,11 +3,8 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
-#include "services/HeapPolicy.h"
-
 int main(int argc, char** argv)
 {
-    ttservice::useHeapPolicyForLargeTenders();   // as the desk runs
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

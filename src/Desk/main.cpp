@@ -2,16 +2,17 @@
 // records kept in a SQLite file.
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "CDeskApplication.h"
 #include "CDeskTimings.h"
-#include "services/HeapPolicy.h"
 
 int main(int argc, char** argv)
 {
     desk::CDeskTimings::instance().start();
-    ttservice::useHeapPolicyForLargeTenders();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));   // the fair distribution's leftovers differ per run
     QCoreApplication::setOrganizationName(QStringLiteral("BondAllocationDesk"));
     QCoreApplication::setApplicationName(QStringLiteral("bond-allocation-desk"));
 

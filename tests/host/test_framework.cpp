@@ -12,6 +12,7 @@
 #include <QCompleter>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <algorithm>
@@ -390,6 +391,76 @@ TEST_F(TableFixture, shouldOfferEditingOnlyWhereTheColumnDelegateAllowsIt)
     EXPECT_FALSE(qt->flags(qt->index(0, 1)) & Qt::ItemIsEditable);
 }
 
+namespace {
+
+// A row keyed by a number that its table may change, as tables renumber their rows.
+class CNumberedRow : public KZ::IBaseHpfTableData {
+public:
+    CNumberedRow(int number, QString name) : number(number), name_(std::move(name)) {}
+    QString getDisplayQString(int) const override { return name_; }
+    std::string key() const override { return std::to_string(number); }
+    int number;
+
+private:
+    QString name_;
+};
+
+} // namespace
+
+TEST_F(TableFixture, shouldShowAnInsertedOrRemovedRowAsSuchAndKeepCellsWithTheirRowsThroughRenumbering)
+{
+    // Given rows 1 to 4, each told a text in column 1, and the user on row 3
+    auto* delegate = new KZ::CBaseTableColumnLineeditDelegate(1, table);
+    table->setColumnDelegate(1, delegate);
+    std::vector<boost::shared_ptr<CNumberedRow>> rows;
+    for (int number = 1; number <= 4; ++number) {
+        rows.push_back(boost::make_shared<CNumberedRow>(number, QStringLiteral("row %1").arg(number)));
+        model->addData(rows.back());
+        delegate->setItemText(QString::number(number), QStringLiteral("told %1").arg(number));
+    }
+    sync();
+    QAbstractItemModelTester tester(table->qtModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    table->view()->setCurrentIndex(cell(2, 0));
+    QSignalSpy inserted(table->qtModel(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(table->qtModel(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy reset(table->qtModel(), &QAbstractItemModel::modelReset);
+    const auto renumber = [&] {
+        model->clear();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            rows[i]->number = static_cast<int>(i) + 1;
+            model->addData(rows[i]);
+        }
+        sync();
+    };
+
+    // When a row is put in after row 1 and all are numbered anew
+    rows.insert(rows.begin() + 1, boost::make_shared<CNumberedRow>(0, QStringLiteral("new")));
+    renumber();
+    delegate->setItemText(QStringLiteral("2"), QStringLiteral("told new"));
+    sync();
+
+    // Then the view saw one row come, no reset, and the user is still on the same row
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 1);
+    EXPECT_EQ(inserted[0][2].toInt(), 1);
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(table->view()->currentIndex().row(), 3);
+    // And every row kept what it was told, under its new number
+    EXPECT_EQ(shownKeys(*table), (QStringList{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(delegate->getItemText(QStringLiteral("4")), QStringLiteral("told 3"));
+    EXPECT_EQ(cell(4, 1).data().toString(), QStringLiteral("told 4"));
+    EXPECT_EQ(cell(1, 1).data().toString(), QStringLiteral("told new"));
+
+    // When the first row goes, then the view saw one row go and the rest keep their cells
+    rows.erase(rows.begin());
+    renumber();
+    ASSERT_EQ(removed.size(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 0);
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(delegate->getItemText(QStringLiteral("1")), QStringLiteral("told new"));
+    EXPECT_EQ(cell(3, 1).data().toString(), QStringLiteral("told 4"));
+}
+
 // ------------------------------------------------------------------ keyed rows
 
 TEST(KeyedModel, shouldKeepRowsInOrderAndFindEachByKeyThroughAnySequenceOfChanges)
@@ -417,12 +488,14 @@ TEST(KeyedModel, shouldKeepRowsInOrderAndFindEachByKeyThroughAnySequenceOfChange
             if (present != expected.end())
                 expected.erase(present);
             break;
-        case 7: {   // read a position, which closes the gaps removals left
+        case 7: {   // the rows in order, each under the key it was added with
             if (expected.empty())
                 break;
+            const auto keyed = model.keyedRows();
+            ASSERT_EQ(keyed.size(), expected.size()) << step;
             const size_t at = random() % expected.size();
-            ASSERT_EQ(model.dataAt(static_cast<int>(at)), expected[at].second) << step;
-            ASSERT_EQ(model.keyAt(static_cast<int>(at)), expected[at].first) << step;
+            ASSERT_EQ(keyed[at].second, expected[at].second) << step;
+            ASSERT_EQ(keyed[at].first, expected[at].first) << step;
             break;
         }
         case 8:
@@ -519,11 +592,16 @@ TEST_F(EditingFixture, shouldKeepAnOpenEditorWhileSyncsOnlyChangeValues)
     EXPECT_EQ(editorAt(1, 1), editor);
     EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("5.0000"));
 
-    // But a changed row set rebuilds the view
+    // And a row added reaches the view as one inserted row: the editor stays too
     model->addData(row("5", QStringLiteral("戊"), 0));
     table->updateTable();
     QCoreApplication::processEvents();
     EXPECT_EQ(table->qtModel()->rowCount(), 5);
+    EXPECT_EQ(editorAt(1, 1), editor);
+
+    // But a sort rebuilds the view
+    table->sortByColumn(0, Qt::AscendingOrder);
+    QCoreApplication::processEvents();
     EXPECT_EQ(editorAt(1, 1), nullptr);
 }
 

@@ -2,6 +2,7 @@
 // and from table two (groups, order, positions, the choices each row offers), edited
 // through its delegates, checked against tables one and two, and what it writes to the host.
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <map>
 
 #include "panel_workflow_support.h"
@@ -287,6 +288,47 @@ TEST_F(MixedEditingTest, shouldAddACopyOfTheFirstRowAndDeleteTheClickedRow)
     EXPECT_DOUBLE_EQ(wonTotal(), 6.0);
 }
 
+TEST_F(MixedEditingTest, shouldShowAnAddedRowAsOneInsertedRowAndKeepTheUserOnTheirRow)
+{
+    // Given two groups shown (product 12's two rows, then product 9's) and the user on product 9's row
+    loadTwoGroups();
+    QTableView* view = table.getTable()->view();
+    const QModelIndex p9 = cellIndex(&table, QStringLiteral("3"), 0);
+    ASSERT_TRUE(p9.isValid());
+    view->setCurrentIndex(p9);
+    QSignalSpy inserted(table.getTable()->qtModel(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(table.getTable()->qtModel(), &QAbstractItemModel::modelReset);
+
+    // When product 12's "+添加" is clicked (as its cell reports it, the user's row unchanged)
+    EXPECT_TRUE(table.handleEvent(224, 9, 0, QStringLiteral("1"), nullptr));
+    table.getTable()->syncNow();
+
+    // Then the view saw one row come at the end of product 12's group, and no reset
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 2);
+    EXPECT_EQ(inserted[0][2].toInt(), 2);
+    EXPECT_EQ(reset.size(), 0);
+    // And the user is still on product 9's row, now row 4
+    EXPECT_EQ(view->currentIndex().row(), 3);
+    EXPECT_EQ(view->currentIndex().data(KZ::kRowKeyRole).toString(), QStringLiteral("4"));
+    EXPECT_EQ(rowByKey(table, "4")->info->productName, "P9");
+}
+
+TEST_F(MixedEditingTest, shouldShowTheTypedChoiceOnlyWhenTheRowTookIt)
+{
+    // Given a lost bid's rows, which the table shows but does not keep in groups
+    QMap<int, ProductRowPtr> products{{1, productRow(1, 12, 100.5, 5.0, 0.0)}};
+    table.refreshLoseBidAllocationMixedTable(products, ttservice::TT_AMERICAN);
+    auto* purchase = delegateAt<TC::CBaseTableColumnAutoLineEditDelegate>(table, 2);
+
+    // When a purchase type is typed into its row
+    typeInto(&table, "1", 2, "一级分销");
+
+    // Then neither the row nor its cell changed
+    EXPECT_EQ(rowByKey(table, "1")->info->purchaseType, "");
+    EXPECT_EQ(purchase->getCurText(QStringLiteral("1")), QString());
+}
+
 TEST_F(MixedEditingTest, shouldHitTheClickedRowsGroupRightAfterALoadInHostOrder)
 {
     // Given the host's order P9, P12 added, P12 fixed: row 1 is P9 but sits in group 2
@@ -325,15 +367,17 @@ TEST_F(MixedEditingTest, shouldLeaveNothingEditableWhenLocked)
 namespace {
 
 // The literal rebuild of a click: empty the model, add to or remove from the group, put
-// every stored row back. The table under test may do less work for the same result.
+// every stored row back and tell every row's cells again. The table under test must show
+// the same, whatever it leaves out.
 class RebuiltOnEveryClick : public TC::CPanelBondAllocationMixedTable {
 public:
     RebuiltOnEveryClick() : TC::CPanelBondAllocationMixedTable(0, nullptr) {}
     void clickOperation(const QString& key)
     {
+        const bool add = isAddOperation(key.toInt());
         getAllocationMixedModel()->clear();
         getAllocationMixedModel()->clearFilter();
-        if (isAddOperation(key.toInt()))
+        if (add)
             addProductData2Map(key.toInt());
         else
             delProductData2Map(key.toInt());

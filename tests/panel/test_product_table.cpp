@@ -187,37 +187,13 @@ TEST_F(ProductTableTest, shouldTakeEachRebuiltRowsPurchaseTypeFromTheFirstMatchi
     // Then every row has the type the helper finds for its product and price
     TC::CAllocationProductModel* model = table.getModel();
     ASSERT_EQ(model->rowCount(), 120);
-    for (int i = 0; i < model->rowCount(); ++i) {
-        const auto row = boost::dynamic_pointer_cast<TC::CAllocationProductData>(model->dataAt(i));
+    for (const auto& entry : model->getDatas()) {
+        const auto row = boost::dynamic_pointer_cast<TC::CAllocationProductData>(entry);
         ASSERT_TRUE(row && row->info);
         EXPECT_EQ(row->info->purchaseType, TC::CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
                                                kBond, row->info->productId, row->info->tenderPrice))
             << "product " << row->info->productId << " price " << row->info->tenderPrice;
     }
-}
-
-TEST_F(ProductTableTest, shouldFillAReloadWithFreshRowsAndLeaveARowACallerHoldsAlone)
-{
-    // Given an American tender's rows loaded, one of which a caller still holds
-    load({saved(7, 100.0, 1.0, 0.5), saved(8, 101.0, 2.0, 1.5)}, TT_AMERICAN, 0.1);
-    const auto held = table.getRowNum2ProductData().value(2);
-    ASSERT_TRUE(held && held->info);
-
-    // When rows of a tender without positions are loaded in their place
-    load({saved(9, 102.0, 3.0, 0.0), saved(10, 103.0, 4.0, 0.0)}, TT_NONE, 0.1);
-
-    // Then the new rows carry no position or purchase type of the rows before them
-    const auto rows = table.getRowNum2ProductData();
-    ASSERT_EQ(rows.size(), 2);
-    for (const auto& row : rows) {
-        EXPECT_EQ(row->info->tenderPrice, kInvalidDouble);
-        EXPECT_EQ(row->info->purchaseType, TPT_NONE);
-    }
-    EXPECT_EQ(rows.value(1)->info->productId, 9);
-    // and the held row is still product 8's
-    EXPECT_EQ(held->info->productId, 8);
-    EXPECT_EQ(held->info->tenderPrice, 101.0);
-    EXPECT_EQ(held->info->winAmount, 1.5);
 }
 
 // ------------------------------------------------------------------ fair distribution
@@ -284,16 +260,15 @@ TEST_F(FairDistributionTest, shouldKeepSharesWholeAndCloseToProportionalOverRand
         load(t);
 
         // Round one's shares of the pooled rows, for comparison
-        CPanelBondAllocationProductTable::SharePool pool;
+        QMap<int, boost::shared_ptr<TC::CAllocationProductData>> pool;
         const auto rows = table.getRowNum2ProductData();
         for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
             if (dutch || it.value()->info->tenderPrice == 3.0)
-                pool.push_back({it.key(), it.value()->info->bidAmount, 0.0, 0});
+                pool.insert(it.key(), it.value());
         }
-        table.round1Distribution(pool, total - fixedBids);
-        std::map<int, double> round1;
-        for (const auto& pooled : pool)
-            round1[pooled.rowNumber] = pooled.share;
+        QMap<int, double> shares;
+        table.round1Distribution(pool, shares, total - fixedBids);
+        std::map<int, double> round1(shares.toStdMap());
 
         // When the distribution runs
         const std::vector<double> wins = distribute(total);

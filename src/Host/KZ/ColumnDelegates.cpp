@@ -53,6 +53,11 @@ void CBaseTableColumnDelegate::setEventDeliverer(QObject* deliverer)
     deliverer_ = deliverer;
 }
 
+void CBaseTableColumnDelegate::attach(CHpfTableQtModel* cells)
+{
+    cells_ = cells;
+}
+
 QString CBaseTableColumnDelegate::rowKey(const QModelIndex& index)
 {
     return index.data(kRowKeyRole).toString();
@@ -61,6 +66,27 @@ QString CBaseTableColumnDelegate::rowKey(const QModelIndex& index)
 bool CBaseTableColumnDelegate::isStatisticsCell(const QModelIndex& index)
 {
     return index.data(kStatRowRole).toBool();
+}
+
+CHpfTableQtModel* CBaseTableColumnDelegate::cells() const
+{
+    if (!cells_.isNull())
+        return cells_.data();
+    // Not installed yet: what it is told goes to the table it was made for.
+    const auto* table = qobject_cast<const CStandardHpfTable*>(parent());
+    return table != nullptr ? qobject_cast<CHpfTableQtModel*>(table->qtModel()) : nullptr;
+}
+
+const SCellState* CBaseTableColumnDelegate::cell(const QString& key) const
+{
+    const CHpfTableQtModel* adapter = cells();
+    return adapter != nullptr ? adapter->cellState(key, this) : nullptr;
+}
+
+void CBaseTableColumnDelegate::changeCell(const QString& key, const std::function<void(SCellState&)>& change) const
+{
+    if (CHpfTableQtModel* adapter = cells())
+        adapter->changeCell(key, this, change);
 }
 
 bool CBaseTableColumnDelegate::raise(int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam) const
@@ -97,22 +123,30 @@ void CBaseTableColumnLineeditDelegate::setDoubleRange(double bottom, double top,
 
 void CBaseTableColumnLineeditDelegate::setItemText(const QString& key, const QString& text)
 {
-    items_[key].text = text;
+    changeCell(key, [&text](SCellState& state) {
+        state.text = text;
+        state.fields |= SCellState::F_TEXT;
+    });
 }
 
 QString CBaseTableColumnLineeditDelegate::getItemText(const QString& key) const
 {
-    return items_.value(key).text;
+    const SCellState* state = cell(key);
+    return state ? state->text : QString();
 }
 
 void CBaseTableColumnLineeditDelegate::setItemVisible(const QString& key, bool visible)
 {
-    items_[key].visible = visible;
+    changeCell(key, [visible](SCellState& state) {
+        state.visible = visible;
+        state.fields |= SCellState::F_VISIBLE;
+    });
 }
 
 bool CBaseTableColumnLineeditDelegate::isItemVisible(const QString& key) const
 {
-    return items_.value(key).visible;
+    const SCellState* state = cell(key);
+    return state ? state->visible : true;
 }
 
 void CBaseTableColumnLineeditDelegate::setLineEditable(bool editable)
@@ -120,22 +154,16 @@ void CBaseTableColumnLineeditDelegate::setLineEditable(bool editable)
     editable_ = editable;
 }
 
-void CBaseTableColumnLineeditDelegate::clearItems()
-{
-    items_.clear();
-}
-
-bool CBaseTableColumnLineeditDelegate::isCellEditable(const QString&) const
+bool CBaseTableColumnLineeditDelegate::isCellEditable(const SCellState*) const
 {
     return editable_;   // a hidden input box can still be typed into
 }
 
-QString CBaseTableColumnLineeditDelegate::cellText(const QString& key) const
+QString CBaseTableColumnLineeditDelegate::shownText(const SCellState* state) const
 {
-    const auto* found = items_.find(key);
-    if (found == nullptr || !found->visible)
+    if (state == nullptr || !state->visible)
         return QString();
-    return found->text.isNull() ? QStringLiteral("") : found->text;
+    return state->text.isNull() ? QStringLiteral("") : state->text;
 }
 
 QWidget* CBaseTableColumnLineeditDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -157,8 +185,8 @@ void CBaseTableColumnLineeditDelegate::setEditorData(QWidget* editor, const QMod
     auto* lineEdit = qobject_cast<QLineEdit*>(editor);
     if (lineEdit == nullptr)
         return;
-    const auto* found = items_.find(rowKey(index));
-    lineEdit->setText(found != nullptr ? found->text : index.data(Qt::DisplayRole).toString());
+    const QVariant told = index.data(kCellTextRole);
+    lineEdit->setText(told.isValid() ? told.toString() : index.data(Qt::DisplayRole).toString());
     lineEdit->selectAll();
 }
 
@@ -169,7 +197,10 @@ void CBaseTableColumnLineeditDelegate::setModelData(QWidget* editor, QAbstractIt
         return;
     const QString key = rowKey(index);
     QString typed = typedNumberText(lineEdit->text());
-    items_[key].text = typed;
+    changeCell(key, [&typed](SCellState& state) {
+        state.text = typed;
+        state.fields |= SCellState::F_TEXT;
+    });
     // The table's owner decides what the typed text means; the model is never written here.
     raise(EVT_LINEEDIT_FINISHED, id(), id(), key, &typed);
 }
@@ -177,14 +208,14 @@ void CBaseTableColumnLineeditDelegate::setModelData(QWidget* editor, QAbstractIt
 void CBaseTableColumnLineeditDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                              const QModelIndex& index) const
 {
-    const auto* found = items_.find(rowKey(index));
-    if (found == nullptr || !found->visible || isStatisticsCell(index)) {
+    const QVariant told = index.data(kCellTextRole);
+    if (!told.isValid() || !index.data(kCellVisibleRole).toBool() || isStatisticsCell(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    QStyleOptionViewItem cell(option);
-    initStyleOption(&cell, index);
-    paintCellBackground(painter, cell);
+    QStyleOptionViewItem cellOption(option);
+    initStyleOption(&cellOption, index);
+    paintCellBackground(painter, cellOption);
 
     const QRect box = option.rect.adjusted(2, 2, -3, -3);
     painter->save();
@@ -192,7 +223,7 @@ void CBaseTableColumnLineeditDelegate::paint(QPainter* painter, const QStyleOpti
     painter->setBrush(editable_ ? QColor(Qt::white) : CUiResource::getColor(QStringLiteral("clr_table_background2")));
     painter->drawRect(box);
     painter->setPen(CUiResource::getColor(editable_ ? kTextColorKey : kDisabledColorKey));
-    painter->drawText(box.adjusted(4, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, found->text);
+    painter->drawText(box.adjusted(4, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, told.toString());
     painter->restore();
 }
 
@@ -205,69 +236,74 @@ CBaseTableColumnSimpleTextDelegate::CBaseTableColumnSimpleTextDelegate(int id, Q
 
 void CBaseTableColumnSimpleTextDelegate::setItemText(const QString& key, const QString& text)
 {
-    items_[key].text = text;
+    changeCell(key, [&text](SCellState& state) {
+        state.text = text;
+        state.fields |= SCellState::F_TEXT;
+    });
 }
 
 QString CBaseTableColumnSimpleTextDelegate::getText(const QString& key) const
 {
-    return items_.value(key).text;
+    const SCellState* state = cell(key);
+    return state ? state->text : QString();
 }
 
 void CBaseTableColumnSimpleTextDelegate::setItemEnabled(const QString& key, bool enabled, bool clickable)
 {
-    SItem& item = items_[key];
-    item.enabled = enabled;
-    item.clickable = clickable;
+    changeCell(key, [enabled, clickable](SCellState& state) {
+        state.enabled = enabled;
+        state.clickable = clickable;
+        state.fields |= SCellState::F_ENABLED | SCellState::F_CLICKABLE;
+    });
 }
 
 bool CBaseTableColumnSimpleTextDelegate::isItemEnabled(const QString& key) const
 {
-    return items_.value(key).enabled;
+    const SCellState* state = cell(key);
+    return state ? state->enabled : true;
 }
 
 void CBaseTableColumnSimpleTextDelegate::setItemColorKey(const QString& key, const QString& colorKey, bool update)
 {
-    items_[key].colorKey = colorKey;
+    changeCell(key, [&colorKey](SCellState& state) {
+        state.colorKey = colorKey;
+        state.fields |= SCellState::F_COLOR;
+    });
     if (update)
         repaintCells();
 }
 
 QString CBaseTableColumnSimpleTextDelegate::itemColorKey(const QString& key) const
 {
-    return items_.value(key).colorKey;
+    const SCellState* state = cell(key);
+    return state ? state->colorKey : QString();
 }
 
-void CBaseTableColumnSimpleTextDelegate::clearItems()
+QString CBaseTableColumnSimpleTextDelegate::shownText(const SCellState* state) const
 {
-    items_.clear();
-}
-
-QString CBaseTableColumnSimpleTextDelegate::cellText(const QString& key) const
-{
-    const auto* found = items_.find(key);
-    if (found == nullptr)
+    if (state == nullptr)
         return QString();
-    return found->text.isNull() ? QStringLiteral("") : found->text;
+    return state->text.isNull() ? QStringLiteral("") : state->text;
 }
 
 void CBaseTableColumnSimpleTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                                const QModelIndex& index) const
 {
-    const auto* found = items_.find(rowKey(index));
-    if (found == nullptr || isStatisticsCell(index)) {
+    if (!index.data(kCellTextRole).isValid() || isStatisticsCell(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    QStyleOptionViewItem cell(option);
-    initStyleOption(&cell, index);
-    paintCellBackground(painter, cell);
+    QStyleOptionViewItem cellOption(option);
+    initStyleOption(&cellOption, index);
+    paintCellBackground(painter, cellOption);
 
-    const QString& colorKey = !found->enabled            ? kDisabledColorKey
-                              : found->colorKey.isEmpty() ? kTextColorKey
-                                                          : found->colorKey;
+    const QString colorKey = index.data(kCellColorKeyRole).toString();
+    const QString& shownColor = !index.data(kCellEnabledRole).toBool() ? kDisabledColorKey
+                                : colorKey.isEmpty()                    ? kTextColorKey
+                                                                        : colorKey;
     painter->save();
-    painter->setPen(CUiResource::getColor(colorKey));
-    painter->drawText(option.rect.adjusted(4, 0, -4, 0), Qt::AlignCenter, found->text);
+    painter->setPen(CUiResource::getColor(shownColor));
+    painter->drawText(option.rect.adjusted(4, 0, -4, 0), Qt::AlignCenter, index.data(kCellTextRole).toString());
     painter->restore();
 }
 
@@ -276,11 +312,10 @@ bool CBaseTableColumnSimpleTextDelegate::editorEvent(QEvent* event, QAbstractIte
 {
     if (event->type() == QEvent::MouseButtonRelease && !isStatisticsCell(index)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        const QString key = rowKey(index);
-        const auto* found = items_.find(key);
-        if (mouse->button() == Qt::LeftButton && found != nullptr && found->enabled && found->clickable
+        if (mouse->button() == Qt::LeftButton && index.data(kCellTextRole).isValid()
+            && index.data(kCellEnabledRole).toBool() && index.data(kCellClickableRole).toBool()
             && option.rect.contains(mouse->pos())) {
-            raise(EVT_SIMPLE_TEXT_CLICKED, id(), 0, key, nullptr);
+            raise(EVT_SIMPLE_TEXT_CLICKED, id(), 0, rowKey(index), nullptr);
             return true;
         }
     }
@@ -296,33 +331,40 @@ CBaseTableColumnComboxDelegate::CBaseTableColumnComboxDelegate(int id, QObject* 
 
 void CBaseTableColumnComboxDelegate::setItems(const QString& key, const QStringList& items)
 {
-    items_[key].items = items;
+    changeCell(key, [&items](SCellState& state) {
+        state.items = items;
+        state.fields |= SCellState::F_ITEMS;
+    });
 }
 
 QStringList CBaseTableColumnComboxDelegate::getItems(const QString& key) const
 {
-    return items_.value(key).items;
+    const SCellState* state = cell(key);
+    return state ? state->items : QStringList();
 }
 
 void CBaseTableColumnComboxDelegate::setItemText(const QString& key, const QString& text)
 {
-    items_[key].text = text;
+    changeCell(key, [&text](SCellState& state) {
+        state.text = text;
+        state.fields |= SCellState::F_TEXT;
+    });
 }
 
 QString CBaseTableColumnComboxDelegate::getText(const QString& key) const
 {
-    return items_.value(key).text;
+    const SCellState* state = cell(key);
+    return state ? state->text : QString();
 }
 
-bool CBaseTableColumnComboxDelegate::isCellEditable(const QString& key) const
+bool CBaseTableColumnComboxDelegate::isCellEditable(const SCellState* state) const
 {
-    return !items_.value(key).items.isEmpty();
+    return state != nullptr && !state->items.isEmpty();
 }
 
-QString CBaseTableColumnComboxDelegate::cellText(const QString& key) const
+QString CBaseTableColumnComboxDelegate::shownText(const SCellState* state) const
 {
-    const auto* found = items_.find(key);
-    return found != nullptr ? found->text : QString();
+    return state != nullptr ? state->text : QString();
 }
 
 QWidget* CBaseTableColumnComboxDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -331,7 +373,7 @@ QWidget* CBaseTableColumnComboxDelegate::createEditor(QWidget* parent, const QSt
     if (isStatisticsCell(index))
         return nullptr;
     auto* combo = new QComboBox(parent);
-    combo->addItems(items_.value(rowKey(index)).items);
+    combo->addItems(index.data(kCellItemsRole).toStringList());
     // Choosing an entry is the commit; the user need not press Enter.
     auto* self = const_cast<CBaseTableColumnComboxDelegate*>(this);
     connect(combo, QOverload<int>::of(&QComboBox::activated), self, [self, combo](int) {
@@ -346,7 +388,7 @@ void CBaseTableColumnComboxDelegate::setEditorData(QWidget* editor, const QModel
     auto* combo = qobject_cast<QComboBox*>(editor);
     if (combo == nullptr)
         return;
-    const int position = combo->findText(items_.value(rowKey(index)).text);
+    const int position = combo->findText(index.data(kCellTextRole).toString());
     if (position >= 0)
         combo->setCurrentIndex(position);
 }
@@ -357,7 +399,11 @@ void CBaseTableColumnComboxDelegate::setModelData(QWidget* editor, QAbstractItem
     if (combo == nullptr)
         return;
     const QString key = rowKey(index);
-    items_[key].text = combo->currentText();
+    const QString chosen = combo->currentText();
+    changeCell(key, [&chosen](SCellState& state) {
+        state.text = chosen;
+        state.fields |= SCellState::F_TEXT;
+    });
     raise(EVT_COMBOX_CHANGED, id(), 0, key, nullptr);
 }
 

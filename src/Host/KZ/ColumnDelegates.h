@@ -1,22 +1,20 @@
 #pragma once
-// Column delegates of the high-performance table. Each keeps its per-row state
-// under the row key (IBaseHpfTableData::key as text) and raises its events
-// through the table it was given as deliverer.
+// Column delegates of the high-performance table. They paint and edit; what they are
+// told per row (setItemText(key, ...) and the like) goes to the table's Qt adapter, which
+// keeps it with the row and hands it back through the cell roles. They raise their events
+// through the table they were given as deliverer.
 
-#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <functional>
 #include <vector>
 
 #include "KZ/EventDeliverer.h"
-#include "KZ/RowStateStore.h"
+#include "KZ/HpfTableQtModel.h"
 
 namespace KZ {
-
-// Qt item-data role under which the table's Qt model gives a row's key (QString).
-constexpr int kRowKeyRole = Qt::UserRole + 1;
 
 class CBaseTableColumnDelegate : public QStyledItemDelegate, public CEventDeliverer {
     Q_OBJECT
@@ -25,22 +23,21 @@ public:
     CBaseTableColumnDelegate(int id, QObject* deliverer);
     int id() const { return id_; }
     void setEventDeliverer(QObject* deliverer);
-    // Whether a cell of this delegate can be edited at all in the view.
-    virtual bool isCellEditable(const QString& key) const { Q_UNUSED(key); return false; }
-    // Text the cell shows for a row, or a null QString to show the model's text.
-    virtual QString cellText(const QString& key) const { Q_UNUSED(key); return QString(); }
-    // For tables keyed by row number: count rows were inserted before row `first`, or
-    // rows first .. first + count - 1 were removed; the per-row state of the rows after
-    // them moves with their numbers.
-    virtual void insertRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
-    virtual void removeRowNumbers(int first, int count) { Q_UNUSED(first); Q_UNUSED(count); }
-    // Rows 1 .. n were numbered anew: row i + 1 is now row newNumbers[i].
-    virtual void renumberRows(const std::vector<int>& newNumbers) { Q_UNUSED(newNumbers); }
+    // Installed on a table: the cells it is told of are kept by that table's adapter.
+    void attach(CHpfTableQtModel* cells);
+    // Whether a cell in this state (null: none told) can be edited at all in the view.
+    virtual bool isCellEditable(const SCellState* state) const { Q_UNUSED(state); return false; }
+    // Text a cell in this state shows, or a null QString to show the row's own text.
+    virtual QString shownText(const SCellState* state) const { Q_UNUSED(state); return QString(); }
 
 protected:
     QObject* deliveryStart() const override { return deliverer_; }
     static QString rowKey(const QModelIndex& index);
     static bool isStatisticsCell(const QModelIndex& index);
+    // The state told for the row of key in this column; null when none (or not installed).
+    const SCellState* cell(const QString& key) const;
+    // Tells the adapter something about the row of key.
+    void changeCell(const QString& key, const std::function<void(SCellState&)>& change) const;
     // Raises an event from a const Qt hook (setModelData, editorEvent).
     bool raise(int nEventID, int nSenderID, int nIntParam, const QString& qsParam, void* pParam) const;
     // Repaints the cells of the table this delegate is installed on, once the event loop
@@ -48,8 +45,11 @@ protected:
     void repaintCells() const;
 
 private:
+    CHpfTableQtModel* cells() const;
+
     int id_;
     QPointer<QObject> deliverer_;
+    QPointer<CHpfTableQtModel> cells_;   // the adapter of the table it is installed on
     mutable bool repaintQueued_ = false;
 };
 
@@ -66,21 +66,15 @@ public:
     bool isItemVisible(const QString& key) const;              // default true
     void setLineEditable(bool editable);
     bool isLineEditable() const { return editable_; }
-    void clearItems();
 
-    bool isCellEditable(const QString& key) const override;
-    QString cellText(const QString& key) const override;
-    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
-    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
-    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
+    bool isCellEditable(const SCellState* state) const override;
+    QString shownText(const SCellState* state) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    struct SItem { QString text; bool visible = true; };
-    mutable CRowStateStore<SItem> items_;   // a commit stores the typed text from const setModelData
     double bottom_ = 0.0;
     double top_ = 1.0e300;
     int decimals_ = 4;
@@ -98,18 +92,10 @@ public:
     bool isItemEnabled(const QString& key) const;
     void setItemColorKey(const QString& key, const QString& colorKey, bool update);
     QString itemColorKey(const QString& key) const;
-    void clearItems();
 
-    QString cellText(const QString& key) const override;
-    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
-    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
-    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
+    QString shownText(const SCellState* state) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option, const QModelIndex& index) override;
-
-private:
-    struct SItem { QString text; QString colorKey; bool enabled = true; bool clickable = true; };
-    CRowStateStore<SItem> items_;
 };
 
 // Choice list per row shown in a combo box; a change raises 268.
@@ -122,18 +108,11 @@ public:
     void setItemText(const QString& key, const QString& text);
     QString getText(const QString& key) const;
 
-    bool isCellEditable(const QString& key) const override;
-    QString cellText(const QString& key) const override;
-    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
-    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
-    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
+    bool isCellEditable(const SCellState* state) const override;
+    QString shownText(const SCellState* state) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
-
-private:
-    struct SItem { QStringList items; QString text; };
-    mutable CRowStateStore<SItem> items_;   // a commit stores the choice from const setModelData
 };
 
 } // namespace KZ

@@ -2,11 +2,10 @@
 
 #include <cassert>
 #include <cfloat>
-#include <algorithm>
 #include <climits>
+#include <unordered_map>
 #include <vector>
 
-#include "KZ/KeySlotIndex.h"
 #include "KZ/UiResource.h"
 
 namespace KZ {
@@ -18,48 +17,29 @@ double IBaseHpfTableData::getDouble(int) const { return DBL_MAX; }
 long long IBaseHpfTableData::getLongLong(int) const { return LLONG_MAX; }
 QColor IBaseHpfTableData::getColor(int) const { return CUiResource::getColor(QStringLiteral("clr_text_default")); }
 
-// Rows in insertion order with a key -> slot index. A removal leaves a hole that the
-// next positional access compacts away, so removing many rows in a row stays linear.
+// Rows in insertion order with a key -> slot index. A removal leaves a hole; the holes are
+// squeezed out once they are half the entries, so removing many rows stays linear.
 struct IBaseHpfTableModel::Rows {
     struct SSlot {
-        std::string key;   // copy taken when the row was added: a row's key() may change later
-        IBaseHpfTableDataPtr row;
+        std::string key;   // as the row was added: a row's key() may change later
+        IBaseHpfTableDataPtr row;   // null: a hole
     };
     std::vector<SSlot> entries;
-    CKeySlotIndex slotOfKey;
-    size_t holes = 0;
-    size_t firstHole = 0;   // meaningful while holes > 0; the slots before it stay where they are
+    std::unordered_map<std::string, size_t> slotOfKey;
 
-    size_t liveCount() const { return entries.size() - holes; }
-    // What the index reads to compare keys: the key held in a slot.
-    auto keyReader() const
+    void squeezeHoles()
     {
-        return [this](size_t slot) -> const std::string& { return entries[slot].key; };
-    }
-    size_t find(const std::string& key) const { return slotOfKey.find(key, keyReader()); }
-
-    void markHole(size_t slot)
-    {
-        firstHole = holes == 0 ? slot : std::min(firstHole, slot);
-        ++holes;
-    }
-
-    void compact()
-    {
-        if (holes == 0)
-            return;
-        size_t target = firstHole;
-        for (size_t i = firstHole; i < entries.size(); ++i) {
+        size_t target = 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
             if (!entries[i].row)
                 continue;
             if (target != i) {
-                slotOfKey.moveSlot(entries[i].key, target, keyReader());
                 entries[target] = std::move(entries[i]);
+                slotOfKey[entries[target].key] = target;
             }
             ++target;
         }
         entries.resize(target);
-        holes = 0;
         assertConsistent();
     }
 
@@ -67,12 +47,14 @@ struct IBaseHpfTableModel::Rows {
     {
 #ifndef NDEBUG
         size_t live = 0;
-        for (const SSlot& slot : entries)
-            live += slot.row ? 1 : 0;
-        assert(live == liveCount());
-        assert(slotOfKey.size() == live);
-        for (size_t slot = 0; slot < entries.size(); ++slot)
-            assert(!entries[slot].row || find(entries[slot].key) == slot);
+        for (size_t slot = 0; slot < entries.size(); ++slot) {
+            if (!entries[slot].row)
+                continue;
+            ++live;
+            const auto found = slotOfKey.find(entries[slot].key);
+            assert(found != slotOfKey.end() && found->second == slot);
+        }
+        assert(live == slotOfKey.size());
 #endif
     }
 };
@@ -94,18 +76,20 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     if (!row)
         return;
     std::string key = row->key();
-    const size_t found = rows_->slotOfKey.findOrInsert(key, rows_->entries.size(), rows_->keyReader());
-    if (found != CKeySlotIndex::npos)
-        rows_->entries[found].row = row;
+    const auto found = rows_->slotOfKey.emplace(key, rows_->entries.size());
+    if (found.second)
+        rows_->entries.push_back(Rows::SSlot{key, row});
     else
-        rows_->entries.push_back(Rows::SSlot{std::move(key), row});
+        rows_->entries[found.first->second].row = row;
     ++revision_;
+    if (addObserver_)
+        addObserver_(key, row);
 }
 
 QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
 {
     QList<IBaseHpfTableDataPtr> result;
-    result.reserve(static_cast<int>(rows_->liveCount()));
+    result.reserve(static_cast<int>(rows_->slotOfKey.size()));
     for (const Rows::SSlot& slot : rows_->entries) {
         if (slot.row)
             result.append(slot.row);
@@ -115,24 +99,19 @@ QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
 {
-    const size_t found = rows_->find(key);
-    return found != CKeySlotIndex::npos ? rows_->entries[found].row : IBaseHpfTableDataPtr();
+    const auto found = rows_->slotOfKey.find(key);
+    return found != rows_->slotOfKey.end() ? rows_->entries[found->second].row : IBaseHpfTableDataPtr();
 }
 
 bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
 {
-    const size_t found = rows_->find(key);
-    if (found == CKeySlotIndex::npos)
+    const auto found = rows_->slotOfKey.find(key);
+    if (found == rows_->slotOfKey.end())
         return false;
-    rows_->slotOfKey.erase(key, rows_->keyReader());
-    Rows::SSlot& slot = rows_->entries[found];
-    slot.row.reset();
-    slot.key.clear();
-    rows_->markHole(found);
-    if (rows_->holes == rows_->entries.size()) {
-        rows_->entries.clear();
-        rows_->holes = 0;
-    }
+    rows_->entries[found->second] = Rows::SSlot();
+    rows_->slotOfKey.erase(found);
+    if (rows_->slotOfKey.size() * 2 < rows_->entries.size())
+        rows_->squeezeHoles();
     ++revision_;
     return true;
 }
@@ -141,7 +120,6 @@ void IBaseHpfTableModel::clear()
 {
     rows_->entries.clear();
     rows_->slotOfKey.clear();
-    rows_->holes = 0;
     ++revision_;
 }
 
@@ -152,37 +130,28 @@ void IBaseHpfTableModel::clearFilter()
 
 int IBaseHpfTableModel::rowCount() const
 {
-    return static_cast<int>(rows_->liveCount());
+    return static_cast<int>(rows_->slotOfKey.size());
 }
 
-IBaseHpfTableDataPtr IBaseHpfTableModel::dataAt(int index) const
+std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> IBaseHpfTableModel::keyedRows() const
 {
-    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
-        return IBaseHpfTableDataPtr();
-    rows_->compact();
-    return rows_->entries[static_cast<size_t>(index)].row;
-}
-
-const IBaseHpfTableData* IBaseHpfTableModel::rowAt(int index) const
-{
-    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
-        return nullptr;
-    rows_->compact();
-    return rows_->entries[static_cast<size_t>(index)].row.get();
-}
-
-const std::string& IBaseHpfTableModel::keyAt(int index) const
-{
-    static const std::string none;
-    if (index < 0 || static_cast<size_t>(index) >= rows_->liveCount())
-        return none;
-    rows_->compact();
-    return rows_->entries[static_cast<size_t>(index)].key;
+    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> result;
+    result.reserve(rows_->slotOfKey.size());
+    for (const Rows::SSlot& slot : rows_->entries) {
+        if (slot.row)
+            result.emplace_back(slot.key, slot.row);
+    }
+    return result;
 }
 
 unsigned long long IBaseHpfTableModel::revision() const
 {
     return revision_;
+}
+
+void IBaseHpfTableModel::setAddObserver(AddObserver observer)
+{
+    addObserver_ = std::move(observer);
 }
 
 } // namespace KZ

@@ -1,14 +1,17 @@
 #pragma once
 // Rows and models of the high-performance table. A model keeps its rows in
-// insertion order and finds, replaces and removes them by key in O(1).
+// insertion order and finds, replaces and removes them by key in O(1) (amortised).
 
 #include <QColor>
 #include <QList>
 #include <QString>
 #include <QVariant>
 #include <boost/shared_ptr.hpp>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace KZ {
 
@@ -47,21 +50,23 @@ public:
     bool removeDataByKey(const std::string& key);
     void clear();
     void clearFilter();
+
+    // --- for the table's Qt adapter, the desk and the tests (not the panel's) ---
     int rowCount() const;
-    IBaseHpfTableDataPtr dataAt(int index) const;              // insertion order; O(1)
-    // The same row without a shared count taken: for walks over every row, where taking
-    // and dropping one per row would order each row's memory reads behind the last's.
-    // Valid while the model holds the row; null out of range.
-    const IBaseHpfTableData* rowAt(int index) const;
-    // The key the row at index was added under (empty out of range); O(1).
-    const std::string& keyAt(int index) const;
-    // Bumped by every change of the row set; views use it to know they must resync.
+    // The rows in order, each with the key it was added under.
+    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> keyedRows() const;
+    // Bumped by every change of the row set; the table uses it to know it must resync.
     unsigned long long revision() const;
+    // Told of every row added (or put in place of another): the adapter hands it the cell
+    // state that was set for its key before it arrived.
+    using AddObserver = std::function<void(const std::string& key, const IBaseHpfTableDataPtr& row)>;
+    void setAddObserver(AddObserver observer);
 
 private:
     struct Rows;
     std::unique_ptr<Rows> rows_;
     unsigned long long revision_ = 0;
+    AddObserver addObserver_;
 };
 
 } // namespace KZ

@@ -20,6 +20,32 @@ bool isNumericType(QVariant::Type type)
 
 } // namespace
 
+void SCellState::overlay(const SCellState& newer)
+{
+    if (newer.fields & F_TEXT)
+        text = newer.text;
+    if (newer.fields & F_VISIBLE)
+        visible = newer.visible;
+    if (newer.fields & F_ENABLED)
+        enabled = newer.enabled;
+    if (newer.fields & F_CLICKABLE)
+        clickable = newer.clickable;
+    if (newer.fields & F_COLOR)
+        colorKey = newer.colorKey;
+    if (newer.fields & F_ITEMS)
+        items = newer.items;
+    if (newer.fields & F_CURRENT)
+        current = newer.current;
+    fields |= newer.fields;
+}
+
+bool SCellState::operator==(const SCellState& other) const
+{
+    return fields == other.fields && text == other.text && visible == other.visible && enabled == other.enabled
+           && clickable == other.clickable && colorKey == other.colorKey && items == other.items
+           && current == other.current;
+}
+
 CHpfTableQtModel::CHpfTableQtModel(DelegateLookup delegateOf, QObject* parent)
     : QAbstractTableModel(parent), delegateOf_(std::move(delegateOf))
 {
@@ -28,9 +54,18 @@ CHpfTableQtModel::CHpfTableQtModel(DelegateLookup delegateOf, QObject* parent)
 void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
 {
     beginResetModel();
+    if (source_ != nullptr)
+        source_->setAddObserver(nullptr);
     source_ = source;
+    if (source_ != nullptr)
+        source_->setAddObserver([this](const std::string& key, const IBaseHpfTableDataPtr& row) {
+            adoptPending(key, row);
+        });
     snapshot_.clear();
     visible_.clear();
+    cells_.clear();
+    pendingCells_.clear();
+    changedRows_.clear();
     columns_ = 0;
     sortColumn_ = -1;
     filters_.clear();
@@ -39,41 +74,92 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
 
 void CHpfTableQtModel::resync()
 {
-    // Built in the array of the snapshot before last, so a sync of a large table allocates nothing.
     std::vector<SRow> fresh;
-    fresh.swap(spare_);
-    fresh.clear();
     const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
     if (source_ != nullptr) {
-        const int count = source_->rowCount();
-        fresh.reserve(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            IBaseHpfTableDataPtr row = source_->dataAt(i);
-            if (row)
-                fresh.push_back(SRow{std::move(row), source_->keyAt(i)});
-        }
+        for (auto& keyed : source_->keyedRows())
+            fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
     }
-    // Same rows in the same places: only values changed, so open editors, the current
-    // cell and the selection survive.
-    if (freshColumns == columns_ && sameRows(fresh)) {
-        std::vector<int> freshVisible;
-        buildIndex(fresh, freshColumns, &freshVisible);
-        if (freshVisible == visible_) {
-            snapshot_.swap(fresh);
-            keepAsSpare(&fresh);
-            if (!visible_.empty() && columns_ > 0)
-                emit dataChanged(index(0, 0), index(static_cast<int>(visible_.size()) - 1, columns_ - 1));
-            if (columns_ > 0)
-                emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
-            return;
-        }
+    if (freshColumns != columns_ || !isIdentity() || !applyRowChange(fresh)) {
+        beginResetModel();
+        snapshot_.swap(fresh);
+        columns_ = freshColumns;
+        rebuildIndex();
+        endResetModel();
     }
-    beginResetModel();
+    changedRows_.clear();
+    forgetCellsOfRowsGone();
+}
+
+bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh)
+{
+    const size_t oldCount = snapshot_.size();
+    const size_t newCount = fresh.size();
+    size_t head = 0;
+    while (head < oldCount && head < newCount && snapshot_[head].data == fresh[head].data)
+        ++head;
+    size_t tail = 0;
+    while (tail < oldCount - head && tail < newCount - head
+           && snapshot_[oldCount - 1 - tail].data == fresh[newCount - 1 - tail].data)
+        ++tail;
+    const size_t removed = oldCount - head - tail;
+    const size_t inserted = newCount - head - tail;
+    if (removed > 0 && inserted > 0)
+        return false;
+
+    // Rows kept in place whose key changed (renumbered) or whose cells changed.
+    std::vector<bool> changed(newCount, false);
+    for (size_t i = 0; i < newCount; ++i) {
+        if (i >= head && i < head + inserted)
+            continue;   // new to the view
+        const size_t before = i < head ? i : i - inserted + removed;
+        changed[i] = snapshot_[before].key != fresh[i].key || changedRows_.count(fresh[i].data.get()) > 0;
+    }
+
+    const int first = static_cast<int>(head);
+    if (inserted > 0)
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(inserted) - 1);
+    else if (removed > 0)
+        beginRemoveRows(QModelIndex(), first, first + static_cast<int>(removed) - 1);
     snapshot_.swap(fresh);
-    columns_ = freshColumns;
-    buildIndex(snapshot_, columns_, &visible_);
-    endResetModel();
-    keepAsSpare(&fresh);
+    rebuildIndex();
+    if (inserted > 0)
+        endInsertRows();
+    else if (removed > 0)
+        endRemoveRows();
+    emitChangedRows(changed);
+    return true;
+}
+
+void CHpfTableQtModel::emitChangedRows(const std::vector<bool>& changed)
+{
+    if (columns_ == 0)
+        return;
+    for (size_t i = 0; i < changed.size();) {
+        if (!changed[i]) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < changed.size() && changed[end])
+            ++end;
+        emit dataChanged(index(static_cast<int>(i), 0), index(static_cast<int>(end) - 1, columns_ - 1));
+        i = end;
+    }
+}
+
+void CHpfTableQtModel::forgetCellsOfRowsGone()
+{
+    std::unordered_set<const IBaseHpfTableData*> shown;
+    shown.reserve(snapshot_.size());
+    for (const SRow& row : snapshot_)
+        shown.insert(row.data.get());
+    for (auto it = cells_.begin(); it != cells_.end();) {
+        if (shown.count(it->first) == 0)
+            it = cells_.erase(it);
+        else
+            ++it;
+    }
 }
 
 void CHpfTableQtModel::releaseRows()
@@ -81,26 +167,9 @@ void CHpfTableQtModel::releaseRows()
     if (snapshot_.empty())
         return;
     beginResetModel();
-    snapshot_.clear();   // the array stays for the next sync
+    snapshot_.clear();
     visible_.clear();
     endResetModel();
-}
-
-void CHpfTableQtModel::keepAsSpare(std::vector<SRow>* old)
-{
-    old->clear();   // the old rows are released; the array stays for the next sync
-    spare_.swap(*old);
-}
-
-bool CHpfTableQtModel::sameRows(const std::vector<SRow>& fresh) const
-{
-    if (fresh.size() != snapshot_.size())
-        return false;
-    for (size_t i = 0; i < fresh.size(); ++i) {
-        if (fresh[i].data != snapshot_[i].data || fresh[i].key != snapshot_[i].key)
-            return false;
-    }
-    return true;
 }
 
 void CHpfTableQtModel::setSort(int column, Qt::SortOrder order)
@@ -137,41 +206,115 @@ void CHpfTableQtModel::clearFilters()
     endResetModel();
 }
 
+// ---------------------------------------------------------------------------
+// cell state
+
+const SCellState* CHpfTableQtModel::stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const
+{
+    if (teller == nullptr)
+        return nullptr;
+    const auto held = cells_.find(row);
+    if (held == cells_.end())
+        return nullptr;
+    const auto cell = held->second.cells.constFind(teller);
+    return cell != held->second.cells.constEnd() ? &cell.value() : nullptr;
+}
+
+const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, int column) const
+{
+    return stateOf(row, delegateOf_ ? delegateOf_(column) : nullptr);
+}
+
+const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTableColumnDelegate* teller) const
+{
+    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(key.toStdString()) : nullptr;
+    if (row)
+        return stateOf(row.get(), teller);
+    const auto pending = pendingCells_.constFind(key);
+    if (pending == pendingCells_.constEnd())
+        return nullptr;
+    const auto cell = pending->constFind(teller);
+    return cell != pending->constEnd() ? &cell.value() : nullptr;
+}
+
+void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDelegate* teller,
+                                  const std::function<void(SCellState&)>& change)
+{
+    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(key.toStdString()) : nullptr;
+    if (!row) {
+        change(pendingCells_[key][teller]);   // for the row that will come under this key
+        return;
+    }
+    SHeldCells& held = cells_[row.get()];
+    held.row = row;
+    SCellState& state = held.cells[teller];
+    const SCellState before = state;
+    change(state);
+    if (state != before)
+        changedRows_.insert(row.get());
+}
+
+void CHpfTableQtModel::forgetCellsOf(const CBaseTableColumnDelegate* teller)
+{
+    for (auto& held : cells_)
+        held.second.cells.remove(teller);
+    for (RowCells& pending : pendingCells_)
+        pending.remove(teller);
+}
+
+void CHpfTableQtModel::adoptPending(const std::string& key, const IBaseHpfTableDataPtr& row)
+{
+    if (pendingCells_.isEmpty())
+        return;
+    const auto pending = pendingCells_.find(QString::fromStdString(key));
+    if (pending == pendingCells_.end())
+        return;
+    SHeldCells& held = cells_[row.get()];
+    held.row = row;
+    for (auto cell = pending->constBegin(); cell != pending->constEnd(); ++cell)
+        held.cells[cell.key()].overlay(cell.value());
+    pendingCells_.erase(pending);
+    changedRows_.insert(row.get());
+}
+
+// ---------------------------------------------------------------------------
+// rows
+
 IBaseHpfTableDataPtr CHpfTableQtModel::rowAt(int row) const
 {
     if (row < 0 || static_cast<size_t>(row) >= visible_.size())
         return IBaseHpfTableDataPtr();
-    return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].data;
+    return shownRow(row).data;
 }
 
 QString CHpfTableQtModel::rowKeyAt(int row) const
 {
     if (row < 0 || static_cast<size_t>(row) >= visible_.size())
         return QString();
-    return sToQs(snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])].key);
+    return QString::fromStdString(shownRow(row).key);
 }
 
 QString CHpfTableQtModel::cellText(int row, int column) const
 {
     if (row < 0 || static_cast<size_t>(row) >= visible_.size())
         return QString();
-    return snapshotCellText(snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])], column);
+    return snapshotCellText(shownRow(row), column);
 }
 
 QString CHpfTableQtModel::snapshotCellText(const SRow& row, int column) const
 {
     if (CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(column) : nullptr) {
-        QString text = delegate->cellText(sToQs(row.key));
+        QString text = delegate->shownText(stateOf(row.data.get(), delegate));
         if (!text.isNull())
             return text;
     }
     return row.data->getDisplayQString(column);
 }
 
-bool CHpfTableQtModel::passesFilters(const SRow& row, int columns) const
+bool CHpfTableQtModel::passesFilters(const SRow& row) const
 {
     for (auto it = filters_.constBegin(); it != filters_.constEnd(); ++it) {
-        if (it.key() >= columns || !snapshotCellText(row, it.key()).contains(it.value()))
+        if (it.key() >= columns_ || !snapshotCellText(row, it.key()).contains(it.value()))
             return false;
     }
     return true;
@@ -179,48 +322,38 @@ bool CHpfTableQtModel::passesFilters(const SRow& row, int columns) const
 
 void CHpfTableQtModel::rebuildIndex()
 {
-    buildIndex(snapshot_, columns_, &visible_);
-}
-
-// Written into the given array, whose capacity is kept from one sync to the next.
-void CHpfTableQtModel::buildIndex(const std::vector<SRow>& rows, int columns, std::vector<int>* visible) const
-{
-    visible->clear();
-    visible->reserve(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (filters_.isEmpty() || passesFilters(rows[i], columns))
-            visible->push_back(static_cast<int>(i));
+    visible_.clear();
+    visible_.reserve(snapshot_.size());
+    for (size_t i = 0; i < snapshot_.size(); ++i) {
+        if (filters_.isEmpty() || passesFilters(snapshot_[i]))
+            visible_.push_back(static_cast<int>(i));
     }
-    if (sortColumn_ >= 0 && sortColumn_ < columns && source_ != nullptr)
-        sortIndex(rows, visible);
+    if (sortColumn_ >= 0 && sortColumn_ < columns_ && source_ != nullptr)
+        sortIndex();
 }
 
-void CHpfTableQtModel::sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const
+void CHpfTableQtModel::sortIndex()
 {
     const int column = sortColumn_;
     const bool descending = sortOrder_ == Qt::DescendingOrder;
-    // Keys are taken once per row so that the comparisons stay cheap.
     if (source_->columnType(column) == QVariant::Double) {
-        std::vector<std::pair<double, int>> keyed;
-        keyed.reserve(visible->size());
-        for (int position : *visible)
-            keyed.emplace_back(rows[static_cast<size_t>(position)].data->getDouble(column), position);
-        std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
-            return descending ? b.first < a.first : a.first < b.first;
+        std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+            const double x = snapshot_[static_cast<size_t>(a)].data->getDouble(column);
+            const double y = snapshot_[static_cast<size_t>(b)].data->getDouble(column);
+            return descending ? y < x : x < y;
         });
-        for (size_t i = 0; i < keyed.size(); ++i)
-            (*visible)[i] = keyed[i].second;
         return;
     }
+    // The texts are taken once per row, so that the comparisons stay cheap.
     std::vector<std::pair<QString, int>> keyed;
-    keyed.reserve(visible->size());
-    for (int position : *visible)
-        keyed.emplace_back(snapshotCellText(rows[static_cast<size_t>(position)], column), position);
+    keyed.reserve(visible_.size());
+    for (int position : visible_)
+        keyed.emplace_back(snapshotCellText(snapshot_[static_cast<size_t>(position)], column), position);
     std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
         return descending ? QString::compare(b.first, a.first) < 0 : QString::compare(a.first, b.first) < 0;
     });
     for (size_t i = 0; i < keyed.size(); ++i)
-        (*visible)[i] = keyed[i].second;
+        visible_[i] = keyed[i].second;
 }
 
 bool CHpfTableQtModel::isOwnCell(const QModelIndex& index) const
@@ -243,7 +376,8 @@ QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
 {
     if (!isOwnCell(index))
         return QVariant();
-    const SRow& row = snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(index.row())])];
+    const SRow& row = shownRow(index.row());
+    const SCellState* state = role >= kCellTextRole ? stateOfCell(row.data.get(), index.column()) : nullptr;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -258,9 +392,23 @@ QVariant CHpfTableQtModel::data(const QModelIndex& index, int role) const
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     case kRowKeyRole:
-        return sToQs(row.key);
+        return QString::fromStdString(row.key);
     case kStatRowRole:
         return false;
+    case kCellTextRole:
+        return state ? QVariant(state->text) : QVariant();
+    case kCellVisibleRole:
+        return state ? state->visible : true;
+    case kCellEnabledRole:
+        return state ? state->enabled : true;
+    case kCellClickableRole:
+        return state ? state->clickable : true;
+    case kCellColorKeyRole:
+        return state ? state->colorKey : QString();
+    case kCellItemsRole:
+        return state ? state->items : QStringList();
+    case kCellCurrentRole:
+        return state ? QVariant(state->current) : QVariant();
     default:
         return QVariant();
     }
@@ -281,7 +429,7 @@ Qt::ItemFlags CHpfTableQtModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     CBaseTableColumnDelegate* delegate = delegateOf_ ? delegateOf_(index.column()) : nullptr;
-    if (delegate != nullptr && delegate->isCellEditable(rowKeyAt(index.row())))
+    if (delegate != nullptr && delegate->isCellEditable(stateOf(shownRow(index.row()).data.get(), delegate)))
         result |= Qt::ItemIsEditable;
     return result;
 }

@@ -1,16 +1,23 @@
 #pragma once
 // Qt item models of CStandardHpfTable (internal to the host library).
 //
-// CHpfTableQtModel shows a snapshot of an IBaseHpfTableModel's rows, taken at each
-// sync, through a row index that applies the column filters and then a stable sort.
-// Sorting and filtering work on that index, never through a proxy model. The
-// statistics row is a separate one-row model shown by a second view under the table,
-// so it is neither sorted nor filtered and this model's rows are exactly the data rows.
+// CHpfTableQtModel shows the rows of an IBaseHpfTableModel, as of the last sync, through
+// a row index that applies the column filters and then a stable sort. It also owns the
+// per-cell state that the column delegates are told (texts, visibility, choices, ...):
+// kept with the row object, not with its key, so a row that is renumbered keeps its
+// cells, and exposed to the view through the cell roles below. The delegates keep none.
+//
+// A sync tells the view what changed: rows that came or went as one insert or remove
+// (a reset only for a sort, a filter or a wholesale change), and dataChanged for the
+// rows whose cells or keys changed. The statistics row is a separate one-row model.
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QMap>
-#include <QVector>
+#include <QStringList>
 #include <functional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "KZ/HpfTableModel.h"
@@ -18,6 +25,38 @@
 namespace KZ {
 
 class CBaseTableColumnDelegate;
+
+// Item-data roles of the table's cells.
+enum ECellRole {
+    kRowKeyRole = Qt::UserRole + 1,   // QString: the row's key
+    kStatRowRole,                     // bool: the cell belongs to the statistics row
+    kCellTextRole,                    // QString: the text a delegate was told (invalid: told nothing)
+    kCellVisibleRole,                 // bool: the cell's input is drawn
+    kCellEnabledRole,                 // bool
+    kCellClickableRole,               // bool
+    kCellColorKeyRole,                // QString: a UI resource colour key (empty: default)
+    kCellItemsRole,                   // QStringList: the cell's choices
+    kCellCurrentRole,                 // QString: the chosen or typed text (invalid: told nothing)
+};
+
+// What the delegates were told about one cell. Each setter marks its field as set, so
+// state told for a key before its row arrived is laid over the row's own.
+struct SCellState {
+    enum EField { F_TEXT = 1, F_VISIBLE = 2, F_ENABLED = 4, F_CLICKABLE = 8, F_COLOR = 16, F_ITEMS = 32,
+                  F_CURRENT = 64 };
+    unsigned fields = 0;
+    QString text;
+    bool visible = true;
+    bool enabled = true;
+    bool clickable = true;
+    QString colorKey;
+    QStringList items;
+    QString current;
+
+    void overlay(const SCellState& newer);
+    bool operator==(const SCellState& other) const;
+    bool operator!=(const SCellState& other) const { return !(*this == other); }
+};
 
 class CHpfTableQtModel : public QAbstractTableModel {
     Q_OBJECT
@@ -28,11 +67,9 @@ public:
 
     void setSource(IBaseHpfTableModel* source);   // not owned; null detaches
     IBaseHpfTableModel* source() const { return source_; }
-    // Takes a new snapshot of the source's rows and rebuilds the index: one model reset,
-    // or only dataChanged when the same rows stay in the same places.
+    // Takes the source's rows as they are now and tells the view what changed.
     void resync();
-    // Shows no rows and lets go of the snapshot's rows until the next resync: a table that
-    // is emptied before a reload releases the old rows before the new ones are made.
+    // Shows no rows until the next resync (a wholesale reload follows).
     void releaseRows();
 
     void setSort(int column, Qt::SortOrder order);   // column -1: insertion order
@@ -41,9 +78,16 @@ public:
     void setFilter(int column, const QString& text); // empty text removes the column's filter
     void clearFilters();
 
+    // --- cell state, by row key and the delegate that was told it ---
+    const SCellState* cellState(const QString& key, const CBaseTableColumnDelegate* teller) const;   // null: none
+    void changeCell(const QString& key, const CBaseTableColumnDelegate* teller,
+                    const std::function<void(SCellState&)>& change);
+    // Drops what a delegate that leaves the table was told.
+    void forgetCellsOf(const CBaseTableColumnDelegate* teller);
+
     IBaseHpfTableDataPtr rowAt(int row) const;
     QString rowKeyAt(int row) const;
-    // What a cell shows: its delegate's text for the row when it has one, else the row's display text.
+    // What a cell shows: its delegate's text for the cell's state, else the row's display text.
     QString cellText(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -58,24 +102,39 @@ private:
         IBaseHpfTableDataPtr data;
         std::string key;   // the key the model holds the row under
     };
+    using RowCells = QHash<const CBaseTableColumnDelegate*, SCellState>;   // by the delegate told
+    struct SHeldCells {
+        IBaseHpfTableDataPtr row;   // held, so that no other row takes its address
+        RowCells cells;
+    };
+
     bool isOwnCell(const QModelIndex& index) const;
-    bool sameRows(const std::vector<SRow>& fresh) const;
-    void keepAsSpare(std::vector<SRow>* old);
+    const SRow& shownRow(int row) const { return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])]; }
+    const SCellState* stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const;
+    const SCellState* stateOfCell(const IBaseHpfTableData* row, int column) const;
+    void adoptPending(const std::string& key, const IBaseHpfTableDataPtr& row);
+    void forgetCellsOfRowsGone();
     QString snapshotCellText(const SRow& row, int column) const;
-    bool passesFilters(const SRow& row, int columns) const;
+    bool passesFilters(const SRow& row) const;
+    bool isIdentity() const { return filters_.isEmpty() && sortColumn_ < 0; }
     void rebuildIndex();
-    void buildIndex(const std::vector<SRow>& rows, int columns, std::vector<int>* visible) const;
-    void sortIndex(const std::vector<SRow>& rows, std::vector<int>* visible) const;
+    void sortIndex();
+    // Tells the view of the rows between the unchanged head and tail: an insert or a
+    // remove, or false when both sides changed there.
+    bool applyRowChange(std::vector<SRow>& fresh);
+    void emitChangedRows(const std::vector<bool>& changed);
 
     DelegateLookup delegateOf_;
     IBaseHpfTableModel* source_ = nullptr;   // owned by the table
     std::vector<SRow> snapshot_;
-    std::vector<SRow> spare_;                // empty; its capacity serves the next sync
     std::vector<int> visible_;               // view row -> snapshot position
     int columns_ = 0;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     QMap<int, QString> filters_;
+    std::unordered_map<const IBaseHpfTableData*, SHeldCells> cells_;
+    QHash<QString, RowCells> pendingCells_;   // told for a key no row had at the time
+    std::unordered_set<const IBaseHpfTableData*> changedRows_;   // cells changed since the last sync
 };
 
 // The statistics (totals) row: one row drawn from getStatDispalyQString, in bold.
@@ -94,8 +153,5 @@ private:
     IBaseHpfTableModel* source_ = nullptr;   // owned by the table
     int columns_ = 0;
 };
-
-// Role under which the adapter says a cell belongs to the statistics row (bool).
-constexpr int kStatRowRole = Qt::UserRole + 2;
 
 } // namespace KZ

@@ -185,6 +185,7 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, int menuFlags)
     connect(header, &QHeaderView::customContextMenuRequested, this, &CStandardHpfTable::showHeaderMenu);
     layout->addWidget(view_, 1);
     connect(qtModel_, &QAbstractItemModel::modelReset, this, [this]() { fitPending_ = true; });
+    connect(qtModel_, &QAbstractItemModel::rowsInserted, this, [this]() { fitPending_ = true; });
 
     statView_ = new QTableView(this);
     statModel_ = new CHpfStatQtModel(this);
@@ -281,9 +282,11 @@ void CStandardHpfTable::setColumnDelegate(int column, CBaseTableColumnDelegate* 
     CBaseTableColumnDelegate* previous = delegates_[column].data();
     if (previous != nullptr && previous != delegate) {
         view_->setItemDelegateForColumn(column, nullptr);
+        qtModel_->forgetCellsOf(previous);
         previous->deleteLater();
     }
     delegate->setParent(this);
+    delegate->attach(qtModel_);
     delegates_[column] = delegate;
     view_->setItemDelegateForColumn(column, delegate);
 }
@@ -433,6 +436,9 @@ void CStandardHpfTable::sync()
     widenColumnsToStatTexts();
     if (fitPending_ && view_->isVisible())
         widenColumnsToShownTexts();
+    // Rows change their values in place too (a typed volume, a total): what is in sight is
+    // drawn again from them.
+    view_->viewport()->update();
 }
 
 // A total is the figure the user checks first: its column grows until the total shows

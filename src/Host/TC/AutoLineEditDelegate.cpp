@@ -19,29 +19,37 @@ CBaseTableColumnAutoLineEditDelegate::CBaseTableColumnAutoLineEditDelegate(int i
 void CBaseTableColumnAutoLineEditDelegate::setItems(const QString& key, const QStringList& items,
                                                     const std::vector<int>& /*values*/)
 {
-    items_[key].items = items;
+    changeCell(key, [&items](KZ::SCellState& state) {
+        state.items = items;
+        state.fields |= KZ::SCellState::F_ITEMS;
+    });
 }
 
 QStringList CBaseTableColumnAutoLineEditDelegate::getItems(const QString& key) const
 {
-    return items_.value(key).items;
+    const KZ::SCellState* state = cell(key);
+    return state ? state->items : QStringList();
 }
 
 void CBaseTableColumnAutoLineEditDelegate::setCurItem(const QString& key, const QString& text, int /*index*/)
 {
-    items_[key].current = text;
+    changeCell(key, [&text](KZ::SCellState& state) {
+        state.current = text;
+        state.fields |= KZ::SCellState::F_CURRENT;
+    });
 }
 
 QString CBaseTableColumnAutoLineEditDelegate::getCurText(const QString& key) const
 {
-    return items_.value(key).current;
+    const KZ::SCellState* state = cell(key);
+    return state ? state->current : QString();
 }
 
 void CBaseTableColumnAutoLineEditDelegate::setCurrentText(const QString& text)
 {
     if (lastKey_.isNull())
         return;
-    items_[lastKey_].current = text;
+    setCurItem(lastKey_, text, -1);
     repaintCells();
 }
 
@@ -60,20 +68,14 @@ void CBaseTableColumnAutoLineEditDelegate::setEditable(bool editable)
         hideAutoLineEdit();
 }
 
-void CBaseTableColumnAutoLineEditDelegate::clearItems()
-{
-    items_.clear();
-}
-
-bool CBaseTableColumnAutoLineEditDelegate::isCellEditable(const QString&) const
+bool CBaseTableColumnAutoLineEditDelegate::isCellEditable(const KZ::SCellState*) const
 {
     return editable_;
 }
 
-QString CBaseTableColumnAutoLineEditDelegate::cellText(const QString& key) const
+QString CBaseTableColumnAutoLineEditDelegate::shownText(const KZ::SCellState* state) const
 {
-    const auto* found = items_.find(key);
-    return found != nullptr ? found->current : QString();
+    return state != nullptr ? state->current : QString();
 }
 
 QWidget* CBaseTableColumnAutoLineEditDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -83,7 +85,7 @@ QWidget* CBaseTableColumnAutoLineEditDelegate::createEditor(QWidget* parent, con
         return nullptr;
     lastKey_ = rowKey(index);
     auto* editor = new QLineEdit(parent);
-    auto* completer = new QCompleter(items_.value(lastKey_).items, editor);
+    auto* completer = new QCompleter(index.data(KZ::kCellItemsRole).toStringList(), editor);
     completer->setCaseSensitivity(Qt::CaseSensitive);
     completer->setFilterMode(Qt::MatchContains);
     completer->setCompletionMode(QCompleter::PopupCompletion);
@@ -115,8 +117,8 @@ void CBaseTableColumnAutoLineEditDelegate::setEditorData(QWidget* editor, const 
     auto* lineEdit = qobject_cast<QLineEdit*>(editor);
     if (lineEdit == nullptr)
         return;
-    const auto* found = items_.find(rowKey(index));
-    lineEdit->setText(found != nullptr ? found->current : index.data(Qt::DisplayRole).toString());
+    const QVariant current = index.data(KZ::kCellCurrentRole);
+    lineEdit->setText(current.isValid() ? current.toString() : index.data(Qt::DisplayRole).toString());
 }
 
 void CBaseTableColumnAutoLineEditDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const

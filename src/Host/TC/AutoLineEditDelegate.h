@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <vector>
@@ -26,13 +25,9 @@ public:
     QString getLastKey() const { return lastKey_; }
     void hideAutoLineEdit();                    // closes the open editor, if any
     void setEditable(bool editable);
-    void clearItems();
 
-    bool isCellEditable(const QString& key) const override;
-    QString cellText(const QString& key) const override;
-    void insertRowNumbers(int first, int count) override { items_.insertNumbers(first, count); }
-    void removeRowNumbers(int first, int count) override { items_.removeNumbers(first, count); }
-    void renumberRows(const std::vector<int>& newNumbers) override { items_.renumber(newNumbers); }
+    bool isCellEditable(const KZ::SCellState* state) const override;
+    QString shownText(const KZ::SCellState* state) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
@@ -43,9 +38,7 @@ private:
     // Closes the editor from the event loop, so that it is safe inside a 244 handler.
     void closeEditorLater(QLineEdit* editor) const;
 
-    struct SItem { QStringList items; QString current; };
-    KZ::CRowStateStore<SItem> items_;
-    mutable QString lastKey_;
+    mutable QString lastKey_;   // the row of the editor last opened
     mutable QPointer<QLineEdit> openEditor_;
     bool editable_ = true;
 };

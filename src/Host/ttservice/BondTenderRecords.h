@@ -99,28 +99,25 @@ public:
 // One row of table three: won volume given to one account (30097).
 class CWinBidInfoDetail : public IData {
 public:
-    // The fields a load of the allocation reads for every row come first, side by side:
-    // a large tender's loads read ten thousand of these records.
-    int productId = kInvalidInt;
-    int purchaseType = kInvalidInt;
-    int tenderMarket = kInvalidInt;
-    int winBidAmount = kInvalidInt;         // units of 0.0001 亿
-    double bidAmount = kInvalidDouble;
-    double bidPrice = kInvalidDouble;
-    std::string productName;
-    std::string underWriter;
-    std::string account;
-    std::string fixedRowIndex;
-    std::string bondCode;
-    std::string rowKey;
-
     std::string tradingDay;                 // yyyyMMdd
     std::string remark;
     int portfolioId = kInvalidInt;          // no value; written as such
-    int tenderTarget = kInvalidInt;
+    int productId = kInvalidInt;
+    std::string productName;
+    std::string bondCode;
     std::string bondName;
+    int tenderTarget = kInvalidInt;
     double winBidPrice = kInvalidDouble;
+    std::string account;
     std::string accountTypeText;
+    std::string underWriter;
+    int winBidAmount = kInvalidInt;         // units of 0.0001 亿
+    std::string rowKey;
+    int purchaseType = kInvalidInt;
+    int tenderMarket = kInvalidInt;
+    double bidAmount = kInvalidDouble;
+    double bidPrice = kInvalidDouble;
+    std::string fixedRowIndex;
 
     std::string getKey() const override;    // bondCode|rowKey
     int dataType() const override { return RT_WIN_BID_DETAIL; }

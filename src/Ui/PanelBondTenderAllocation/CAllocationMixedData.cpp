@@ -82,6 +82,11 @@ std::string CAllocationMixedData::key() const
     return keyOf(rowNumber);
 }
 
+QString CAllocationMixedData::keyText(int number)
+{
+    return QString::number(number);
+}
+
 std::string CAllocationMixedData::keyOf(int number)
 {
     char text[16];

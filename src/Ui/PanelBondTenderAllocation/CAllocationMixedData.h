@@ -11,6 +11,21 @@ namespace TC {
 // through the table's model shows in the table's group store and back.
 class CAllocationMixedData : public KZ::IBaseHpfTableData {
 public:
+    // Column indices of table three.
+    enum EColumn {
+        COL_PRODUCT = 0,
+        COL_MARKET = 1,
+        COL_PURCHASE_TYPE = 2,
+        COL_UNDERWRITER = 3,
+        COL_BID_PRICE = 4,
+        COL_BID_AMOUNT = 5,
+        COL_WIN_PRICE = 6,
+        COL_WIN_AMOUNT = 7,
+        COL_ACCOUNT = 8,
+        COL_OPERATION = 9,
+        COLUMN_COUNT = 10,
+    };
+
     CAllocationMixedData() = default;
     CAllocationMixedData(const CAllocationMixedData& other) = default;
     CAllocationMixedData& operator=(const CAllocationMixedData& other) = default;
@@ -24,8 +39,9 @@ public:
     std::string key() const override;        // rowNumber as decimal text; empty without info
     ~CAllocationMixedData() override = default;
 
-    // The key of the row numbered rowNumber.
+    // The key of the row numbered rowNumber, and the same as the delegates take it.
     static std::string keyOf(int rowNumber);
+    static QString keyText(int rowNumber);
 
     boost::shared_ptr<CAllocationMixedInfo> info;
     int rowNumber = 0;                       // 1-based; also the row's key

@@ -7,19 +7,13 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <log4cxx/logger.h>
 #include <numeric>
-#include <optional>
-#include <type_traits>
-#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "CBondTenderCommands.h"
 #include "KZ/ColumnDelegates.h"
 #include "KZ/EventDeliverer.h"
 #include "KZ/Format.h"
@@ -51,7 +45,7 @@ void logDebug(const std::string& text)
     LOG4CXX_DEBUG(logCentre->debugLogger(), (boost::format("[dbg_id=%1%] %2%") % kDebugLogId % text).str());
 }
 
-// Reads a price text of an execution report's bid details. KZ::parseDouble ignores the
+// Reads a price text of an execution report's bid details. readDouble ignores the
 // process locale, so "100.25" reads the same under a German environment. A text that is
 // not a number cannot name a tender position: the caller skips that bid, and we leave a
 // debug line instead of failing the whole rebuild.
@@ -59,7 +53,7 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
                   double& price)
 {
     bool ok = false;
-    price = KZ::parseDouble(priceText, &ok);
+    price = Helper::readDouble(priceText, &ok);
     if (!ok) {
         logDebug((boost::format("TC::CPanelBondAllocationProductTable skips the bid of product %1% of bond %2% "
                                 "at price text \"%3%\": not a number.")
@@ -69,35 +63,46 @@ bool readBidPrice(const std::string& priceText, const ttservice::CIBondTenderExe
     return ok;
 }
 
-// The model's entry as a row of this table, null for anything else. The rows are of
-// exactly this class: no search through the hierarchy for them.
-boost::shared_ptr<CAllocationProductData> asProductRow(KZ::IBaseHpfTableDataPtr entry)
+boost::shared_ptr<CAllocationProductData> makeRow(int rowNumber)
 {
-    if (!entry)
-        return {};
-    const KZ::IBaseHpfTableData& row = *entry;
-    if (typeid(row) == typeid(CAllocationProductData))
-        return boost::static_pointer_cast<CAllocationProductData>(std::move(entry));
-    return boost::dynamic_pointer_cast<CAllocationProductData>(std::move(entry));
+    auto row = boost::make_shared<CAllocationProductData>();
+    row->info = boost::make_shared<CAllocationProductInfo>();
+    row->rowNumber = rowNumber;
+    return row;
 }
 
-// Won volumes repeat across a tender (whole basic units): each distinct volume is
-// formatted once per load and its text shared. Keyed by the value's bits, so every
-// volume keeps exactly the text it would get on its own.
-class CVolumeTexts {
+boost::shared_ptr<CAllocationProductData> asProductRow(const KZ::IBaseHpfTableDataPtr& entry)
+{
+    return boost::dynamic_pointer_cast<CAllocationProductData>(entry);
+}
+
+// The purchase types of the bond's tender commands by product, read from the host once
+// per rebuild: the first command of the product at the bid's price names it.
+class CCommandPurchaseTypes {
 public:
-    const QString& of(double volume, int numberFormat)
+    explicit CCommandPurchaseTypes(const std::string& bondCode)
     {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &volume, sizeof bits);
-        auto found = texts.find(bits);
-        if (found == texts.end())
-            found = texts.emplace(bits, Helper::format4(volume, numberFormat)).first;
-        return found->second;
+        for (const auto& command : Helper::getTenderCommands()) {
+            const auto param = Helper::readTenderParam(*command);
+            if (param && param->bondCode == bondCode)
+                byProduct[command->productId].push_back({param->tenderPrice, param->purchaseType});
+        }
+    }
+
+    ttservice::ETenderPurchaseType of(int productId, double price) const
+    {
+        const auto found = byProduct.find(productId);
+        if (found == byProduct.end())
+            return ttservice::TPT_NONE;
+        for (const auto& command : found->second) {
+            if (Helper::isEqual(command.first, price))
+                return static_cast<ttservice::ETenderPurchaseType>(command.second);
+        }
+        return ttservice::TPT_NONE;
     }
 
 private:
-    std::unordered_map<std::uint64_t, QString> texts;
+    std::unordered_map<int, std::vector<std::pair<double, int>>> byProduct;   // price, purchase type
 };
 
 bool isNoBid(double volume)
@@ -198,20 +203,8 @@ void CPanelBondAllocationProductTable::refreshProductModel()
 {
     if (!table || !model)
         return;
-    // The rows leave the model, the view and the rows-by-number map together: those that
-    // nothing else holds then serve the next fill.
-    ProductRows rows = productRows();
-    rowsByNumber.clear();
-    rowsByNumberRevision = ~0ULL;
     model->clear();
     model->clearFilter();
-    resetView();
-    for (boost::shared_ptr<CAllocationProductData>& row : rows)
-        spareRows.keepIfUnshared(row);
-}
-
-void CPanelBondAllocationProductTable::resetView()
-{
     model->setTotalData(0, 0);
     table->clear();
     table->clearFilter();
@@ -235,13 +228,12 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
 
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
     KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
-    CVolumeTexts volumeTexts;
     STotals totals;
     int rowNumber = 0;
     for (const auto& record : products) {
         if (!record)
             continue;
-        auto row = spareRows.take(++rowNumber);
+        auto row = makeRow(++rowNumber);
         CAllocationProductInfo& info = *row->info;
         info.bondCode = record->bondCode;
         info.bondName = record->bondName;
@@ -259,13 +251,12 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
         if (delegate) {
             const QString key = row->keyText();
             delegate->setItemVisible(key, true);
-            delegate->setItemText(key, volumeTexts.of(record->winAmount, userFormat));
+            delegate->setItemText(key, Helper::format4(record->winAmount, userFormat));
             delegate->setLineEditable(true);
         }
         appendRow(row, totals);
         table->updateTable();
     }
-    spareRows.dropUntaken();
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
@@ -284,7 +275,6 @@ void CPanelBondAllocationProductTable::refreshWinBidAllocationProductTable(Inter
     default:
         break;
     }
-    spareRows.dropUntaken();
 }
 
 void CPanelBondAllocationProductTable::refreshHollandWinBidAllocationProductTable(InternalReportList reports)
@@ -320,9 +310,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
     if (!table || !model)
         return;
     const SEditableStart start = editableStart();
-    // Taken once per rebuild: asking the host per row would look its commands up per row.
-    const boost::shared_ptr<const CBondTenderCommands> commands = CBondTenderCommands::of(bondCode);
-    size_t commandsCursor = 0;
+    const CCommandPurchaseTypes purchaseTypes(bondCode);
     STotals totals;
     int rowNumber = 0;
     for (const auto& report : reports) {
@@ -338,7 +326,7 @@ void CPanelBondAllocationProductTable::refreshUSAAndMixedWinBidAllocationProduct
 
             auto row = newRow(++rowNumber, *report);
             row->info->tenderPrice = price;
-            row->info->purchaseType = commands->purchaseTypeOf(report->productId, price, commandsCursor);
+            row->info->purchaseType = purchaseTypes.of(report->productId, price);
             row->info->bidAmount = Helper::roundTo4(volume);
             appendEditableRow(row, start, totals);
         }
@@ -420,7 +408,6 @@ void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(Inte
             }
         }
     }
-    spareRows.dropUntaken();
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
@@ -432,38 +419,31 @@ void CPanelBondAllocationProductTable::refreshFairWinBidAllocationProductTable(d
 {
     if (!table || !model)
         return;
-    // The rows stay in the model (same rows, same keys, same order); only their won
-    // volumes change. Emptying the model and adding every row again would rebuild its
-    // key index for nothing.
-    const ProductRows rows = productRows();
-    if (rows.size() != static_cast<std::size_t>(model->rowCount())) {
-        for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
-            if (!boost::dynamic_pointer_cast<CAllocationProductData>(entry))
-                model->removeDataByKey(entry->key());
-        }
-    }
-    resetView();
-    const std::vector<double> shares = fairShares(total, rows);
+    const QList<KZ::IBaseHpfTableDataPtr> rows = model->getDatas();
+    refreshProductModel();
+    const QMap<int, double> shares = getFairDistributionMap(total, rows);
 
     KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate();
     STotals totals;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const CAllocationProductData& row = *rows[i];
-        if (row.info) {
-            row.info->winAmount = shares[i];
-            totals.bid += row.info->bidAmount;
-            totals.win += row.info->winAmount;
-        }
+    for (const KZ::IBaseHpfTableDataPtr& entry : rows) {
+        const auto row = asProductRow(entry);
+        if (!row)
+            continue;
+        const double share = shares.value(row->rowNumber, 0.0);
+        if (row->info)
+            row->info->winAmount = share;
         if (delegate)
-            delegate->setItemText(row.keyText(), Helper::format4(shares[i], utils::FNF_NONE));
+            delegate->setItemText(row->keyText(), Helper::format4(share, utils::FNF_NONE));
+        appendRow(row, totals);
     }
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
 }
 
-std::vector<double> CPanelBondAllocationProductTable::fairShares(double total, const ProductRows& rows) const
+QMap<int, double> CPanelBondAllocationProductTable::getFairDistributionMap(
+    double total, const QList<boost::shared_ptr<KZ::IBaseHpfTableData>>& rows)
 {
-    std::vector<double> shares(rows.size(), 0.0);
+    QMap<int, double> shares;
     if (Helper::isZero(basicTenderUnit))
         return shares;
     const bool american = tenderingType == ttservice::TT_AMERICAN || tenderingType == ttservice::TT_MIXED;
@@ -472,103 +452,84 @@ std::vector<double> CPanelBondAllocationProductTable::fairShares(double total, c
 
     // Dutch rows all share; in American and mixed tenders bids away from the marginal price
     // are won in full and only the marginal bids share the rest.
-    SharePool pool;
+    RowPool pool;
     double fixedTotal = 0.0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const CAllocationProductInfo* info = rows[i]->info.get();
-        if (!info)
+    for (const KZ::IBaseHpfTableDataPtr& entry : rows) {
+        const auto row = asProductRow(entry);
+        if (!row || (american && !row->info))
             continue;
-        if (!american || Helper::isEqual(info->tenderPrice, marginalPrice)) {
-            pool.push_back({rows[i]->rowNumber, info->bidAmount, 0.0, i});
+        if (!american || Helper::isEqual(row->info->tenderPrice, marginalPrice)) {
+            pool.insert(row->rowNumber, row);
         } else {
-            shares[i] = info->bidAmount;
-            fixedTotal += info->bidAmount;
+            shares[row->rowNumber] = row->info->bidAmount;
+            fixedTotal += row->info->bidAmount;
         }
     }
     if (american && Helper::isGreaterOrEqual(fixedTotal, total))
         return shares;
-    const auto byRowNumber = [](const SFairShare& a, const SFairShare& b) { return a.rowNumber < b.rowNumber; };
-    if (!std::is_sorted(pool.begin(), pool.end(), byRowNumber))
-        std::stable_sort(pool.begin(), pool.end(), byRowNumber);
-
-    const double remainder = round1Distribution(pool, total - fixedTotal);
-    round2Distribution(pool, remainder);
-    for (const SFairShare& pooled : pool)
-        shares[pooled.rowIndex] = pooled.share;
+    const double remainder = round1Distribution(pool, shares, total - fixedTotal);
+    round2Distribution(pool, shares, remainder);
     return shares;
 }
 
-double CPanelBondAllocationProductTable::round1Distribution(SharePool& pool, double amount) const
+double CPanelBondAllocationProductTable::round1Distribution(RowPool pool, QMap<int, double>& shares, double amount)
 {
-    if (pool.empty() || Helper::isZero(basicTenderUnit) || Helper::isZero(amount))
+    if (pool.isEmpty() || Helper::isZero(basicTenderUnit) || Helper::isZero(amount))
         return 0.0;
 
     double bidSum = 0.0;
-    for (const SFairShare& pooled : pool)
-        bidSum += pooled.bidAmount;
+    for (const auto& row : pool)
+        bidSum += row->info ? row->info->bidAmount : 0.0;
 
     // Rows that bid nothing in all cannot claim a proportion: they get nothing, and
     // nothing is left over for them either (instead of dividing by zero).
     if (Helper::isZero(bidSum)) {
-        for (SFairShare& pooled : pool)
-            pooled.share = 0.0;
+        for (auto it = pool.constBegin(); it != pool.constEnd(); ++it)
+            shares[it.key()] = 0.0;
         return 0.0;
     }
 
     double distributed = 0.0;
-    for (SFairShare& pooled : pool) {
-        const double proportional = (pooled.bidAmount / bidSum) * amount;
-        pooled.share = wholeUnits(proportional, basicTenderUnit) * basicTenderUnit;
-        distributed += pooled.share;
+    for (auto it = pool.constBegin(); it != pool.constEnd(); ++it) {
+        const double bid = it.value()->info ? it.value()->info->bidAmount : 0.0;
+        const double share = wholeUnits((bid / bidSum) * amount, basicTenderUnit) * basicTenderUnit;
+        shares[it.key()] = share;
+        distributed += share;
     }
     return amount - distributed;
 }
 
-void CPanelBondAllocationProductTable::round2Distribution(SharePool& pool, double remainder) const
+void CPanelBondAllocationProductTable::round2Distribution(RowPool pool, QMap<int, double>& shares, double remainder)
 {
-    if (pool.empty() || Helper::isZero(remainder) || Helper::isZero(basicTenderUnit))
+    if (pool.isEmpty() || Helper::isZero(remainder) || Helper::isZero(basicTenderUnit))
         return;
 
     const int leftoverUnits = wholeUnits(remainder, basicTenderUnit);
-    QVector<int> order(static_cast<int>(pool.size()));
+    const QList<int> rowNumbers = pool.keys();   // position i: the i-th row in ascending number
+    QVector<int> order(rowNumbers.size());
     std::iota(order.begin(), order.end(), 0);
     shuffleWithCRand(order);
 
     // One unit each to the first rows of a random order: chance, not size or row order,
     // decides who gets the leftovers.
     for (int k = 0; k < leftoverUnits && k < order.size(); ++k)
-        pool[static_cast<std::size_t>(order.at(k))].share += basicTenderUnit;
+        shares[rowNumbers.at(order.at(k))] += basicTenderUnit;
 }
 
 // ---------------------------------------------------------------------------------------
 // Queries, checks and write-back
 
-template <class Visit>
-void CPanelBondAllocationProductTable::forEachRow(Visit&& visit) const
-{
-    Helper::forEachRowOf<CAllocationProductData>(*model, std::forward<Visit>(visit));
-}
-
 CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const
 {
-    if (!model)
-        return RowPool();
-    if (rowsByNumberRevision != model->revision()) {
-        RowPool rows;
-        const int count = model->rowCount();
-        for (int i = 0; i < count; ++i) {
-            if (auto row = asProductRow(model->dataAt(i)))
-                rows.insert(row->rowNumber, std::move(row));
-        }
-        rowsByNumber = rows;
-        rowsByNumberRevision = model->revision();
-    }
-    return rowsByNumber;   // shared, not copied, until a caller changes its copy
+    RowPool rows;
+    for (const auto& row : productRows())
+        rows.insert(row->rowNumber, row);
+    return rows;
 }
 
 bool CPanelBondAllocationProductTable::isProductTableHasData() const
 {
-    return model && model->rowCount() > 0;
+    return model && !model->getDatas().isEmpty();
 }
 
 bool CPanelBondAllocationProductTable::check(double tableOneTotal, QString& msg) const
@@ -576,20 +537,15 @@ bool CPanelBondAllocationProductTable::check(double tableOneTotal, QString& msg)
     if (!model)
         return true;
     double winSum = 0.0;
-    std::optional<int> overWonRow;   // the first row that won more than it bid
-    forEachRow([&](const CAllocationProductData& row) {
-        if (!row.info)
-            return true;
-        if (Helper::isGreater(row.info->winAmount, row.info->bidAmount)) {
-            overWonRow = row.rowNumber;
+    for (const auto& row : productRows()) {
+        if (!row->info)
+            continue;
+        if (Helper::isGreater(row->info->winAmount, row->info->bidAmount)) {
+            msg = QStringLiteral("表二第 ") + QString::number(row->rowNumber)
+                  + QStringLiteral(" 行中标量大于投标量,无法保存!");
             return false;
         }
-        winSum += row.info->winAmount;
-        return true;
-    });
-    if (overWonRow) {
-        msg = QStringLiteral("表二第 ") + QString::number(*overWonRow) + QStringLiteral(" 行中标量大于投标量,无法保存!");
-        return false;
+        winSum += row->info->winAmount;
     }
     if (!Helper::isGreaterThanZero(winSum)) {
         msg = QStringLiteral("表二中标合计数据必须大于0!");
@@ -606,24 +562,22 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
     if (!table || !model)
         return;
     ttservice::IDataList records;
-    records.reserve(static_cast<std::size_t>(model->rowCount()));
-    productDirectory.refresh();
-    forEachRow([&](const CAllocationProductData& row) {
-        if (!row.info)
-            return;
-        const CAllocationProductInfo& info = *row.info;
-        auto record = Helper::makePooled<ttservice::CIBondTenderAllocProductInfo>();
+    for (const auto& row : productRows()) {
+        if (!row->info)
+            continue;
+        const CAllocationProductInfo& info = *row->info;
+        auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
         record->bondCode = info.bondCode;
         record->bondName = info.bondName;
         record->portfolioId = ttservice::kInvalidInt;
         record->productId = info.productId;
-        record->productName = productDirectory.nameOf(info.productId);
+        record->productName = getUserConfig()->getProductName(info.productId).toStdString();
         record->tenderPrice = info.tenderPrice;
         record->bidAmount = info.bidAmount;
         record->winAmount = info.winAmount;
         record->purchaseType = info.purchaseType;
         records.push_back(std::move(record));
-    });
+    }
     ttservice::CTradeClient::instance()->updateBondTenderDatas_async(bondCode, ttservice::RT_ALLOC_PRODUCT, records);
 }
 
@@ -670,9 +624,9 @@ bool CPanelBondAllocationProductTable::handleEvent(int nEventID, int nSenderID, 
 void CPanelBondAllocationProductTable::onWinAmountEdited(const QString& key, const QString& typedText)
 {
     const int userFormat = getUserConfig()->getSegmentedFormatFlag();
-    double value = Helper::cutToWholeUnits(KZ::qsToS(typedText), basicTenderUnit);
+    double value = Helper::cutToWholeUnits(typedText.toStdString(), basicTenderUnit);
 
-    const auto row = boost::dynamic_pointer_cast<CAllocationProductData>(model->getDataByKey(KZ::qsToS(key)));
+    const auto row = asProductRow(model->getDataByKey(key.toStdString()));
     if (row && row->info) {
         if (Helper::isGreater(value, row->info->bidAmount))
             value = row->info->bidAmount;
@@ -700,7 +654,7 @@ KZ::CBaseTableColumnLineeditDelegate* CPanelBondAllocationProductTable::winAmoun
 boost::shared_ptr<CAllocationProductData> CPanelBondAllocationProductTable::newRow(
     int rowNumber, const ttservice::CIBondTenderExecInternalReportInfo& report)
 {
-    auto row = spareRows.take(rowNumber);
+    auto row = makeRow(rowNumber);
     row->info->bondCode = report.bondCode;
     row->info->bondName = report.bondName;
     row->info->productId = report.productId;
@@ -723,10 +677,10 @@ void CPanelBondAllocationProductTable::appendRow(const boost::shared_ptr<CAlloca
 CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::productRows() const
 {
     ProductRows rows;
-    const int count = model->rowCount();
-    rows.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        if (auto row = asProductRow(model->dataAt(i)))
+    if (!model)
+        return rows;
+    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+        if (auto row = asProductRow(entry))
             rows.push_back(std::move(row));
     }
     return rows;
@@ -735,12 +689,12 @@ CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::
 CPanelBondAllocationProductTable::STotals CPanelBondAllocationProductTable::sumRows() const
 {
     STotals totals;
-    forEachRow([&](const CAllocationProductData& row) {
-        if (row.info) {
-            totals.bid += row.info->bidAmount;
-            totals.win += row.info->winAmount;
+    for (const auto& row : productRows()) {
+        if (row->info) {
+            totals.bid += row->info->bidAmount;
+            totals.win += row->info->winAmount;
         }
-    });
+    }
     return totals;
 }
 

@@ -17,8 +17,6 @@
 #include "ttservice/TenderEnums.h"
 
 #include "CAllocationProductData.h"
-#include "CProductDirectory.h"
-#include "CSpareRows.h"
 
 namespace KZ {
 class CStandardHpfTable;
@@ -53,19 +51,12 @@ public:
 
     // Fair distribution of a won total over the rows.
     void refreshFairWinBidAllocationProductTable(double total);
-    // A row that shares in the distribution. A pool lists them in ascending row numbers:
-    // the proportions are summed, and the shuffled leftover units dealt, in that order.
-    struct SFairShare {
-        int rowNumber = 0;
-        double bidAmount = 0.0;
-        double share = 0.0;
-        std::size_t rowIndex = 0;   // where the row's share goes in the caller's list
-    };
-    using SharePool = std::vector<SFairShare>;
+    // Row number -> won volume of each row that gets a share of total.
+    QMap<int, double> getFairDistributionMap(double total, const QList<boost::shared_ptr<KZ::IBaseHpfTableData>>& rows);
     // Gives each pooled row its proportion of the amount in whole units; returns the rest.
-    double round1Distribution(SharePool& pool, double amount) const;
+    double round1Distribution(RowPool pool, QMap<int, double>& shares, double amount);
     // Deals the rest one unit each to the first rows of a random order.
-    void round2Distribution(SharePool& pool, double remainder) const;
+    void round2Distribution(RowPool pool, QMap<int, double>& shares, double remainder);
 
     void refreshProductModel();   // empties table and model
     RowPool getRowNum2ProductData() const;
@@ -92,16 +83,8 @@ private:
     using ProductRows = std::vector<boost::shared_ptr<CAllocationProductData>>;
 
     void createUi();
-    // The view's part of emptying the table: editors, filter, sort and totals.
-    void resetView();
-    // The model's rows in order; reading them in place spares a copy of the row list.
+    // The model's rows of this table, in order.
     ProductRows productRows() const;
-    // Calls visit(const CAllocationProductData&) for each row in order, without collecting
-    // them first; a visit that returns false ends the walk.
-    template <class Visit>
-    void forEachRow(Visit&& visit) const;
-    // The won volume of each row (same order) when total is distributed fairly.
-    std::vector<double> fairShares(double total, const ProductRows& rows) const;
     KZ::CBaseTableColumnLineeditDelegate* winAmountDelegate() const;
     boost::shared_ptr<CAllocationProductData> newRow(int rowNumber,
                                                      const ttservice::CIBondTenderExecInternalReportInfo& report);
@@ -128,13 +111,6 @@ private:
     double marginalPrice = 0.0;
     KZ::CStandardHpfTable* table = nullptr;   // owned by Qt parent
     CAllocationProductModel* model = nullptr; // owned by table
-    // getRowNum2ProductData's map as of the model's revision: the checks, the save and the
-    // panel ask for it several times between two changes of the rows.
-    mutable RowPool rowsByNumber;
-    mutable unsigned long long rowsByNumberRevision = ~0ULL;
-    // The products' names as the save writes them, kept while the host's products stay the same.
-    mutable CProductDirectory productDirectory;
-    CSpareRows<CAllocationProductData> spareRows;
 };
 
 } // namespace TC

@@ -198,10 +198,10 @@ bool CPanelBondAllocationUnderWriteTable::handleEvent(int nEventID, int nSenderI
 void CPanelBondAllocationUnderWriteTable::handleDelegateLineEditFinish(const QString& key, void* pText)
 {
     if (!hasTable() || !pText) return;
-    const std::string typed = KZ::qsToS(*static_cast<const QString*>(pText));
+    const std::string typed = static_cast<const QString*>(pText)->toStdString();
     double value = Helper::cutToWholeUnits(typed, basicTenderUnit);
 
-    const auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(model->getDataByKey(KZ::qsToS(key)));
+    const auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(model->getDataByKey(key.toStdString()));
     if (row && row->info) {
         // No underwriter wins more than it bid.
         if (Helper::isGreater(value, row->info->bidAmount)) value = row->info->bidAmount;
@@ -228,11 +228,8 @@ std::vector<boost::shared_ptr<CAllocationUnderWriteData>> CPanelBondAllocationUn
 {
     std::vector<boost::shared_ptr<CAllocationUnderWriteData>> rows;
     if (!model) return rows;
-    // Read in place: the model's getDatas() would copy the row list first.
-    const int count = model->rowCount();
-    rows.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(model->dataAt(i)))
+    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas())
+        if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(entry))
             rows.push_back(std::move(row));
     return rows;
 }
@@ -244,7 +241,7 @@ double CPanelBondAllocationUnderWriteTable::getTotalBidAmount() const
 
 bool CPanelBondAllocationUnderWriteTable::isUnderWriterTableHasData() const
 {
-    return model && model->rowCount() > 0;
+    return model && !model->getDatas().isEmpty();
 }
 
 bool CPanelBondAllocationUnderWriteTable::check(QString& msg)

@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <cctype>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
 
-#include "CBondTenderCommands.h"
 #include "KZ/Format.h"
+#include "services/HostServices.h"
 #include "ttservice/BondTenderRecords.h"
 
 namespace TC {
@@ -188,15 +190,56 @@ double CPanelBondTenderAllocationHelper::getWinBidPrice(ttservice::ETenderingTyp
 ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurchaseTypeFromCmd(
     std::string bondCode, int productId, double bidPrice)
 {
-    return CBondTenderCommands::of(bondCode)->purchaseTypeOf(productId, bidPrice);
+    for (const auto& command : getTenderCommands()) {
+        const boost::shared_ptr<ttservice::CBondTendersParam> param = readTenderParam(*command);
+        if (param && param->bondCode == bondCode && isEqual(param->tenderPrice, bidPrice)
+            && command->productId == productId)
+            return static_cast<ttservice::ETenderPurchaseType>(param->purchaseType);
+    }
+    return ttservice::TPT_NONE;
 }
 
 boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::getFirstTenderParam(
     const std::string& bondCode)
 {
-    const boost::shared_ptr<const CBondTenderCommands> commands = CBondTenderCommands::of(bondCode);
-    return commands->first() ? boost::make_shared<ttservice::CBondTendersParam>(*commands->first())
-                             : boost::shared_ptr<ttservice::CBondTendersParam>();
+    for (const auto& command : getTenderCommands()) {
+        boost::shared_ptr<ttservice::CBondTendersParam> param = readTenderParam(*command);
+        if (param && param->bondCode == bondCode)
+            return param;
+    }
+    return {};
+}
+
+CPanelBondTenderAllocationHelper::TenderCommands CPanelBondTenderAllocationHelper::getTenderCommands()
+{
+    TenderCommands commands;
+    ttservice::CDataCenter* center = ttservice::TraderCenter::instance()->getDataCenter();
+    const boost::shared_ptr<ttservice::CAccountData> accountData = center ? center->getAccountData(std::string())
+                                                                          : boost::shared_ptr<ttservice::CAccountData>();
+    if (!accountData)
+        return commands;
+    ttservice::IDataList records;
+    {
+        ttservice::CAccountData::Lock lock(accountData);
+        records = accountData->getDatas(ttservice::RT_TENDER_COMMAND);
+    }
+    commands.reserve(records.size());
+    for (const ttservice::IDataPtr& record : records) {
+        if (auto command = boost::dynamic_pointer_cast<ttservice::CTenderCommandInfo>(record))
+            commands.push_back(std::move(command));
+    }
+    return commands;
+}
+
+boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::readTenderParam(
+    const ttservice::CTenderCommandInfo& command)
+{
+    const ttservice::BSONElement element = command.extension.getField("btdparam");
+    if (element.type() != ttservice::BSON_OBJECT)
+        return {};
+    auto param = boost::make_shared<ttservice::CBondTendersParam>();
+    param->bsonValueFromObj(element.embeddedObject(), true, nullptr);
+    return param;
 }
 
 bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)
@@ -221,12 +264,38 @@ bool CPanelBondTenderAllocationHelper::isGreater(double a, double b)
 
 std::string CPanelBondTenderAllocationHelper::printF(double value)
 {
-    return KZ::printFixed6(value);
+    if (std::isnan(value))
+        return std::signbit(value) ? "-nan" : "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    char buffer[DBL_MAX_10_EXP + 32];   // the largest double has 309 whole digits
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
 }
 
 double CPanelBondTenderAllocationHelper::roundTo4(double value)
 {
-    return KZ::roundToDecimals(value, kFractionDigits);   // NaN, infinities and no-value left as they are
+    const double rounded = format4(value, utils::FNF_NONE).toDouble();   // "非法值" reads as 0
+    return rounded == 0.0 ? 0.0 : rounded;
+}
+
+double CPanelBondTenderAllocationHelper::readDouble(const std::string& text, bool* ok)
+{
+    *ok = false;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    // from_chars would also take "inf" and "nan"; a number starts with a digit, '.' or '-'.
+    const char* first = (begin != end && *begin == '-') ? begin + 1 : begin;
+    if (first == end || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '.'))
+        return 0.0;
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
+        return 0.0;
+    *ok = true;
+    return value;
 }
 
 QString CPanelBondTenderAllocationHelper::format4(double value, int flag)

@@ -3,15 +3,10 @@
 // area of the allocation panel. Static functions only; nothing here touches a widget.
 
 #include <QString>
-#include <boost/make_shared.hpp>
-#include <boost/pool/pool_alloc.hpp>
 #include <boost/shared_ptr.hpp>
 #include <string>
-#include <type_traits>
-#include <typeinfo>
 #include <vector>
 
-#include "KZ/HpfTableModel.h"
 #include "ttservice/BondTenderRecords.h"
 #include "ttservice/TenderEnums.h"
 
@@ -48,41 +43,14 @@ public:
     // The tender parameters of the bond's first command in the host's order (null if none).
     static boost::shared_ptr<ttservice::CBondTendersParam> getFirstTenderParam(const std::string& bondCode);
 
-    // The model's rows of class Row, visited in order where they sit: no copied list of
-    // rows, no shared count taken per row, and no search of the class hierarchy for a row
-    // of exactly that class. A visit that returns false ends the walk; a visit must not add
-    // rows to the model or take rows from it.
-    template <class Row, class Visit>
-    static void forEachRowOf(const KZ::IBaseHpfTableModel& model, Visit&& visit)
-    {
-        const int count = model.rowCount();
-        for (int i = 0; i < count; ++i) {
-            const KZ::IBaseHpfTableData* entry = model.rowAt(i);
-            if (!entry)
-                continue;
-            const auto* row = typeid(*entry) == typeid(Row) ? static_cast<const Row*>(entry)
-                                                            : dynamic_cast<const Row*>(entry);
-            if (!row)
-                continue;
-            if constexpr (std::is_same_v<decltype(visit(*row)), bool>) {
-                if (!visit(*row))
-                    return;
-            } else {
-                visit(*row);
-            }
-        }
-    }
-
-    // --- row objects made by the ten thousand ---
-    // A new T from a pool of equal-sized blocks. A reload or save of a large tender
-    // releases and makes tens of thousands of rows and records: the pools keep them side
-    // by side in a few large blocks, reused at once, instead of scattered through the heap,
-    // and keep that memory for the next load. Safe from any thread.
-    template <class T>
-    static boost::shared_ptr<T> makePooled()
-    {
-        return boost::allocate_shared<T>(boost::fast_pool_allocator<T>());
-    }
+    // --- the host's tender commands, read at the moment of use ---
+    using TenderCommands = std::vector<boost::shared_ptr<ttservice::CTenderCommandInfo>>;
+    // Every tender command (535) of the user's accounts, in the host's order; copied under
+    // the account data's lock, examined after it is released.
+    static TenderCommands getTenderCommands();
+    // A command's "btdparam" document as tender parameters; null when it is missing or is
+    // not an embedded document.
+    static boost::shared_ptr<ttservice::CBondTendersParam> readTenderParam(const ttservice::CTenderCommandInfo& command);
 
     // --- the one place that owns the tolerance for prices and volumes ---
     static constexpr double kTolerance = 0.00001;
@@ -96,8 +64,12 @@ public:
     // --- locale-independent number texts ---
     // value printed as C's "%f" would print it (six decimals, '.').
     static std::string printF(double value);
-    // value formatted with 4 decimals and no flags, read back: exactly 4 decimals.
+    // value formatted with 4 decimals and no flags, read back: exactly 4 decimals. A value
+    // the formatter cannot show (the no-value double among them) reads back as 0.
     static double roundTo4(double value);
+    // A decimal text ("100.25", "-3", ".5") as a number; false in ok for anything that is
+    // not entirely one. The process locale plays no part.
+    static double readDouble(const std::string& text, bool* ok);
     // formatDoubleNumber(value, 4, flag, false, "非法值").
     static QString format4(double value, int flag);
     // A typed volume cut down to whole basic tender units (units of 0.0001 underneath);

@@ -610,7 +610,8 @@ void CPanelBondTenderAllocationPanel::lockPanelOnLockDate()
 {
     const boost::shared_ptr<ttservice::CTenderBondInfoDetail> detail =
         ttservice::CExchangeClient::instance()->getTenderBondInfoDetailPtr(bondCode);
-    if (detail && KZ::qsToS(ttservice::getTimeService()->today()) == detail->lockDate)
+    if (detail && ttservice::getTimeService()->currentDateTime().toString(QStringLiteral("yyyyMMdd")).toStdString()
+                      == detail->lockDate)
         lockPanel();
 }
 

@@ -1,0 +1,65 @@
+#pragma once
+// What the cells of table three's rows show beyond the row's own values: the choices and
+// current texts of the four choice columns, the won volume's input and the operation
+// cell. One presenter serves one operation over many rows: it reads the user's number
+// format and products when it is made, so every row of a load sees the same ones.
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <boost/shared_ptr.hpp>
+#include <string>
+#include <unordered_map>
+
+#include "ttservice/BondTenderRecords.h"
+
+namespace KZ {
+class CStandardHpfTable;
+class CBaseTableColumnLineeditDelegate;
+class CBaseTableColumnSimpleTextDelegate;
+} // namespace KZ
+
+namespace TC {
+
+class CAllocationMixedInfo;
+class CBaseTableColumnAutoLineEditDelegate;
+
+class CMixedRowPresenter {
+public:
+    explicit CMixedRowPresenter(const KZ::CStandardHpfTable* table);
+
+    int flag() const { return flag_; }
+
+    // The empty entry, then the accounts of the product that trade in market.
+    QStringList accountChoices(int market, const std::string& productName);
+
+    // An editable row as the win-bid builders and the rebuild after a click show it: the
+    // row's current choices (a saved account the product no longer offers is still
+    // offered, after the product's own), its won volume and an enabled operation cell.
+    void showEditableRow(const QString& key, const CAllocationMixedInfo& info, const QStringList& underWriters,
+                         bool volumeVisible);
+    // A row of a lost bid: nothing to choose, no won volume to type, no operation.
+    void showLostRow(const QString& key, const CAllocationMixedInfo& info);
+    // A locked row: each choice column offers only the row's value.
+    void showLockedRow(const QString& key, const CAllocationMixedInfo& info);
+
+    // The market column's choices: empty, "上交所", "深交所", "银行间".
+    static QStringList marketChoices();
+
+private:
+    void setChoices(CBaseTableColumnAutoLineEditDelegate* delegate, const QString& key, const QStringList& items,
+                    const QString& current);
+
+    CBaseTableColumnAutoLineEditDelegate* market_;        // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* purchaseType_;  // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* underWriter_;   // owned by the table
+    CBaseTableColumnAutoLineEditDelegate* account_;       // owned by the table
+    KZ::CBaseTableColumnLineeditDelegate* volume_;        // owned by the table
+    KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
+    const int flag_;   // the user's segmented-number flag
+    // The user's products by name, the first of a name as the host's own lookup finds it.
+    std::unordered_map<std::string, boost::shared_ptr<ttservice::CProduct>> products_;
+    QHash<QString, QStringList> accountChoices_;   // by market and product name, as met
+};
+
+} // namespace TC
