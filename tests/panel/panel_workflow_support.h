@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 #include <gtest/gtest.h>
 #include <map>

@@ -29,6 +29,8 @@ public:
     virtual bool isCellEditable(const SCellState* state) const { Q_UNUSED(state); return false; }
     // Text a cell in this state shows, or a null QString to show the row's own text.
     virtual QString shownText(const SCellState* state) const { Q_UNUSED(state); return QString(); }
+    // Text the cell of the row of key shows, or a null QString for the row's own text.
+    QString cellText(const QString& key) const { return shownText(cell(key)); }
 
 protected:
     QObject* deliveryStart() const override { return deliverer_; }

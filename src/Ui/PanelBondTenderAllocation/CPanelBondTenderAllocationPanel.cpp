@@ -177,10 +177,10 @@ void CPanelBondTenderAllocationPanel::requestAccount(const ttservice::CAccountIn
         records = data->getDatas(ttservice::RT_WIN_BID_DETAIL);
     }
     if (!records.empty() && winBidDetailTable) {
-        const ProductIdSet products = userProductIds();
+        const UserProducts products = userProducts();
         for (const ttservice::IDataPtr& record : records) {
             auto detail = boost::dynamic_pointer_cast<ttservice::CWinBidInfoDetail>(record);
-            if (detail && products.count(detail->productId))
+            if (detail && isUserProduct(products, detail->productId))
                 doUpdateTabelData(detail);
         }
         winBidDetailTable->updateTable();
@@ -235,12 +235,12 @@ void CPanelBondTenderAllocationPanel::doUpdateStatMap(PendingKeySet& keys)
     const boost::shared_ptr<ttservice::CAccountData> data = accountData();
     if (!data)
         return;
-    const ProductIdSet products = userProductIds();
+    const UserProducts products = userProducts();
     std::vector<boost::shared_ptr<ttservice::CWinBidInfoDetail>> changed;
     for (const PendingKey& key : keys) {
         auto detail = boost::dynamic_pointer_cast<ttservice::CWinBidInfoDetail>(
             data->getData(ttservice::RT_WIN_BID_DETAIL, key.first));
-        if (detail && products.count(detail->productId))
+        if (detail && isUserProduct(products, detail->productId))
             changed.push_back(detail);
     }
     for (const auto& detail : changed)
@@ -288,15 +288,22 @@ boost::shared_ptr<ttservice::CAccountData> CPanelBondTenderAllocationPanel::acco
     return center ? center->getAccountData(std::string()) : boost::shared_ptr<ttservice::CAccountData>();
 }
 
-// Read once per tick or account request, so each record's check is one hash lookup.
-CPanelBondTenderAllocationPanel::ProductIdSet CPanelBondTenderAllocationPanel::userProductIds()
+// Read once per tick or account request; a record counts when the host's product of its
+// id is one of these very objects.
+CPanelBondTenderAllocationPanel::UserProducts CPanelBondTenderAllocationPanel::userProducts()
 {
-    ProductIdSet ids;
+    UserProducts products;
     for (const auto& product : getUserConfig()->getAllProducts()) {
         if (product)
-            ids.insert(product->productId);
+            products.insert(product.get());
     }
-    return ids;
+    return products;
+}
+
+bool CPanelBondTenderAllocationPanel::isUserProduct(const UserProducts& products, int productId)
+{
+    const boost::shared_ptr<ttservice::CProduct> product = getUserConfig()->getProductByID(productId);
+    return product && products.count(product.get()) > 0;
 }
 
 // ---------------------------------------------------------------- events

@@ -130,8 +130,9 @@ private:
     bool hintsEnabled() const;
     void emitWinBidAmount(double amount);
     static boost::shared_ptr<ttservice::CAccountData> accountData();
-    using ProductIdSet = std::unordered_set<int>;
-    static ProductIdSet userProductIds();
+    using UserProducts = std::unordered_set<const ttservice::CProduct*>;
+    static UserProducts userProducts();
+    static bool isUserProduct(const UserProducts& products, int productId);
 
     QMap<std::string, ttservice::CSubscriptionPtr> accountSubscriptions;
     boost::mutex pendingKeysMutex;
