@@ -7,7 +7,7 @@
 #include <iterator>
 #include <set>
 #include <type_traits>
-#include <typeinfo>
+#include <unordered_set>
 #include <utility>
 
 #include "KZ/MessageBox.h"
@@ -17,65 +17,6 @@ namespace ttservice {
 namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
-
-// Keys looked up by open addressing in flat arrays: a save replaces thousands of win-bid
-// details, and a hash node per key scattered them through the heap (and cost as much
-// again to free).
-class CKeySet {
-public:
-    explicit CKeySet(std::size_t expected)
-    {
-        keys_.reserve(expected);
-        hashes_.reserve(expected);
-        std::size_t capacity = 16;
-        while (capacity < expected * 2)
-            capacity *= 2;
-        slots_.assign(capacity, kEmpty);
-    }
-
-    void insert(std::string key)
-    {
-        if (keys_.size() * 2 >= slots_.size())
-            grow();
-        const std::size_t hash = std::hash<std::string>()(key);
-        const std::size_t slot = slotOf(key, hash);
-        if (slots_[slot] != kEmpty)
-            return;   // a repeated key
-        slots_[slot] = keys_.size();
-        keys_.push_back(std::move(key));
-        hashes_.push_back(hash);
-    }
-
-    bool contains(const std::string& key) const
-    {
-        return slots_[slotOf(key, std::hash<std::string>()(key))] != kEmpty;
-    }
-
-private:
-    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
-
-    // The slot holding key, or the empty slot where it would go (at most half are used).
-    std::size_t slotOf(const std::string& key, std::size_t hash) const
-    {
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const std::size_t index = slots_[slot];
-            if (index == kEmpty || (hashes_[index] == hash && keys_[index] == key))
-                return slot;
-        }
-    }
-
-    void grow()
-    {
-        slots_.assign(slots_.size() * 2, kEmpty);
-        for (std::size_t index = 0; index < keys_.size(); ++index)
-            slots_[slotOf(keys_[index], hashes_[index])] = index;
-    }
-
-    std::vector<std::string> keys_;
-    std::vector<std::size_t> hashes_;
-    std::vector<std::size_t> slots_;   // index into keys_, or kEmpty
-};
 
 } // namespace
 
@@ -127,16 +68,6 @@ bool clears(const CWinBidInfoDetail& d) { return d.productId == kInvalidInt && d
 
 bool CHostStore::isClearingRecord(const IData& record)
 {
-    // Every row of an update is checked: one type comparison answers for the record classes
-    // themselves, where a chain of failing casts cost more than the check.
-    if (isExactly<CWinBidInfoDetail>(record))
-        return clears(static_cast<const CWinBidInfoDetail&>(record));
-    if (isExactly<CIBondTenderAllocProductInfo>(record))
-        return clears(static_cast<const CIBondTenderAllocProductInfo&>(record));
-    if (isExactly<CIBondTenderAllocUnderWriterInfo>(record))
-        return clears(static_cast<const CIBondTenderAllocUnderWriterInfo&>(record));
-    if (isExactly<CIBondTenderAllocParams>(record))
-        return clears(static_cast<const CIBondTenderAllocParams&>(record));
     if (const auto* p = dynamic_cast<const CIBondTenderAllocParams*>(&record))
         return clears(*p);
     if (const auto* u = dynamic_cast<const CIBondTenderAllocUnderWriterInfo*>(&record))
@@ -160,7 +91,8 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     const bool announces = typeId == RT_WIN_BID_DETAIL;
     IDataList newRows;
     IDataList changedNew;   // the new rows as announced
-    CKeySet newKeys(announces ? rows.size() : 0);
+    std::unordered_set<std::string> newKeys;
+    newKeys.reserve(announces ? rows.size() : 0);
     newRows.reserve(rows.size());
     if (announces)
         changedNew.reserve(rows.size());
@@ -184,7 +116,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
             clearing = true;
             newRows.clear();
             changedNew.clear();
-            newKeys = CKeySet(0);
+            newKeys.clear();
             continue;
         }
         newRows.push_back(row);
@@ -202,7 +134,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
         // are let go as they are read.
         changed.reserve(stored.size() + changedNew.size());
         for (IDataPtr& old : stored) {
-            if (!newKeys.contains(old->getKey()))
+            if (newKeys.count(old->getKey()) == 0)
                 changed.push_back(std::move(old));
             else
                 old.reset();

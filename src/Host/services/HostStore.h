@@ -91,10 +91,8 @@ public:
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         if (const IDataList* rows = findRecordsLocked(bondCode, typeId)) {
             out.reserve(rows->size());
-            // Rows of exactly T are the rule: they need no search through the class hierarchy.
             for (const IDataPtr& r : *rows)
-                out.push_back(r && isExactly<T>(*r) ? boost::static_pointer_cast<T>(r)
-                                                    : boost::dynamic_pointer_cast<T>(r));
+                out.push_back(boost::dynamic_pointer_cast<T>(r));
         }
         return out;
     }
@@ -170,12 +168,6 @@ public:
 
     // True for the record that tells the host to drop a bond's stored rows of its type.
     static bool isClearingRecord(const IData& record);
-    // Whether record is of class T itself, not of a class derived from it.
-    template <class T>
-    static bool isExactly(const IData& record)
-    {
-        return typeid(record) == typeid(T);
-    }
 
 private:
     CHostStore();
