@@ -384,11 +384,12 @@ int CDeskApplication::run(QCoreApplication& app)
     window.showBond(options.bondCode.isEmpty() ? scenario.defaultBondCode() : options.bondCode.toStdString());
     timings.split("report", window.reportView()->lastShowNanoseconds(), window.reportView()->lastShowCpuNanoseconds());
     timings.mark("panel");
+    // Before the picture, so that a screenshot shows the window as the user gets it.
+    CBackOffice::addMenu(window, team ? static_cast<const IAllocationHistoryReader*>(&team->database()) : database.get());
     if (!options.screenshotPath.isEmpty())
         return screenshot(window, options.screenshotPath);
     if (!options.exportPath.isEmpty() || !options.importPath.isEmpty())
         return transfer(window, options, importRows);
-    CBackOffice::addMenu(window, team ? static_cast<const IAllocationHistoryReader*>(&team->database()) : database.get());
 
     // A save that could not be written is told in the window, instead of its success.
     if (team)
