@@ -59,6 +59,17 @@ protected:
         return desktest::runDesk(dir, arguments, withDisplay);
     }
 
+    // A desk start in-process: the sample, then what the desk's file holds, at a fixed time.
+    std::unique_ptr<desk::CDeskDatabase> startOnSample()
+    {
+        QString error;
+        auto db = desk::CDeskDatabase::open(dbPath, &error);
+        sample.applyTo(CHostStore::instance());
+        EXPECT_TRUE(db && db->loadInto(CHostStore::instance(), &error)) << error.toStdString();
+        CHostStore::instance().setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
+        return db;
+    }
+
     QTemporaryDir dir;
     QString dbPath;
     desk::CScenario sample;
@@ -112,13 +123,9 @@ TEST_F(DeskProcessTest, shouldShowInALaterDeskRunTheAllocationSavedInTheFirst)
     const std::string bond = sample.defaultBondCode();
     QJsonObject saved;
     {
-        QString error;
-        auto db = desk::CDeskDatabase::open(dbPath, &error);
-        ASSERT_TRUE(db) << error.toStdString();
+        const auto db = startOnSample();
+        ASSERT_TRUE(db);
         CHostStore& store = CHostStore::instance();
-        sample.applyTo(store);
-        ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
-        store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
         store.setPersistence(db.get());
         testsupport::MessageBoxRecorder boxes;
         boxes.expect();
@@ -169,13 +176,9 @@ struct SCommitsSeen : ttservice::IHostStorePersistence {
 TEST_F(DeskProcessTest, shouldCommitEachOfTheUsersActionsOnceWithAllItChanged)
 {
     // Given the sample on a desk file
-    QString error;
-    auto db = desk::CDeskDatabase::open(dbPath, &error);
-    ASSERT_TRUE(db) << error.toStdString();
+    const auto db = startOnSample();
+    ASSERT_TRUE(db);
     CHostStore& store = CHostStore::instance();
-    sample.applyTo(store);
-    ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
-    store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
     SCommitsSeen commits(*db);
     store.setPersistence(&commits);
     testsupport::MessageBoxRecorder boxes;
@@ -218,13 +221,9 @@ TEST_F(DeskProcessTest, shouldTellASaveAnotherProgramKeptFromTheFileInsteadOfIts
 {
     // Given a desk on the sample whose file another program holds the write lock of
     const std::string bond = sample.defaultBondCode();
-    QString error;
-    auto db = desk::CDeskDatabase::open(dbPath, &error);
-    ASSERT_TRUE(db) << error.toStdString();
+    const auto db = startOnSample();
+    ASSERT_TRUE(db);
     CHostStore& store = CHostStore::instance();
-    sample.applyTo(store);
-    ASSERT_TRUE(db->loadInto(store, &error)) << error.toStdString();
-    store.setNow(QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
     store.setPersistence(db.get());
     const QJsonObject unsaved = desk::CAllocationDump::bondAllocation(store, bond);
     sqlite3* other = nullptr;
