@@ -478,7 +478,7 @@ double CPanelBondAllocationProductTable::round1Distribution(RowPool pool, QMap<i
         return 0.0;
 
     double bidSum = 0.0;
-    for (const auto& row : pool)
+    for (const auto& row : qAsConst(pool))
         bidSum += row->info ? row->info->bidAmount : 0.0;
 
     // Rows that bid nothing in all cannot claim a proportion: they get nothing, and
