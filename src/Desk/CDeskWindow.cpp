@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -29,7 +30,7 @@ namespace {
 
 const char* const kParamKey = "panel/param";
 const int kPanelType = 0;
-// The bond list and the reports keep at least this width beside the panel.
+// The bond list and the reports keep at least this width when the user narrows the side.
 const int kSideMinimumWidth = 160;
 // Room for a window manager's title bar and borders around the window's contents.
 const QSize kFrameAllowance(4, 36);
@@ -53,7 +54,6 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     reportView_ = new CExecutionReportView(this);
     createPanelFrame();
 
-    // The side may be narrower than its tables' columns (they scroll): the panel comes first.
     bondList_->setMinimumWidth(kSideMinimumWidth / 2);
     reportView_->setMinimumWidth(kSideMinimumWidth / 2);
     sideSplitter_ = new QSplitter(Qt::Vertical, this);
@@ -65,6 +65,8 @@ CDeskWindow::CDeskWindow(const CScenario& scenario, QWidget* parent) : QMainWind
     mainSplitter_->addWidget(panelFrame_);
     mainSplitter_->setStretchFactor(1, 1);
     mainSplitter_->setCollapsible(1, false);
+    // Once the user has placed the splitter, a load no longer moves it.
+    connect(mainSplitter_, &QSplitter::splitterMoved, this, [this] { splitterPlaced_ = true; });
     setCentralWidget(mainSplitter_);
 
     hint_ = new QLabel(this);
@@ -91,9 +93,25 @@ void CDeskWindow::arrangeSplitters()
     const int listHeight = bondList_->horizontalHeader()->sizeHint().height() + bondList_->verticalHeader()->length()
         + 2 * bondList_->frameWidth() + 4;
     sideSplitter_->setSizes({listHeight, qMax(height() - listHeight, listHeight)});
-    // The panel is the main area: it gets what its widest table needs, the side the rest.
-    const int side = qMax(width() - mainSplitter_->handleWidth() - panelFrame_->preferredWidth(), kSideMinimumWidth);
+    placeMainSplitter();
+}
+
+void CDeskWindow::placeMainSplitter()
+{
+    // The panel is the main area: it gets what its widest table needs and the side the
+    // rest, but never less than the side needs to show its numbers whole; on a small
+    // screen the panel then scrolls sideways.
+    const int side = qMax(width() - mainSplitter_->handleWidth() - panelFrame_->preferredWidth(), sideUsefulWidth());
     mainSplitter_->setSizes({side, qMax(width() - side, 1)});
+}
+
+int CDeskWindow::sideUsefulWidth() const
+{
+    // The bond list shows code and name; its further columns may scroll.
+    const QHeaderView* header = bondList_->horizontalHeader();
+    const int list = header->sectionSize(BC_CODE) + header->sectionSize(BC_NAME) + 2 * bondList_->frameWidth()
+        + bondList_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bondList_);
+    return qMax(list, reportView_->usefulWidth());
 }
 
 void CDeskWindow::fitTo(const QSize& size)
@@ -135,6 +153,10 @@ void CDeskWindow::createPanelFrame()
 {
     panelFrame_ = new CPanelFrame(kPanelType, this);
     panel_ = panelFrame_->panel();
+    connect(panelFrame_, &CPanelFrame::preferredWidthChanged, this, [this] {
+        if (!splitterPlaced_)
+            placeMainSplitter();
+    });
     tracker_ = new CEditTracker(panel_, this);
     connect(tracker_, &CEditTracker::stepChanged, this, &CDeskWindow::showHint);
 
@@ -198,6 +220,7 @@ bool CDeskWindow::showBond(const std::string& bondCode)
         if (stored == SR_LOST)
             panel_->refreshLoseBidAllocationPanel();
     }
+    panelFrame_->setBasicTenderUnit(bond->basicTenderUnit);
     const bool allocated = hasStoredAllocation(bond->code);
     panelFrame_->setSettledNotice(bond->settled && stored != SR_LOST && !allocated);
     if (bond->settled)
@@ -207,6 +230,8 @@ bool CDeskWindow::showBond(const std::string& bondCode)
     else
         tracker_->reset(allocated ? CEditTracker::ST_SAVED : CEditTracker::ST_ENTER_TABLE_ONE);
     reportView_->showBond(ttservice::CHostStore::instance(), bond->code);
+    if (!splitterPlaced_)
+        placeMainSplitter();   // the side's needs follow the bond's reports
     selectListRowOf(bond->code);
     statusBar()->showMessage(tr("已载入 %1 %2").arg(QString::fromStdString(bond->code), QString::fromStdString(bond->name)));
     return true;

@@ -89,6 +89,8 @@ private:
     void createBondList();
     void createPanelFrame();
     void arrangeSplitters();
+    void placeMainSplitter();
+    int sideUsefulWidth() const;
     void showHint();
     void selectListRowOf(const std::string& bondCode);
     EUnsavedAnswer askAboutUnsavedWork() const;
@@ -110,6 +112,7 @@ private:
     QLabel* hint_ = nullptr;                             // owned by Qt parent
     QTimer* timer_ = nullptr;                            // owned by Qt parent
     UnsavedPrompt prompt_;
+    bool splitterPlaced_ = false;   // by the user
 };
 
 } // namespace desk

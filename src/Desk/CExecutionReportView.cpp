@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <utility>
@@ -18,6 +19,8 @@ namespace desk {
 namespace {
 
 enum EColumn { RC_NAME, RC_PRICE, RC_BID_AMOUNT, RC_COUNT };
+// Measured when the view has no height yet: about a screenful of rows.
+const int kRowsMeasuredUnlaid = 40;
 
 // Positions and volumes alike: 4 decimals, as the panel shows them.
 QString volumeText(double value)
@@ -43,7 +46,7 @@ int displayWidth(const QString& text)
 class CReportRowsModel : public QAbstractTableModel {
 public:
     CReportRowsModel(const QString& nameHeader, QObject* parent)
-        : QAbstractTableModel(parent), headers_{nameHeader, QObject::tr("标位"), QObject::tr("投标量(亿)")}
+        : QAbstractTableModel(parent), headers_{nameHeader, QObject::tr("标位"), QObject::tr("投标量\n(亿)")}
     {
     }
 
@@ -98,9 +101,12 @@ CReportTable::CReportTable(const QString& nameHeader, QWidget* parent) : QTableV
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     verticalHeader()->setVisible(false);
-    // The name in full, the two numbers share the rest: nothing needs a horizontal scroll.
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    horizontalHeader()->setSectionResizeMode(RC_NAME, QHeaderView::Fixed);
+    // Each column as wide as its texts; the two numbers share any room left over.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitNumberColumns(false); });
+    fitNameColumn(QString());
+    fitNumberColumns(true);
 }
 
 void CReportTable::setRows(std::vector<SRow> rows)
@@ -116,6 +122,57 @@ void CReportTable::setRows(std::vector<SRow> rows)
     }
     static_cast<CReportRowsModel*>(model())->setRows(std::move(rows));
     fitNameColumn(widest);
+    fitNumberColumns(true);
+}
+
+void CReportTable::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitNumberColumns(false);   // a taller view shows more rows
+    layOutColumns();
+}
+
+void CReportTable::layOutColumns()
+{
+    const int spare = qMax(0, viewport()->width() - fitted_[RC_NAME] - fitted_[RC_PRICE] - fitted_[RC_BID_AMOUNT]);
+    QHeaderView* header = horizontalHeader();
+    header->resizeSection(RC_NAME, fitted_[RC_NAME]);
+    header->resizeSection(RC_PRICE, fitted_[RC_PRICE] + spare / 2);
+    header->resizeSection(RC_BID_AMOUNT, fitted_[RC_BID_AMOUNT] + spare - spare / 2);
+}
+
+int CReportTable::textPadding() const
+{
+    return 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+}
+
+void CReportTable::fitNumberColumns(bool fresh)
+{
+    const QAbstractItemModel* rows = model();
+    const int count = rows->rowCount();
+    const int first = count == 0 ? 0 : qMax(rowAt(0), 0);
+    const int below = rowAt(viewport()->height() - 1);
+    const int end = below >= 0 ? below + 1 : qMin(count, first + kRowsMeasuredUnlaid);
+    const QFontMetrics rowMetrics = fontMetrics();
+    const QFontMetrics titleMetrics = horizontalHeader()->fontMetrics();
+    bool changed = false;
+    for (const int column : {RC_PRICE, RC_BID_AMOUNT}) {
+        int width = fresh ? 0 : fitted_[column];
+        for (const QString& line : rows->headerData(column, Qt::Horizontal).toString().split(QLatin1Char('\n')))
+            width = qMax(width, titleMetrics.horizontalAdvance(line) + textPadding());
+        for (int row = first; row < end; ++row)
+            width = qMax(width, rowMetrics.horizontalAdvance(rows->index(row, column).data().toString()) + textPadding());
+        changed = changed || width != fitted_[column];
+        fitted_[column] = width;
+    }
+    if (changed)
+        layOutColumns();
+}
+
+int CReportTable::usefulWidth() const
+{
+    return fitted_[RC_NAME] + fitted_[RC_PRICE] + fitted_[RC_BID_AMOUNT] + 2 * frameWidth()
+        + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 }
 
 int CReportTable::rowCount() const
@@ -126,11 +183,12 @@ int CReportTable::rowCount() const
 void CReportTable::fitNameColumn(const QString& widestName)
 {
     QHeaderView* header = horizontalHeader();
-    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    const int padding = textPadding();
     const int nameWidth = fontMetrics().horizontalAdvance(widestName) + padding;
     const int headerWidth = header->fontMetrics().horizontalAdvance(model()->headerData(RC_NAME, Qt::Horizontal).toString())
         + padding;
-    header->resizeSection(RC_NAME, qMax(headerWidth, nameWidth));
+    fitted_[RC_NAME] = qMax(headerWidth, nameWidth);
+    layOutColumns();
 }
 
 CExecutionReportView::CExecutionReportView(QWidget* parent) : QWidget(parent)
@@ -144,6 +202,12 @@ CExecutionReportView::CExecutionReportView(QWidget* parent) : QWidget(parent)
     layout->addWidget(caption_);
     layout->addWidget(underwriters_, 2);
     layout->addWidget(products_, 3);
+}
+
+int CExecutionReportView::usefulWidth() const
+{
+    const QMargins margins = layout()->contentsMargins();
+    return qMax(underwriters_->usefulWidth(), products_->usefulWidth()) + margins.left() + margins.right();
 }
 
 void CExecutionReportView::showBond(const ttservice::CHostStore& store, const std::string& bondCode)

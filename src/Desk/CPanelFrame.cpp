@@ -7,12 +7,23 @@
 #include <QStyle>
 
 #include "CPanelBondTenderAllocationPanel.h"
+#include "CUnallocatedVolume.h"
 
 namespace desk {
 
 namespace {
 
+// The rail is at least this wide, and as wide as a figure below 100 亿 needs; it widens
+// (never narrows) to a larger figure.
 const int kRailWidth = 48;
+const char* const kWidestUsualFigure = "未分配\n99.0000 亿";
+const int kFigureMargin = 4;
+
+QString figureStyle(bool alert)
+{
+    return alert ? QStringLiteral("QLabel { background: transparent; border: none; padding: 0; font-size: 11px; font-weight: bold; color: #c00000; }")
+                 : QStringLiteral("QLabel { background: transparent; border: none; padding: 0; font-size: 11px; font-weight: bold; }");
+}
 
 QWidget* findByClass(QWidget* root, const char* className)
 {
@@ -36,9 +47,9 @@ CPanelFrame::CPanelFrame(int panelType, QWidget* parent) : QWidget(parent)
     layout->addWidget(rail_);
     layout->addWidget(panel_, 1);
 
-    addCaption("TC::CPanelBondAllocationUnderWriteTable", tr("表一"), tr("承销商\n中标"));
-    addCaption("TC::CPanelBondAllocationProductTable", tr("表二"), tr("产品\n中标"));
-    addCaption("TC::CPanelBondAllocationMixedTable", tr("表三"), tr("账号\n分配"));
+    addCaption("TC::CPanelBondAllocationUnderWriteTable", CPanelTableDriver::T_ONE, tr("表一"), tr("承销商\n中标"));
+    addCaption("TC::CPanelBondAllocationProductTable", CPanelTableDriver::T_TWO, tr("表二"), tr("产品\n中标"));
+    addCaption("TC::CPanelBondAllocationMixedTable", CPanelTableDriver::T_THREE, tr("表三"), tr("账号\n分配"));
 
     settledNotice_ = new QLabel(tr("已结算\n本债券已结算，没有可显示的分配"), this);
     settledNotice_->setAlignment(Qt::AlignCenter);
@@ -46,9 +57,21 @@ CPanelFrame::CPanelFrame(int panelType, QWidget* parent) : QWidget(parent)
     settledNotice_->setStyleSheet(QStringLiteral(
         "QLabel { background: rgba(255, 255, 255, 210); color: #7a4b00; font-size: 20px; font-weight: bold; }"));
     settledNotice_->hide();
+
+    for (const SCaption& c : captions_)
+        c.figure->setStyleSheet(figureStyle(false));
+    if (!captions_.empty()) {
+        QLabel* sample = captions_.front().figure;
+        sample->setText(QString::fromUtf8(kWidestUsualFigure));
+        sample->ensurePolished();
+        rail_->setFixedWidth(qMax(kRailWidth, sample->sizeHint().width() + 2 * kFigureMargin));
+    }
+    unallocated_ = new CUnallocatedVolume(panel_, this);
+    connect(unallocated_, &CUnallocatedVolume::changed, this, &CPanelFrame::showUnallocated);
+    showUnallocated();
 }
 
-void CPanelFrame::addCaption(const char* tableClass, const QString& number, const QString& name)
+void CPanelFrame::addCaption(const char* tableClass, int tableIndex, const QString& number, const QString& name)
 {
     QWidget* table = findByClass(panel_, tableClass);
     if (table == nullptr)
@@ -58,7 +81,10 @@ void CPanelFrame::addCaption(const char* tableClass, const QString& number, cons
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setAccessibleName(number + QLatin1Char(' ') + QString(name).remove(QLatin1Char('\n')));
     label->setStyleSheet(QStringLiteral("QLabel { background: #e8eef6; border-right: 2px solid #1f4e79; padding-top: 6px; }"));
-    captions_.push_back({table, label});
+    auto* figure = new QLabel(label);
+    figure->setAlignment(Qt::AlignCenter);
+    figure->setAttribute(Qt::WA_TransparentForMouseEvents);
+    captions_.push_back({table, label, figure, tableIndex});
     // Any move of the table or of what holds it (the panel's scrolling included) moves its caption.
     for (QWidget* node = table; node != nullptr && node != this; node = node->parentWidget())
         node->installEventFilter(this);
@@ -70,6 +96,42 @@ QStringList CPanelFrame::captions() const
     for (const SCaption& c : captions_)
         out << c.label->accessibleName();
     return out;
+}
+
+std::vector<CPanelFrame::SUnallocatedLine> CPanelFrame::unallocatedLines() const
+{
+    std::vector<SUnallocatedLine> out;
+    for (const SCaption& c : captions_)
+        out.push_back({c.figure->text().replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                       unallocated_->figure(static_cast<CPanelTableDriver::ETable>(c.tableIndex)).isAlert()});
+    return out;
+}
+
+void CPanelFrame::setBasicTenderUnit(double unit)
+{
+    unallocated_->setBasicTenderUnit(unit);
+}
+
+void CPanelFrame::showUnallocated()
+{
+    int railWidth = rail_->minimumWidth();
+    for (const SCaption& c : captions_) {
+        const SUnallocatedFigure& figure = unallocated_->figure(static_cast<CPanelTableDriver::ETable>(c.tableIndex));
+        c.figure->setText(figure.railText());
+        c.figure->setToolTip(figure.sentence(c.tableIndex));
+        c.figure->setAccessibleName(c.figure->toolTip());
+        const bool alert = figure.isAlert();
+        if (c.figure->property("alert").toBool() != alert) {
+            c.figure->setProperty("alert", alert);
+            c.figure->setStyleSheet(figureStyle(alert));
+        }
+        railWidth = qMax(railWidth, c.figure->sizeHint().width() + 2 * kFigureMargin);
+    }
+    const bool widened = railWidth != rail_->minimumWidth();
+    rail_->setFixedWidth(railWidth);
+    placeCaptions();
+    if (widened)
+        emit preferredWidthChanged();
 }
 
 void CPanelFrame::setSettledNotice(bool shown)
@@ -87,13 +149,15 @@ int CPanelFrame::preferredWidth() const
 {
     int widest = 0;
     for (const SCaption& c : captions_)
-        widest = qMax(widest, c.table->width());
+        // What the table needs, not what it was stretched to: the panel's list of areas
+        // widens its areas to the room it is given.
+        widest = qMax(widest, qMax(c.table->minimumWidth(), c.table->minimumSizeHint().width()));
     // The panel's left margin of 10, the scroll area's frame, and a vertical scroll bar's
     // width even when none is needed: the panel's scroll area keeps the bars it showed
     // while the window was smaller until its viewport without them holds the content.
     const auto* scroll = panel_->findChild<QScrollArea*>();
     const int frame = scroll != nullptr ? 2 * scroll->frameWidth() : 4;
-    return kRailWidth + widest + 10 + frame + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return rail_->minimumWidth() + widest + 10 + frame + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
 QRect CPanelFrame::rectInFrame(const QWidget* widget) const
@@ -106,8 +170,11 @@ void CPanelFrame::placeCaptions()
     QRect tables;
     for (const SCaption& c : captions_) {
         const QRect r = rectInFrame(c.table);
-        c.label->setGeometry(0, r.top() - rail_->y(), kRailWidth, r.height());
+        c.label->setGeometry(0, r.top() - rail_->y(), rail_->minimumWidth(), r.height());
         c.label->setVisible(c.table->isVisibleTo(this));
+        // Beside the table's totals, at its foot.
+        const int figureHeight = c.figure->sizeHint().height();
+        c.figure->setGeometry(0, r.height() - figureHeight - kFigureMargin, rail_->minimumWidth() - 2, figureHeight);
         tables = tables.united(r);
     }
     if (settledNotice_->isVisible()) {

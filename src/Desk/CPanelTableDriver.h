@@ -27,6 +27,8 @@ public:
 
     // Whether all three tables were found.
     bool isComplete() const;
+    // The host table of one of the three, null when it was not found.
+    KZ::CStandardHpfTable* table(ETable which) const { return tables_[which]; }
 
     // The column titled so, -1 when the table has none.
     int column(ETable table, const QString& title) const;

@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QSettings>
+#include <QHeaderView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <functional>
@@ -591,16 +592,37 @@ TEST_F(DeskWindowTest, shouldOpenWithinTheScreenWithThePanelAsTheMainAreaAndQtsB
     EXPECT_TRUE(fitted.width() <= available.width() && fitted.height() <= available.height());
     EXPECT_TRUE(fitted.width() <= CDeskWindow::kPreferredSize.width() && fitted.height() <= CDeskWindow::kPreferredSize.height());
 
-    // At 1366 x 768 the panel gets the room of its widest table and the side the rest
+    // At 1366 x 768 the side gets the room that shows its reports' numbers whole and the
+    // panel the rest, through which it scrolls sideways
     CDeskWindow window(sample);
     window.fitTo(QSize(1362, 732));
     window.show();
+    ASSERT_TRUE(window.showBond(sample.defaultBondCode()));
     QApplication::processEvents();
-    const QList<int> sizes = window.mainSplitter()->sizes();
+    QList<int> sizes = window.mainSplitter()->sizes();
     ASSERT_EQ(sizes.size(), 2);
-    EXPECT_GT(sizes[0], 0);
+    EXPECT_GE(sizes[0], window.reportView()->usefulWidth());
+    EXPECT_LE(sizes[0], window.reportView()->usefulWidth() + 40) << "the side takes no more than it needs";
+    for (const QTableView* reports : {static_cast<QTableView*>(window.reportView()->underwriterTable()),
+                                      static_cast<QTableView*>(window.reportView()->productTable())}) {
+        const QAbstractItemModel* rows = reports->model();
+        ASSERT_GT(rows->rowCount(), 0);
+        for (int row = 0; row < rows->rowCount() && reports->rowViewportPosition(row) < reports->viewport()->height(); ++row)
+            for (int column = 0; column < rows->columnCount(); ++column) {
+                const QString text = rows->index(row, column).data().toString();
+                EXPECT_GT(reports->columnWidth(column), reports->fontMetrics().horizontalAdvance(text)) << text.toStdString();
+            }
+        EXPECT_LE(reports->horizontalHeader()->length(), reports->viewport()->width()) << "no sideways scrolling";
+    }
     const auto* scroll = window.panel()->findChild<QScrollArea*>();
     ASSERT_NE(scroll, nullptr);
+    EXPECT_GE(scroll->horizontalScrollBar()->maximum(), window.panelFrame()->preferredWidth() - sizes[1] - 30);
+
+    // At its preferred size the panel gets all its widest table needs
+    window.fitTo(CDeskWindow::kPreferredSize);
+    QApplication::processEvents();
+    sizes = window.mainSplitter()->sizes();
+    EXPECT_GE(sizes[1], window.panelFrame()->preferredWidth());
     EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible())
         << "panel " << sizes[1] << " px, needs " << window.panelFrame()->preferredWidth();
 
