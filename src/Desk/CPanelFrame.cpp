@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QStyle>
 
+#include "CChoicePopupSizer.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CUnallocatedVolume.h"
 
@@ -66,6 +67,7 @@ CPanelFrame::CPanelFrame(int panelType, QWidget* parent) : QWidget(parent)
         sample->ensurePolished();
         rail_->setFixedWidth(qMax(kRailWidth, sample->sizeHint().width() + 2 * kFigureMargin));
     }
+    new CChoicePopupSizer(panel_, this);   // owned by Qt parent
     unallocated_ = new CUnallocatedVolume(panel_, this);
     connect(unallocated_, &CUnallocatedVolume::changed, this, &CPanelFrame::showUnallocated);
     showUnallocated();
