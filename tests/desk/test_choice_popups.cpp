@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDir>
+#include <QPainter>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
@@ -31,6 +33,7 @@ protected:
         ASSERT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error)) << error.toStdString();
         sample.applyTo(ttservice::CHostStore::instance());
         window = std::make_unique<CDeskWindow>(sample);
+        window->fitTo(QSize(1362, 732));   // as on a 1366 x 768 screen
         window->show();
         ASSERT_TRUE(window->showBond(sample.defaultBondCode()));
         tables = std::make_unique<CPanelTableDriver>(window->panel());
@@ -52,6 +55,23 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }));
         QApplication::processEvents();
         return list;
+    }
+
+    // The user guide's picture of the choices: BTA_GUIDE_PICTURES=DIR keeps the window with
+    // the underwriter's list open (a list is a window of its own: it is drawn over the window).
+    void keepGuidePicture(QAbstractItemView& list) const
+    {
+        const QString pictures = qEnvironmentVariable("BTA_GUIDE_PICTURES");
+        if (pictures.isEmpty() || list.model()->index(1, 0).data().toString() != QStringLiteral("华鼎证券"))
+            return;
+        // Under the cell, where a screen large enough shows it (the offscreen one is small).
+        const QTableView* view = tables->table(CPanelTableDriver::T_THREE)->view();
+        const QRect cell = view->visualRect(view->indexAt(view->viewport()->focusWidget()->geometry().center()));
+        QPixmap picture = window->grab();
+        QPainter painter(&picture);
+        painter.drawPixmap(view->viewport()->mapTo(window.get(), cell.bottomLeft() + QPoint(0, 1)), list.grab());
+        painter.end();
+        EXPECT_TRUE(picture.save(QDir(pictures).filePath(QStringLiteral("guide-choices.png")), "PNG"));
     }
 
     testsupport::MessageBoxRecorder boxes;   // none expected
@@ -81,6 +101,7 @@ TEST_F(ChoicePopupTest, shouldShowEveryChoiceOfTableThreeWholeWithoutScrolling)
             EXPECT_GE(list->viewport()->width(), list->fontMetrics().horizontalAdvance(item.data().toString()))
                 << item.data().toString().toStdString();
         }
+        keepGuidePicture(*list);
         list->hide();
         QTest::keyClick(tables->table(CPanelTableDriver::T_THREE)->view()->viewport()->focusWidget(), Qt::Key_Escape);
         QApplication::processEvents();
