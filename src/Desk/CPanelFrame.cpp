@@ -83,9 +83,8 @@ void CPanelFrame::addCaption(const char* tableClass, int tableIndex, const QStri
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setAccessibleName(number + QLatin1Char(' ') + QString(name).remove(QLatin1Char('\n')));
     label->setStyleSheet(QStringLiteral("QLabel { background: #e8eef6; border-right: 2px solid #1f4e79; padding-top: 6px; }"));
-    auto* figure = new QLabel(label);
+    auto* figure = new QLabel(label);   // its tool tip says the figure as a sentence
     figure->setAlignment(Qt::AlignCenter);
-    figure->setAttribute(Qt::WA_TransparentForMouseEvents);
     captions_.push_back({table, label, figure, tableIndex});
     // Any move of the table or of what holds it (the panel's scrolling included) moves its caption.
     for (QWidget* node = table; node != nullptr && node != this; node = node->parentWidget())
@@ -105,7 +104,8 @@ std::vector<CPanelFrame::SUnallocatedLine> CPanelFrame::unallocatedLines() const
     std::vector<SUnallocatedLine> out;
     for (const SCaption& c : captions_)
         out.push_back({c.figure->text().replace(QLatin1Char('\n'), QLatin1Char(' ')),
-                       unallocated_->figure(static_cast<CPanelTableDriver::ETable>(c.tableIndex)).isAlert()});
+                       unallocated_->figure(static_cast<CPanelTableDriver::ETable>(c.tableIndex)).isAlert(),
+                       c.figure->toolTip()});
     return out;
 }
 

@@ -27,11 +27,12 @@ public:
     TC::CPanelBondTenderAllocationPanel* panel() const { return panel_; }
     // The captions' texts on one line each, top to bottom ("表一 承销商中标", ...).
     QStringList captions() const;
-    // Beside each caption, what its table still has to allocate: the text shown and
-    // whether it is red.
+    // Beside each caption, what its table still has to allocate: the text shown, whether
+    // it is red, and the sentence its tool tip says.
     struct SUnallocatedLine {
         QString text;
         bool alert;
+        QString sentence;
     };
     std::vector<SUnallocatedLine> unallocatedLines() const;
     CUnallocatedVolume* unallocated() const { return unallocated_; }

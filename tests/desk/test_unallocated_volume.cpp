@@ -98,6 +98,7 @@ TEST_F(UnallocatedVolumeTest, shouldShowWhatEachTableLeavesOfTheLevelAboveAfterE
     // When the fair distribution splits them over the products, then table three has them
     pressFairDistribution();
     EXPECT_EQ(lines(), (Lines{{s("中标合计 17.3000 亿"), false}, {s("已分配完"), false}, {s("未分配 17.3000 亿"), true}}));
+    EXPECT_EQ(window->panelFrame()->unallocatedLines()[2].sentence, s("表三比表二少分配 17.3000 亿"));
 
     // When a volume is typed in table three (cut to the unit of 0.1 as the panel cuts it)
     const QString first = tables->keys(CPanelTableDriver::T_THREE).front();
