@@ -459,6 +459,38 @@ TEST_F(TableFixture, shouldShowAnInsertedOrRemovedRowAsSuchAndKeepCellsWithTheir
     EXPECT_EQ(reset.size(), 0);
     EXPECT_EQ(delegate->getItemText(QStringLiteral("1")), QStringLiteral("told new"));
     EXPECT_EQ(cell(3, 1).data().toString(), QStringLiteral("told 4"));
+
+    // When a row is put in after row 1 and only the rows after it are numbered anew, each put
+    // in place of the row that had its new number (the model replaces a row of the same key)
+    rows.insert(rows.begin() + 1, boost::make_shared<CNumberedRow>(0, QStringLiteral("newer")));
+    for (size_t i = 1; i < rows.size(); ++i) {
+        rows[i]->number = static_cast<int>(i) + 1;
+        model->addData(rows[i]);
+    }
+    sync();
+    // Then the view saw one row come in the middle and the rows kept their cells
+    ASSERT_EQ(inserted.size(), 2);
+    EXPECT_EQ(inserted[1][1].toInt(), 1);
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(shownKeys(*table), (QStringList{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("told new"));
+    EXPECT_EQ(cell(1, 1).data().toString(), QStringLiteral("newer"));
+    EXPECT_EQ(cell(4, 1).data().toString(), QStringLiteral("told 4"));
+
+    // When the last row leaves, and a row told something comes and goes before the next sync
+    const auto last = rows.back();
+    ASSERT_TRUE(model->removeDataByKey("5"));
+    const auto passing = boost::make_shared<CNumberedRow>(9, QStringLiteral("passing"));
+    model->addData(passing);
+    delegate->setItemText(QStringLiteral("9"), QStringLiteral("told passing"));
+    ASSERT_TRUE(model->removeDataByKey("9"));
+    sync();
+    // Then neither keeps its cells: back in the table, each shows its own text
+    model->addData(last);
+    model->addData(passing);
+    sync();
+    EXPECT_EQ(cell(4, 1).data().toString(), QStringLiteral("row 4"));
+    EXPECT_EQ(cell(5, 1).data().toString(), QStringLiteral("passing"));
 }
 
 // ------------------------------------------------------------------ keyed rows

@@ -76,11 +76,13 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     if (!row)
         return;
     std::string key = row->key();
-    const auto found = rows_->slotOfKey.emplace(key, rows_->entries.size());
-    if (found.second)
+    const auto found = rows_->slotOfKey.find(key);
+    if (found != rows_->slotOfKey.end()) {
+        rows_->entries[found->second].row = row;
+    } else {
+        rows_->slotOfKey.emplace(key, rows_->entries.size());
         rows_->entries.push_back(Rows::SSlot{key, row});
-    else
-        rows_->entries[found.first->second].row = row;
+    }
     ++revision_;
     if (addObserver_)
         addObserver_(key, row);

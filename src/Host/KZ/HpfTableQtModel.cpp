@@ -12,6 +12,20 @@ namespace KZ {
 
 namespace {
 
+// The model's key of a row the delegates name by its text. Keys are mostly short ASCII texts
+// (row numbers), which need no detour through a UTF-8 byte array.
+std::string modelKey(const QString& key)
+{
+    std::string out;
+    out.reserve(static_cast<size_t>(key.size()));
+    for (const QChar c : key) {
+        if (c.unicode() >= 0x80)
+            return key.toStdString();
+        out.push_back(static_cast<char>(c.unicode()));
+    }
+    return out;
+}
+
 bool isNumericType(QVariant::Type type)
 {
     return type == QVariant::Double || type == QVariant::Int || type == QVariant::LongLong
@@ -80,18 +94,27 @@ void CHpfTableQtModel::resync()
         for (auto& keyed : source_->keyedRows())
             fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
     }
-    if (freshColumns != columns_ || !isIdentity() || !applyRowChange(fresh)) {
+    std::vector<IBaseHpfTableDataPtr> removed;
+    if (freshColumns == columns_ && isIdentity() && !rowsReleased_ && applyRowChange(fresh, removed)) {
+        forgetCellsOfRowsGone(removed);
+    } else {
         beginResetModel();
         snapshot_.swap(fresh);
         columns_ = freshColumns;
         rebuildIndex();
         endResetModel();
+        forgetCellsOfRowsNotShown();
+    }
+    for (const IBaseHpfTableData* row : changedRows_) {
+        const auto held = cells_.find(row);
+        if (held != cells_.end())
+            held->second.told = false;
     }
     changedRows_.clear();
-    forgetCellsOfRowsGone();
+    rowsReleased_ = false;
 }
 
-bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh)
+bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removedRows)
 {
     const size_t oldCount = snapshot_.size();
     const size_t newCount = fresh.size();
@@ -107,14 +130,24 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh)
     if (removed > 0 && inserted > 0)
         return false;
 
-    // Rows kept in place whose key changed (renumbered) or whose cells changed.
+    // Rows kept in place whose key changed (renumbered) or whose cells were told something;
+    // the rows told something or new to the view hold cells that are now shown.
     std::vector<bool> changed(newCount, false);
     for (size_t i = 0; i < newCount; ++i) {
-        if (i >= head && i < head + inserted)
-            continue;   // new to the view
+        const bool isNew = i >= head && i < head + inserted;
+        const bool told = changedRows_.count(fresh[i].data.get()) > 0;
+        if (isNew || told) {
+            const auto held = cells_.find(fresh[i].data.get());
+            if (held != cells_.end())
+                held->second.shown = true;
+        }
+        if (isNew)
+            continue;
         const size_t before = i < head ? i : i - inserted + removed;
-        changed[i] = snapshot_[before].key != fresh[i].key || changedRows_.count(fresh[i].data.get()) > 0;
+        changed[i] = told || snapshot_[before].key != fresh[i].key;
     }
+    for (size_t i = head; i < head + removed; ++i)
+        removedRows.push_back(snapshot_[i].data);
 
     const int first = static_cast<int>(head);
     if (inserted > 0)
@@ -148,17 +181,32 @@ void CHpfTableQtModel::emitChangedRows(const std::vector<bool>& changed)
     }
 }
 
-void CHpfTableQtModel::forgetCellsOfRowsGone()
+// Every held row is either shown or was told something since the last sync, so these two
+// kinds of row are all that can have left.
+void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed)
+{
+    for (const IBaseHpfTableDataPtr& row : removed)
+        cells_.erase(row.get());
+    for (const IBaseHpfTableData* row : changedRows_) {
+        const auto held = cells_.find(row);
+        if (held != cells_.end() && !held->second.shown)
+            cells_.erase(held);
+    }
+}
+
+void CHpfTableQtModel::forgetCellsOfRowsNotShown()
 {
     std::unordered_set<const IBaseHpfTableData*> shown;
     shown.reserve(snapshot_.size());
     for (const SRow& row : snapshot_)
         shown.insert(row.data.get());
     for (auto it = cells_.begin(); it != cells_.end();) {
-        if (shown.count(it->first) == 0)
+        if (shown.count(it->first) == 0) {
             it = cells_.erase(it);
-        else
+        } else {
+            it->second.shown = true;
             ++it;
+        }
     }
 }
 
@@ -169,6 +217,7 @@ void CHpfTableQtModel::releaseRows()
     beginResetModel();
     snapshot_.clear();
     visible_.clear();
+    rowsReleased_ = true;   // the cells stay with their rows until the rows are known again
     endResetModel();
 }
 
@@ -209,15 +258,31 @@ void CHpfTableQtModel::clearFilters()
 // ---------------------------------------------------------------------------
 // cell state
 
+SCellState& CHpfTableQtModel::cellOf(RowCells& cells, const CBaseTableColumnDelegate* teller)
+{
+    for (auto& cell : cells) {
+        if (cell.first == teller)
+            return cell.second;
+    }
+    cells.emplace_back(teller, SCellState());
+    return cells.back().second;
+}
+
+const SCellState* CHpfTableQtModel::findCell(const RowCells& cells, const CBaseTableColumnDelegate* teller)
+{
+    for (const auto& cell : cells) {
+        if (cell.first == teller)
+            return &cell.second;
+    }
+    return nullptr;
+}
+
 const SCellState* CHpfTableQtModel::stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const
 {
     if (teller == nullptr)
         return nullptr;
     const auto held = cells_.find(row);
-    if (held == cells_.end())
-        return nullptr;
-    const auto cell = held->second.cells.constFind(teller);
-    return cell != held->second.cells.constEnd() ? &cell.value() : nullptr;
+    return held != cells_.end() ? findCell(held->second.cells, teller) : nullptr;
 }
 
 const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, int column) const
@@ -227,39 +292,50 @@ const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, in
 
 const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTableColumnDelegate* teller) const
 {
-    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(key.toStdString()) : nullptr;
+    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(modelKey(key)) : nullptr;
     if (row)
         return stateOf(row.get(), teller);
     const auto pending = pendingCells_.constFind(key);
-    if (pending == pendingCells_.constEnd())
-        return nullptr;
-    const auto cell = pending->constFind(teller);
-    return cell != pending->constEnd() ? &cell.value() : nullptr;
+    return pending != pendingCells_.constEnd() ? findCell(pending.value(), teller) : nullptr;
+}
+
+// A row told anything is drawn again at the next sync.
+CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDataPtr& row)
+{
+    SHeldCells& held = cells_[row.get()];
+    if (!held.row) {
+        held.row = row;
+        int tellers = 0;   // room for a cell per column delegate
+        for (int column = 0; delegateOf_ && column < columns_; ++column)
+            tellers += delegateOf_(column) != nullptr ? 1 : 0;
+        held.cells.reserve(static_cast<size_t>(tellers));
+    }
+    if (!held.told) {
+        held.told = true;
+        changedRows_.insert(row.get());
+    }
+    return held;
 }
 
 void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDelegate* teller,
                                   const std::function<void(SCellState&)>& change)
 {
-    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(key.toStdString()) : nullptr;
-    if (!row) {
-        change(pendingCells_[key][teller]);   // for the row that will come under this key
-        return;
-    }
-    SHeldCells& held = cells_[row.get()];
-    held.row = row;
-    SCellState& state = held.cells[teller];
-    const SCellState before = state;
-    change(state);
-    if (state != before)
-        changedRows_.insert(row.get());
+    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(modelKey(key)) : nullptr;
+    if (row)
+        change(cellOf(toldCells(row).cells, teller));
+    else
+        change(cellOf(pendingCells_[key], teller));   // for the row that will come under this key
 }
 
 void CHpfTableQtModel::forgetCellsOf(const CBaseTableColumnDelegate* teller)
 {
-    for (auto& held : cells_)
-        held.second.cells.remove(teller);
+    const auto toldBy = [teller](const RowCells::value_type& cell) { return cell.first == teller; };
+    for (auto& held : cells_) {
+        RowCells& cells = held.second.cells;
+        cells.erase(std::remove_if(cells.begin(), cells.end(), toldBy), cells.end());
+    }
     for (RowCells& pending : pendingCells_)
-        pending.remove(teller);
+        pending.erase(std::remove_if(pending.begin(), pending.end(), toldBy), pending.end());
 }
 
 void CHpfTableQtModel::adoptPending(const std::string& key, const IBaseHpfTableDataPtr& row)
@@ -269,12 +345,10 @@ void CHpfTableQtModel::adoptPending(const std::string& key, const IBaseHpfTableD
     const auto pending = pendingCells_.find(QString::fromStdString(key));
     if (pending == pendingCells_.end())
         return;
-    SHeldCells& held = cells_[row.get()];
-    held.row = row;
-    for (auto cell = pending->constBegin(); cell != pending->constEnd(); ++cell)
-        held.cells[cell.key()].overlay(cell.value());
+    SHeldCells& held = toldCells(row);
+    for (const auto& cell : pending.value())
+        cellOf(held.cells, cell.first).overlay(cell.second);
     pendingCells_.erase(pending);
-    changedRows_.insert(row.get());
 }
 
 // ---------------------------------------------------------------------------

@@ -9,7 +9,10 @@
 //
 // A sync tells the view what changed: rows that came or went as one insert or remove
 // (a reset only for a sort, a filter or a wholesale change), and dataChanged for the
-// rows whose cells or keys changed. The statistics row is a separate one-row model.
+// rows told something since the last sync or renumbered. It forgets the cells of the rows
+// that left (those it removed from the view and those told something but not in the model
+// any more), so it looks at the rows that changed, not at every row's cells. The
+// statistics row is a separate one-row model.
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -102,18 +105,28 @@ private:
         IBaseHpfTableDataPtr data;
         std::string key;   // the key the model holds the row under
     };
-    using RowCells = QHash<const CBaseTableColumnDelegate*, SCellState>;   // by the delegate told
+    // A row's cells by the delegate told, a handful per row: searched in order.
+    using RowCells = std::vector<std::pair<const CBaseTableColumnDelegate*, SCellState>>;
     struct SHeldCells {
         IBaseHpfTableDataPtr row;   // held, so that no other row takes its address
         RowCells cells;
+        bool shown = false;         // the row was among the view's rows at the last sync
+        bool told = false;          // told something since the last sync (in changedRows_)
     };
 
     bool isOwnCell(const QModelIndex& index) const;
     const SRow& shownRow(int row) const { return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])]; }
     const SCellState* stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const;
     const SCellState* stateOfCell(const IBaseHpfTableData* row, int column) const;
+    static SCellState& cellOf(RowCells& cells, const CBaseTableColumnDelegate* teller);
+    // The held cells of a row told something now, noted as told since the last sync.
+    SHeldCells& toldCells(const IBaseHpfTableDataPtr& row);
+    static const SCellState* findCell(const RowCells& cells, const CBaseTableColumnDelegate* teller);
     void adoptPending(const std::string& key, const IBaseHpfTableDataPtr& row);
-    void forgetCellsOfRowsGone();
+    // Drops the cells of rows that left: those the last sync removed from the view, and those
+    // told something since but not shown. A reset or released rows look at every held row.
+    void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed);
+    void forgetCellsOfRowsNotShown();
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row) const;
     bool isIdentity() const { return filters_.isEmpty() && sortColumn_ < 0; }
@@ -121,7 +134,7 @@ private:
     void sortIndex();
     // Tells the view of the rows between the unchanged head and tail: an insert or a
     // remove, or false when both sides changed there.
-    bool applyRowChange(std::vector<SRow>& fresh);
+    bool applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removed);
     void emitChangedRows(const std::vector<bool>& changed);
 
     DelegateLookup delegateOf_;
@@ -134,7 +147,8 @@ private:
     QMap<int, QString> filters_;
     std::unordered_map<const IBaseHpfTableData*, SHeldCells> cells_;
     QHash<QString, RowCells> pendingCells_;   // told for a key no row had at the time
-    std::unordered_set<const IBaseHpfTableData*> changedRows_;   // cells changed since the last sync
+    std::unordered_set<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync
+    bool rowsReleased_ = false;   // releaseRows() emptied the view: the next sync looks at every held row
 };
 
 // The statistics (totals) row: one row drawn from getStatDispalyQString, in bold.
