@@ -56,12 +56,11 @@ CMixedRowPresenter::CMixedRowPresenter(const KZ::CStandardHpfTable* table)
       account_(delegateOf<CBaseTableColumnAutoLineEditDelegate>(table, CAllocationMixedData::COL_ACCOUNT)),
       volume_(delegateOf<KZ::CBaseTableColumnLineeditDelegate>(table, CAllocationMixedData::COL_WIN_AMOUNT)),
       operation_(delegateOf<KZ::CBaseTableColumnSimpleTextDelegate>(table, CAllocationMixedData::COL_OPERATION)),
-      flag_(getUserConfig()->getSegmentedFormatFlag())
+      flag_(getUserConfig()->getSegmentedFormatFlag()),
+      marketChoices_(marketChoices()),
+      purchaseTypeChoices_(purchaseTypeChoices()),
+      allProducts_(getUserConfig()->getAllProducts())
 {
-    for (const auto& product : getUserConfig()->getAllProducts()) {
-        if (product)
-            products_.emplace(product->productName, product);   // the first of a name wins
-    }
 }
 
 QStringList CMixedRowPresenter::marketChoices()
@@ -71,10 +70,18 @@ QStringList CMixedRowPresenter::marketChoices()
 
 QStringList CMixedRowPresenter::accountChoices(int market, const std::string& productName)
 {
-    const QString lookup = QString::number(market) + QLatin1Char('|') + QString::fromStdString(productName);
-    const auto known = accountChoices_.constFind(lookup);
-    if (known != accountChoices_.constEnd())
-        return known.value();
+    std::string lookup = std::to_string(market);
+    lookup += '|';
+    lookup += productName;
+    const auto known = accountChoices_.find(lookup);
+    if (known != accountChoices_.end())
+        return known->second;
+    if (products_.empty()) {
+        for (const auto& product : allProducts_) {
+            if (product)
+                products_.emplace(product->productName, product);   // the first of a name wins
+        }
+    }
     QStringList choices{QString()};
     const auto product = products_.find(productName);
     if (product != products_.end()) {
@@ -83,7 +90,7 @@ QStringList CMixedRowPresenter::accountChoices(int market, const std::string& pr
                 choices.append(QString::fromStdString(account->accountId));
         }
     }
-    accountChoices_.insert(lookup, choices);
+    accountChoices_.emplace(std::move(lookup), choices);
     return choices;
 }
 
@@ -99,8 +106,8 @@ void CMixedRowPresenter::setChoices(CBaseTableColumnAutoLineEditDelegate* delega
 void CMixedRowPresenter::showEditableRow(const QString& key, const CAllocationMixedInfo& info,
                                          const QStringList& underWriters, bool volumeVisible)
 {
-    setChoices(market_, key, marketChoices(), marketText(info.tenderMarket));
-    setChoices(purchaseType_, key, purchaseTypeChoices(), QString::fromStdString(info.purchaseType));
+    setChoices(market_, key, marketChoices_, marketText(info.tenderMarket));
+    setChoices(purchaseType_, key, purchaseTypeChoices_, QString::fromStdString(info.purchaseType));
     setChoices(underWriter_, key, underWriters, QString::fromStdString(info.underWriter));
     const QString account = QString::fromStdString(info.account);
     QStringList accounts = accountChoices(info.tenderMarket, info.productName);

@@ -4,12 +4,12 @@
 // cell. One presenter serves one operation over many rows: it reads the user's number
 // format and products when it is made, so every row of a load sees the same ones.
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <boost/shared_ptr.hpp>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "ttservice/BondTenderRecords.h"
 
@@ -29,6 +29,8 @@ public:
     explicit CMixedRowPresenter(const KZ::CStandardHpfTable* table);
 
     int flag() const { return flag_; }
+    // The user's products as read when this presenter was made, in the host's order.
+    const std::vector<boost::shared_ptr<ttservice::CProduct>>& products() const { return allProducts_; }
 
     // The empty entry, then the accounts of the product that trade in market.
     QStringList accountChoices(int market, const std::string& productName);
@@ -57,9 +59,14 @@ private:
     KZ::CBaseTableColumnLineeditDelegate* volume_;        // owned by the table
     KZ::CBaseTableColumnSimpleTextDelegate* operation_;   // owned by the table
     const int flag_;   // the user's segmented-number flag
-    // The user's products by name, the first of a name as the host's own lookup finds it.
+    // The fixed choice lists, made once and shared by every row told them.
+    const QStringList marketChoices_;
+    const QStringList purchaseTypeChoices_;
+    const std::vector<boost::shared_ptr<ttservice::CProduct>> allProducts_;
+    // The user's products by name, the first of a name as the host's own lookup finds it;
+    // made when the first account choices are asked for.
     std::unordered_map<std::string, boost::shared_ptr<ttservice::CProduct>> products_;
-    QHash<QString, QStringList> accountChoices_;   // by market and product name, as met
+    std::unordered_map<std::string, QStringList> accountChoices_;   // by "market|product name", as met
 };
 
 } // namespace TC

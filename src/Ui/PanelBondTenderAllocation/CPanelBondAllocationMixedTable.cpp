@@ -154,6 +154,7 @@ bool CPanelBondAllocationMixedTable::applyChoice(const QString& key, int column,
     if (!row || !stored || !row->info || !stored->info)
         return false;
     const std::string value = text.toStdString();
+    rowsEditedSinceShown.insert(stored.get());   // the next click tells its cells again
     switch (column) {
     case Column::COL_MARKET: {
         const int market = Helper::getETenderMarket(value);
@@ -203,8 +204,8 @@ void CPanelBondAllocationMixedTable::handleDelegateLineEditFinish(const QString&
     table->updateTable();
 }
 
-// One path for every click: change the group, then renumber and show all stored rows.
-// The rows keep their identity, so the view sees one row come or go.
+// One path for every click: change the group, renumber the stored rows and tell the cells
+// of the rows that changed. The rows keep their identity, so the view sees one row come or go.
 void CPanelBondAllocationMixedTable::handleDelegateSimpleTextCliecked(const QString& key)
 {
     if (!table || !model)
@@ -212,19 +213,19 @@ void CPanelBondAllocationMixedTable::handleDelegateSimpleTextCliecked(const QStr
     // The operation cell is read while its row is still in the model: cells are kept with rows.
     const int rowNumber = key.toInt();
     const bool add = isAddOperation(rowNumber);
-    model->clear();
     model->clearFilter();
     if (add)
         addProductData2Map(rowNumber);
     else
         delProductData2Map(rowNumber);
-    refreshTable();
+    showGroupsRenumbered();
 }
 
 void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
 {
     if (!table || !model)
         return;
+    groupsShownEditable = false;
     CMixedRowPresenter presenter(table);
     for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);

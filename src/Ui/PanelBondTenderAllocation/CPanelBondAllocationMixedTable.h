@@ -6,6 +6,7 @@
 #include <QVector>
 #include <boost/shared_ptr.hpp>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "CAllocationMixedData.h"
@@ -65,7 +66,8 @@ public:
     void refreshLoseBidAllocationMixedTable(ProductRowMap& products, ttservice::ETenderingType type);
     // Empties the model; the stored groups stay.
     void refreshMixedModel();
-    // Puts the stored groups back into an emptied model, numbered 1..n in group order.
+    // Puts the stored groups back into an emptied model, numbered 1..n in group order, and
+    // tells every row's cells again: the whole rebuild. A click does only what it changed.
     void refreshTable();
     // Appends the empty entry and the accounts of productName that trade in market.
     void getAllocationAccounts(QStringList& out, ttservice::ETenderMarket market, std::string productName) const;
@@ -107,6 +109,9 @@ private:
     // The group holding the row numbered rowNumber; productDataMap.end() when none does.
     QMap<int, MixedGroup>::iterator groupOfRow(int rowNumber);
     void setStoredTotals();
+    // After a group changed: numbers the stored rows 1..n in group order, moves the rows whose
+    // number changed to their new keys in the model and tells the cells of the rows that need it.
+    void showGroupsRenumbered();
     // Appends the product's tender command ids that ids does not hold yet.
     void getProductCommandIdVec(int productId, QVector<int>& ids);
 
@@ -125,6 +130,18 @@ private:
     ttservice::ETenderTarget tenderTarget = ttservice::TTG_NONE;
     QStringList underWriterList;
     QMap<std::string, int> productName2ProductIdMap;
+
+    // What the rows' cells show, as of the last click. While groupsShownEditable holds, the
+    // model has the stored rows numbered 1..n in group order, each shown editable with the
+    // user's number format and products read then (and one underwriter list): a click then
+    // tells only the row it adds and the rows edited since (a renumbered row
+    // keeps its cells). A build, a lock
+    // or an emptied model ends it, and the next click shows every row again (a saved
+    // allocation is numbered in the host's order and shown without its won-volume inputs).
+    bool groupsShownEditable = false;
+    int shownFlag = 0;
+    std::vector<boost::shared_ptr<ttservice::CProduct>> shownProducts;
+    std::unordered_set<const CAllocationMixedData*> rowsEditedSinceShown;
 };
 
 } // namespace TC

@@ -67,7 +67,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     if (details.empty() || !table || !model)
         return;
 
-    CMixedRowPresenter presenter(table);
+    // The rows in the host's order, each with the underwriter choices it offers: the list
+    // grows row by row. They are told their cells once they are in the model.
+    std::vector<std::pair<CAllocationMixedDataPtr, QStringList>> shown;
+    shown.reserve(details.size());
     std::map<std::string, MixedGroup> groups;   // by group key, in byte order
     QSet<QString> offered(underWriters.cbegin(), underWriters.cend());
     int counter = 0;
@@ -95,7 +98,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.account = detail->account;
         const bool added = detail->fixedRowIndex.empty();
         info.operationText = added ? kMixedDeleteText : kMixedAddText;
-        presenter.showEditableRow(CAllocationMixedData::keyText(row->rowNumber), info, underWriters, false);
+        shown.emplace_back(row, underWriters);
 
         MixedGroup& group = groups[groupKeyOf(*detail)];
         if (added || group.isEmpty())
@@ -111,6 +114,10 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         for (const CAllocationMixedDataPtr& row : group)
             model->addData(row);
     }
+    CMixedRowPresenter presenter(table);
+    for (const auto& row : shown)
+        presenter.showEditableRow(CAllocationMixedData::keyText(row.first->rowNumber), *row.first->info, row.second,
+                                  false);
     setStoredTotals();
     table->updateTable();
 }
@@ -190,6 +197,8 @@ void CPanelBondAllocationMixedTable::refreshMixedModel()
 {
     if (!table || !model)
         return;
+    groupsShownEditable = false;
+    rowsEditedSinceShown.clear();
     model->setTotalData(0.0, 0.0);
     model->clear();
     model->clearFilter();

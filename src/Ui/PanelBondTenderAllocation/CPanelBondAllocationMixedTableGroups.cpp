@@ -2,8 +2,11 @@
 // rows the user added after it.
 #include "CPanelBondAllocationMixedTable.h"
 
+#include <QSet>
 #include <boost/make_shared.hpp>
 
+#include "CAllocationMixedModel.h"
+#include "CMixedRowPresenter.h"
 #include "KZ/ColumnDelegates.h"
 #include "KZ/StandardHpfTable.h"
 
@@ -74,6 +77,57 @@ void CPanelBondAllocationMixedTable::delProductData2Map(int rowNumber)
             kept.append(row);
     }
     group.value() = kept;
+}
+
+// The rows before the changed group keep their numbers and stay where they are in the
+// model; each row after it is put in place of the row that had its new number (the model
+// replaces a row of the same key in place), and the number left over by a removed row goes.
+// A row the user added has no number yet and is told all its cells; so is every row the user
+// edited since, and, when the rows are not shown as a click leaves them, every row.
+void CPanelBondAllocationMixedTable::showGroupsRenumbered()
+{
+    CMixedRowPresenter presenter(table);
+    const bool wholeTable =
+        !groupsShownEditable || presenter.flag() != shownFlag || presenter.products() != shownProducts;
+    if (wholeTable)
+        model->clear();
+    QSet<QString> offered(underWriterList.cbegin(), underWriterList.cend());
+    int grewAt = 0;   // the number of the first row whose underwriter joined the list
+    int counter = 0;
+    for (const MixedGroup& group : qAsConst(productDataMap)) {
+        for (const CAllocationMixedDataPtr& row : group) {
+            if (!row || !row->info)
+                continue;
+            ++counter;
+            const bool added = row->rowNumber == 0;
+            if (wholeTable || row->rowNumber != counter) {
+                row->rowNumber = counter;
+                model->addData(row);
+            }
+            // Once the list grew, the rows after it offer the longer one.
+            if (!wholeTable && !added && grewAt == 0 && rowsEditedSinceShown.count(row.get()) == 0)
+                continue;
+            const QString underWriter = QString::fromStdString(row->info->underWriter);
+            if (!offered.contains(underWriter)) {
+                offered.insert(underWriter);
+                underWriterList.append(underWriter);
+                if (grewAt == 0)
+                    grewAt = counter;
+            }
+            presenter.showEditableRow(CAllocationMixedData::keyText(counter), *row->info, underWriterList, true);
+        }
+    }
+    int gone = counter;
+    while (model->removeDataByKey(CAllocationMixedData::keyOf(++gone))) {
+        // the numbers past the last row, left by a removed row
+    }
+    rowsEditedSinceShown.clear();
+    // The rows before the one that grew the list offer the shorter one until the next click.
+    groupsShownEditable = grewAt <= 1;
+    shownFlag = presenter.flag();
+    shownProducts = presenter.products();
+    setStoredTotals();
+    table->updateTable();
 }
 
 } // namespace TC
