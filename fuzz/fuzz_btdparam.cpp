@@ -1,9 +1,13 @@
-// A tender command's extension document from arbitrary bytes: validated before use,
-// the tender parameters read only from an embedded "btdparam" document, and the panel's
-// purchase-type lookup over such a command never crashes and finds only a real match.
+// A tender command's extension document from arbitrary bytes: validated before use (both
+// readers of stored bytes give libbson's own verdict), the tender parameters read only from
+// an embedded "btdparam" document, and the panel's purchase-type lookup over such a command
+// never crashes and finds only a real match.
+#include <bson/bson.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include <boost/make_shared.hpp>
 
@@ -15,7 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace ttservice;
     BSONObj document;
-    if (!BSONObj::fromBytes(data, size, &document))
+    const bool valid = BSONObj::fromBytes(data, size, &document);
+    std::vector<BSONElementView> elements;
+    bson_t view;
+    size_t offset = 0;
+    const bool libbsonValid = bson_init_static(&view, data, size)
+        && bson_validate(&view, static_cast<bson_validate_flags_t>(BSON_VALIDATE_UTF8 | BSON_VALIDATE_UTF8_ALLOW_NULL), &offset);
+    if (BSONObj::readValidated(data, size, &elements) != valid || valid != libbsonValid
+        || elements.size() != document.elements().size())
+        std::abort();
+    if (!valid)
         return 0;
     auto command = boost::make_shared<CTenderCommandInfo>();
     command->commandId = 1;

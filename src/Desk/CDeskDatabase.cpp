@@ -261,6 +261,7 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStri
         return false;
     }
     std::map<std::pair<std::string, int>, ttservice::IDataList> sets;
+    std::vector<ttservice::BSONElementView> elements;   // of the current row, kept for the next
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const std::string bondCode(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
@@ -269,22 +270,24 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStri
         ttservice::IDataList& rows = sets[{bondCode, typeId}];
         if (sqlite3_column_type(stmt, 3) == SQLITE_NULL)
             continue;
-        const QString place = QStringLiteral("债券 %1，记录类型 %2，位置 %3")
-                                  .arg(QString::fromStdString(bondCode)).arg(typeId).arg(sqlite3_column_int(stmt, 2));
+        // Named only when it is skipped: making the text costs more than reading a record.
+        const auto skip = [&](const char* why) {
+            if (skipped)
+                skipped->append(path_ + QString::fromUtf8(why)
+                                + QStringLiteral("债券 %1，记录类型 %2，位置 %3）")
+                                      .arg(QString::fromStdString(bondCode)).arg(typeId).arg(sqlite3_column_int(stmt, 2)));
+        };
         // A record that cannot be read is left in the file as it is and kept out of the
         // store: the rest of the desk's work opens.
         ttservice::IDataPtr record = ttservice::createRecord(typeId);
         if (!record) {
-            if (skipped)
-                skipped->append(path_ + QStringLiteral(": 已跳过未知类型的记录（") + place + QStringLiteral("）"));
+            skip(": 已跳过未知类型的记录（");
             continue;
         }
-        ttservice::BSONObj document;
         const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3));
-        if (!ttservice::BSONObj::fromBytes(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, 3)), &document)
-            || !record->bsonValueFromObj(document, false)) {
-            if (skipped)
-                skipped->append(path_ + QStringLiteral(": 已跳过无法读取的记录（") + place + QStringLiteral("）"));
+        if (!ttservice::BSONObj::readValidated(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, 3)), &elements)
+            || !record->bsonValueFromElements(elements)) {
+            skip(": 已跳过无法读取的记录（");
             continue;
         }
         rows.push_back(record);

@@ -72,10 +72,10 @@ private:
 ttservice::IDataPtr decodeRecord(int typeId, const QByteArray& bytes)
 {
     ttservice::IDataPtr record = ttservice::createRecord(typeId);
-    ttservice::BSONObj document;
-    if (!record || !ttservice::BSONObj::fromBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                  static_cast<size_t>(bytes.size()), &document)
-        || !record->bsonValueFromObj(document, false))
+    std::vector<ttservice::BSONElementView> elements;
+    if (!record || !ttservice::BSONObj::readValidated(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                                      static_cast<size_t>(bytes.size()), &elements)
+        || !record->bsonValueFromElements(elements))
         return ttservice::IDataPtr();
     return record;
 }

@@ -1,6 +1,8 @@
 // BSON value classes and the host records' BSON form.
 #include <gtest/gtest.h>
 
+#include <bson/bson.h>
+
 #include <climits>
 #include <random>
 
@@ -14,6 +16,55 @@ namespace {
 std::vector<uint8_t> bytesOf(const BSONObj& obj)
 {
     return std::vector<uint8_t>(obj.objdata(), obj.objdata() + obj.objsize());
+}
+
+// What the desk reads must be what libbson's own validation accepts, neither more nor less.
+bool libbsonValidates(const std::vector<uint8_t>& bytes)
+{
+    bson_t view;
+    size_t offset = 0;
+    return bson_init_static(&view, bytes.data(), bytes.size())
+        && bson_validate(&view, static_cast<bson_validate_flags_t>(BSON_VALIDATE_UTF8 | BSON_VALIDATE_UTF8_ALLOW_NULL),
+                         &offset);
+}
+
+// The verdict of both readers, checked to agree with each other and with libbson.
+bool readsAsLibbson(const std::vector<uint8_t>& bytes)
+{
+    BSONObj document;
+    std::vector<BSONElementView> elements;
+    const bool copied = BSONObj::fromBytes(bytes.data(), bytes.size(), &document);
+    const bool inPlace = BSONObj::readValidated(bytes.data(), bytes.size(), &elements);
+    if (copied != inPlace || copied != libbsonValidates(bytes))
+        return false;
+    const std::vector<BSONElementView> copiedElements = document.elementViews();
+    if (elements.size() != copiedElements.size())
+        return false;
+    for (size_t i = 0; i < elements.size(); ++i)
+        if (elements[i].fieldName() != copiedElements[i].fieldName() || elements[i].type() != copiedElements[i].type()
+            || elements[i].str() != copiedElements[i].str() || elements[i].numberDouble() != copiedElements[i].numberDouble())
+            return false;
+    return true;
+}
+
+// {name: text} or {name: 1}, written by hand so that name and text may be any bytes.
+std::vector<uint8_t> documentOf(const std::string& name, const std::string* text)
+{
+    std::vector<uint8_t> out(4, 0);
+    out.push_back(text ? 0x02 : 0x10);
+    out.insert(out.end(), name.begin(), name.end());
+    out.push_back(0);
+    const uint32_t value = text ? static_cast<uint32_t>(text->size() + 1) : 1;
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    if (text) {
+        out.insert(out.end(), text->begin(), text->end());
+        out.push_back(0);
+    }
+    out.push_back(0);
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(out.size() >> (8 * i));
+    return out;
 }
 
 BSONObj json(const char* text)
@@ -74,12 +125,46 @@ TEST(Bson, shouldRejectHostileBytesWithoutCrashing)
             for (int i = 0; i < 4; ++i)
                 bytes[i] = static_cast<uint8_t>(bytes.size() >> (8 * i));
         }
+        ASSERT_TRUE(readsAsLibbson(bytes)) << round;
         if (BSONObj::fromBytes(bytes.data(), bytes.size(), &out)) {
             for (const BSONElement& e : out.elements())   // whatever passed must be fully readable
                 e.embeddedObject().elements();
             out.jsonString();
         }
     }
+}
+
+TEST(Bson, shouldAcceptExactlyTheTextsAndNamesLibbsonAccepts)
+{
+    // Every byte sequence of one and two bytes, and those of three and four bytes from a
+    // lead byte and the bytes at the edges of UTF-8's ranges, after ASCII that spans a word of eight.
+    const uint8_t edges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xFF};
+    std::vector<std::string> sequences;
+    for (int first = 0; first < 256; ++first) {
+        sequences.push_back(std::string(1, static_cast<char>(first)));
+        for (int second = 0; second < 256; ++second)
+            sequences.push_back({static_cast<char>(first), static_cast<char>(second)});
+        if (first < 0xC0)   // not a lead byte: the shorter sequences tell it all
+            continue;
+        for (uint8_t second : edges)
+            for (uint8_t third : edges) {
+                sequences.push_back({static_cast<char>(first), static_cast<char>(second), static_cast<char>(third)});
+                for (uint8_t fourth : edges)
+                    sequences.push_back({static_cast<char>(first), static_cast<char>(second), static_cast<char>(third),
+                                         static_cast<char>(fourth)});
+            }
+    }
+    for (const std::string& sequence : sequences) {
+        const std::string text = "ascii text" + sequence;
+        ASSERT_TRUE(readsAsLibbson(documentOf("k", &text))) << testing::PrintToString(text);
+        if (sequence.find('\0') == std::string::npos) {   // a name ends at its first NUL
+            ASSERT_TRUE(readsAsLibbson(documentOf("name" + sequence, nullptr))) << testing::PrintToString(sequence);
+        }
+    }
+    // Sub-documents, arrays and the rarer types are left to libbson whole.
+    for (const char* text : {R"({"a": {"b": "文本", "c": [1, "x"]}, "d": {"$binary": "AAEC", "$type": "00"}})",
+                             R"({"r": {"$regex": "^a", "$options": "i"}, "t": {"$timestamp": {"t": 1, "i": 2}}})"})
+        EXPECT_TRUE(readsAsLibbson(bytesOf(json(text)))) << text;
 }
 
 TEST(TenderCommand, shouldGiveTenderParamOnlyForAnEmbeddedBtdparamDocument)

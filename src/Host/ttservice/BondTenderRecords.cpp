@@ -46,60 +46,62 @@ std::string joinKey(std::initializer_list<std::string_view> parts)
 }
 
 // Fills fields from a document: a field absent or of the wrong BSON type keeps its value.
-// The document is walked once; each field is then looked for among its few elements (a
-// search of the document per field walked it from the start for every field).
+// The document is walked once and its elements looked at in place; each field is then
+// looked for among its few elements (a search of the document per field walked it from
+// the start for every field, and copies of the elements cost more than the reading).
 class FieldReader {
 public:
-    explicit FieldReader(const BSONObj& obj) : elements_(obj.elements()) {}
+    explicit FieldReader(const std::vector<BSONElementView>& elements) : elements_(elements) {}
 
     void operator()(const char* name, std::string& field) const
     {
-        const BSONElement& e = element(name);
+        const BSONElementView& e = element(name);
         if (e.type() == BSON_STRING)
-            field = e.str();
+            field.assign(e.str().data(), e.str().size());
     }
     void operator()(const char* name, int& field) const
     {
-        const BSONElement& e = element(name);
+        const BSONElementView& e = element(name);
         if (e.isNumber())
             field = e.numberInt();
     }
     void operator()(const char* name, double& field) const
     {
-        const BSONElement& e = element(name);
+        const BSONElementView& e = element(name);
         if (e.isNumber())
             field = e.numberDouble();
     }
     void operator()(const char* name, BSONObj& field) const
     {
-        const BSONElement& e = element(name);
+        const BSONElementView& e = element(name);
         if (e.type() == BSON_OBJECT)
             field = e.embeddedObject();
     }
     // price text -> volume; entries that are not numbers are skipped
     void operator()(const char* name, std::map<std::string, double>& field) const
     {
-        const BSONElement& e = element(name);
+        const BSONElementView& e = element(name);
         if (e.type() != BSON_OBJECT)
             return;
         field.clear();
-        for (const BSONElement& entry : e.embeddedObject().elements())
+        const BSONObj details = e.embeddedObject();
+        for (const BSONElementView& entry : details.elementViews())
             if (entry.isNumber())
-                field[entry.fieldName()] = entry.numberDouble();
+                field[std::string(entry.fieldName())] = entry.numberDouble();
     }
 
 private:
     // The first element of the name, as a search of the document finds it.
-    const BSONElement& element(std::string_view name) const
+    const BSONElementView& element(std::string_view name) const
     {
-        for (const BSONElement& e : elements_)
+        for (const BSONElementView& e : elements_)
             if (e.fieldName() == name)
                 return e;
         return missing_;
     }
 
-    const std::vector<BSONElement> elements_;
-    const BSONElement missing_;
+    const std::vector<BSONElementView>& elements_;   // not owned; point into the caller's document
+    const BSONElementView missing_;
 };
 
 class FieldWriter {
@@ -178,11 +180,11 @@ template <class R, class V> void fields(R& r, V&& v, CTenderCommandInfo*)
 }
 
 template <class R>
-bool readFields(R& record, const BSONObj& obj)
+bool readFields(R& record, const std::vector<BSONElementView>& elements)
 {
-    if (obj.isEmpty())
+    if (elements.empty())
         return false;
-    fields(record, FieldReader(obj), static_cast<R*>(nullptr));
+    fields(record, FieldReader(elements), static_cast<R*>(nullptr));
     return true;
 }
 
@@ -197,7 +199,8 @@ BSONObj writeFields(const R& record)
 } // namespace
 
 #define BTA_RECORD_BSON(Record)                                                                   \
-    bool Record::bsonValueFromObj(const BSONObj& obj, bool, const IData*) { return readFields(*this, obj); } \
+    bool Record::bsonValueFromObj(const BSONObj& obj, bool, const IData*) { return readFields(*this, obj.elementViews()); } \
+    bool Record::bsonValueFromElements(const std::vector<BSONElementView>& elements) { return readFields(*this, elements); } \
     BSONObj Record::bsonValueToObj() const { return writeFields(*this); }
 
 BTA_RECORD_BSON(CIBondTenderAllocParams)

@@ -25,6 +25,7 @@ public:
     std::string getKey() const override;    // bondCode
     int dataType() const override { return RT_ALLOC_PARAMS; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -43,6 +44,7 @@ public:
     std::string getKey() const override;    // bondCode|underWriterName|tenderPrice
     int dataType() const override { return RT_ALLOC_UNDERWRITER; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -58,6 +60,7 @@ public:
     std::string getKey() const override;
     int dataType() const override { return RT_EXEC_EXTERNAL_REPORT; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -77,6 +80,7 @@ public:
     std::string getKey() const override;
     int dataType() const override { return RT_ALLOC_PRODUCT; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -93,6 +97,7 @@ public:
     std::string getKey() const override;
     int dataType() const override { return RT_EXEC_INTERNAL_REPORT; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -122,6 +127,7 @@ public:
     std::string getKey() const override;    // bondCode|rowKey
     int dataType() const override { return RT_WIN_BID_DETAIL; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -137,6 +143,7 @@ public:
     std::string getKey() const override;
     int dataType() const override { return 0; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 };
 
@@ -157,6 +164,7 @@ public:
     std::string getKey() const override;    // commandId
     int dataType() const override { return RT_TENDER_COMMAND; }
     bool bsonValueFromObj(const BSONObj& obj, bool partial, const IData* templateRecord = nullptr) override;
+    bool bsonValueFromElements(const std::vector<BSONElementView>& elements) override;
     BSONObj bsonValueToObj() const override;
 
 private:

@@ -32,50 +32,133 @@ Int clampToInt(double value)
     return static_cast<Int>(truncated);
 }
 
-// A read-only bson_t over the bytes of a document that was validated when it was made.
+// A read-only bson_t over the bytes, without a copy.
 bool viewOf(const uint8_t* data, size_t size, bson_t* view)
 {
     return bson_init_static(view, data, size);
 }
+
+// The length of the run of ASCII bytes at the start of text, looked at eight at a time:
+// names and most texts are nothing else.
+size_t asciiPrefix(const uint8_t* text, size_t length)
+{
+    size_t i = 0;
+    for (uint64_t word; i + sizeof(word) <= length; i += sizeof(word)) {
+        std::memcpy(&word, text + i, sizeof(word));
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    while (i < length && text[i] < 0x80)
+        ++i;
+    return i;
+}
+
+bool isAscii(const char* text, size_t length)
+{
+    return asciiPrefix(reinterpret_cast<const uint8_t*>(text), length) == length;
+}
+
+// What libbson accepts as text: well-formed UTF-8 is always among it (a NUL counts as a
+// character); only a text that is not is left to libbson's own, slower check.
+bool isWellFormedUtf8(const uint8_t* text, size_t length)
+{
+    const auto within = [](uint8_t byte, uint8_t low, uint8_t high) { return byte >= low && byte <= high; };
+    size_t i = 0;
+    while (i < length) {
+        const uint8_t lead = text[i];
+        if (lead < 0x80) {
+            i += asciiPrefix(text + i, length - i);
+            continue;
+        }
+        size_t extra;
+        uint8_t low = 0x80, high = 0xBF;   // the range of the byte after the lead
+        if (within(lead, 0xC2, 0xDF)) {
+            extra = 1;
+        } else if (within(lead, 0xE0, 0xEF)) {
+            extra = 2;
+            if (lead == 0xE0)
+                low = 0xA0;                // no overlong forms
+            else if (lead == 0xED)
+                high = 0x9F;               // no UTF-16 surrogates
+        } else if (within(lead, 0xF0, 0xF4)) {
+            extra = 3;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;               // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (length - i <= extra || !within(text[i + 1], low, high))
+            return false;
+        for (size_t k = 2; k <= extra; ++k)
+            if (!within(text[i + k], 0x80, 0xBF))
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// Numbers as both element classes give them.
+bool isNumberType(int type)
+{
+    return type == BSON_DOUBLE || type == BSON_INT32 || type == BSON_INT64;
+}
+
+double asDouble(int type, double d, long long i)
+{
+    if (type == BSON_DOUBLE)
+        return d;
+    if (type == BSON_INT32 || type == BSON_INT64)
+        return static_cast<double>(i);
+    return 0;
+}
+
+int asInt(int type, double d, long long i)
+{
+    if (type == BSON_DOUBLE)
+        return clampToInt<int>(d);
+    if (type == BSON_INT32 || type == BSON_INT64) {
+        if (i < INT_MIN)
+            return INT_MIN;
+        if (i > INT_MAX)
+            return INT_MAX;
+        return static_cast<int>(i);
+    }
+    return 0;
+}
+
+long long asLong(int type, double d, long long i)
+{
+    if (type == BSON_DOUBLE)
+        return clampToInt<long long>(d);
+    if (type == BSON_INT32 || type == BSON_INT64)
+        return i;
+    return 0;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- BSONElement
 
 bool BSONElement::isNumber() const
 {
-    return type_ == BSON_DOUBLE || type_ == BSON_INT32 || type_ == BSON_INT64;
+    return isNumberType(type_);
 }
 
 double BSONElement::numberDouble() const
 {
-    if (type_ == BSON_DOUBLE)
-        return d_;
-    if (type_ == BSON_INT32 || type_ == BSON_INT64)
-        return static_cast<double>(i_);
-    return 0;
+    return asDouble(type_, d_, i_);
 }
 
 int BSONElement::numberInt() const
 {
-    if (type_ == BSON_DOUBLE)
-        return clampToInt<int>(d_);
-    if (type_ == BSON_INT32 || type_ == BSON_INT64) {
-        if (i_ < INT_MIN)
-            return INT_MIN;
-        if (i_ > INT_MAX)
-            return INT_MAX;
-        return static_cast<int>(i_);
-    }
-    return 0;
+    return asInt(type_, d_, i_);
 }
 
 long long BSONElement::numberLong() const
 {
-    if (type_ == BSON_DOUBLE)
-        return clampToInt<long long>(d_);
-    if (type_ == BSON_INT32 || type_ == BSON_INT64)
-        return i_;
-    return 0;
+    return asLong(type_, d_, i_);
 }
 
 std::string BSONElement::str() const
@@ -96,7 +179,42 @@ BSONObj BSONElement::embeddedObject() const
 {
     BSONObj out;
     if (type_ == BSON_OBJECT || type_ == BSON_ARRAY)
-        out.adoptPartOfValidated(raw_);
+        out.adoptPartOfValidated(std::string_view(reinterpret_cast<const char*>(raw_.data()), raw_.size()));
+    return out;
+}
+
+// ---------------------------------------------------------------- BSONElementView
+
+bool BSONElementView::isNumber() const
+{
+    return isNumberType(type_);
+}
+
+double BSONElementView::numberDouble() const
+{
+    return asDouble(type_, d_, i_);
+}
+
+int BSONElementView::numberInt() const
+{
+    return asInt(type_, d_, i_);
+}
+
+long long BSONElementView::numberLong() const
+{
+    return asLong(type_, d_, i_);
+}
+
+std::string_view BSONElementView::str() const
+{
+    return type_ == BSON_STRING ? bytes_ : std::string_view();
+}
+
+BSONObj BSONElementView::embeddedObject() const
+{
+    BSONObj out;
+    if (type_ == BSON_OBJECT || type_ == BSON_ARRAY)
+        out.adoptPartOfValidated(bytes_);
     return out;
 }
 
@@ -110,28 +228,89 @@ bool BSONObj::fromBytes(const uint8_t* data, size_t size, BSONObj* out)
         *out = BSONObj();
     if (!data || size < 5 || size > INT32_MAX || declaredLength(data) != size || data[size - 1] != 0)
         return false;
-    auto bytes = std::make_shared<std::vector<uint8_t>>(data, data + size);
     bson_t view;
-    if (!viewOf(bytes->data(), bytes->size(), &view))
+    if (!viewOf(data, size, &view) || !isValid(&view, nullptr))
         return false;
-    // A text may hold a NUL: its length is stored with it, and what the writer stores
-    // must read back.
-    size_t errorOffset = 0;
-    if (!bson_validate(&view, static_cast<bson_validate_flags_t>(BSON_VALIDATE_UTF8 | BSON_VALIDATE_UTF8_ALLOW_NULL),
-                       &errorOffset))
-        return false;
+    auto bytes = std::make_shared<std::vector<uint8_t>>(data, data + size);
     if (out)
         out->bytes_ = std::move(bytes);
     return true;
 }
 
+bool BSONObj::readValidated(const uint8_t* data, size_t size, std::vector<BSONElementView>* elements)
+{
+    elements->clear();
+    bson_t view;
+    if (!data || size < 5 || size > INT32_MAX || declaredLength(data) != size || data[size - 1] != 0
+        || !viewOf(data, size, &view) || !isValid(&view, elements)) {
+        elements->clear();
+        return false;
+    }
+    return true;
+}
+
+// Whether a document is plainly valid: its structure whole, its names ASCII, its values
+// numbers, flags, dates, nulls or well-formed texts. libbson's validation accepts every
+// such document, and this one walk costs a fraction of it; the desk's records are all of
+// this kind. False says nothing: the document is then left to libbson. The elements seen
+// are appended to elements, when given.
+bool BSONObj::readPlainlyValid(const void* document, std::vector<BSONElementView>* elements)
+{
+    bson_iter_t iterator;
+    if (!bson_iter_init(&iterator, static_cast<const bson_t*>(document)))
+        return false;
+    while (bson_iter_next(&iterator)) {
+        if (!isAscii(bson_iter_key(&iterator), bson_iter_key_len(&iterator)))
+            return false;
+        switch (bson_iter_type(&iterator)) {
+        case BSON_TYPE_DOUBLE:
+        case BSON_TYPE_INT32:
+        case BSON_TYPE_INT64:
+        case BSON_TYPE_BOOL:
+        case BSON_TYPE_DATE_TIME:
+        case BSON_TYPE_NULL:
+            break;
+        case BSON_TYPE_UTF8: {
+            uint32_t length = 0;
+            const char* text = bson_iter_utf8(&iterator, &length);
+            if (!isWellFormedUtf8(reinterpret_cast<const uint8_t*>(text), length))
+                return false;
+            break;
+        }
+        default:
+            return false;
+        }
+        if (elements)
+            elements->push_back(elementAt(&iterator));
+    }
+    return iterator.err_off == 0;   // the walk reached the end, not a broken element
+}
+
+// A text may hold a NUL: its length is stored with it, and what the writer stores must
+// read back.
+bool BSONObj::isValid(const void* document, std::vector<BSONElementView>* elements)
+{
+    if (readPlainlyValid(document, elements))
+        return true;
+    const bson_t* bson = static_cast<const bson_t*>(document);
+    size_t errorOffset = 0;
+    if (!bson_validate(bson, static_cast<bson_validate_flags_t>(BSON_VALIDATE_UTF8 | BSON_VALIDATE_UTF8_ALLOW_NULL),
+                       &errorOffset))
+        return false;
+    if (elements) {
+        elements->clear();
+        appendElements(document, elements);
+    }
+    return true;
+}
+
 // The bytes of an element of a document that was validated as a whole, sub-documents
 // included: checking them again would cost more than everything else a reader does.
-void BSONObj::adoptPartOfValidated(const std::vector<uint8_t>& bytes)
+void BSONObj::adoptPartOfValidated(std::string_view bytes)
 {
-    if (bytes.size() >= 5 && bytes.size() <= INT32_MAX && declaredLength(bytes.data()) == bytes.size()
-        && bytes.back() == 0)
-        bytes_ = std::make_shared<std::vector<uint8_t>>(bytes);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    if (bytes.size() >= 5 && bytes.size() <= INT32_MAX && declaredLength(data) == bytes.size() && bytes.back() == 0)
+        bytes_ = std::make_shared<std::vector<uint8_t>>(data, data + bytes.size());
 }
 
 BSONObj BSONObj::fromJson(const std::string& json, bool* ok)
@@ -173,7 +352,7 @@ BSONElement BSONObj::getField(const std::string& name) const
     while (bson_iter_next(&iterator)) {
         if (bson_iter_key_len(&iterator) == name.size()
             && std::memcmp(bson_iter_key(&iterator), name.data(), name.size()) == 0)
-            return makeElement(&iterator);
+            return makeElement(elementAt(&iterator));
     }
     return BSONElement();
 }
@@ -181,13 +360,26 @@ BSONElement BSONObj::getField(const std::string& name) const
 std::vector<BSONElement> BSONObj::elements() const
 {
     std::vector<BSONElement> out;
-    bson_t view;
-    bson_iter_t iterator;
-    if (!viewOf(objdata(), objsize(), &view) || !bson_iter_init(&iterator, &view))
-        return out;
-    while (bson_iter_next(&iterator))
-        out.push_back(makeElement(&iterator));
+    for (const BSONElementView& view : elementViews())
+        out.push_back(makeElement(view));
     return out;
+}
+
+std::vector<BSONElementView> BSONObj::elementViews() const
+{
+    std::vector<BSONElementView> out;
+    bson_t view;
+    if (viewOf(objdata(), objsize(), &view))
+        appendElements(&view, &out);
+    return out;
+}
+
+void BSONObj::appendElements(const void* document, std::vector<BSONElementView>* elements)
+{
+    bson_iter_t iterator;
+    if (bson_iter_init(&iterator, static_cast<const bson_t*>(document)))
+        while (bson_iter_next(&iterator))
+            elements->push_back(elementAt(&iterator));
 }
 
 std::string BSONObj::jsonString() const
@@ -204,11 +396,14 @@ std::string BSONObj::jsonString() const
     return out;
 }
 
-BSONElement BSONObj::makeElement(const void* at)
+BSONElementView BSONObj::elementAt(const void* at)
 {
     const bson_iter_t* iterator = static_cast<const bson_iter_t*>(at);
-    BSONElement element;
-    element.name_.assign(bson_iter_key(iterator), bson_iter_key_len(iterator));
+    BSONElementView element;
+    element.name_ = std::string_view(bson_iter_key(iterator), bson_iter_key_len(iterator));
+    const auto bytesOf = [](const uint8_t* data, uint32_t length) {
+        return data ? std::string_view(reinterpret_cast<const char*>(data), length) : std::string_view();
+    };
     switch (bson_iter_type(iterator)) {
     case BSON_TYPE_DOUBLE:
         element.type_ = BSON_DOUBLE;
@@ -237,7 +432,7 @@ BSONElement BSONObj::makeElement(const void* at)
         uint32_t length = 0;
         const char* text = bson_iter_utf8(iterator, &length);
         element.type_ = BSON_STRING;
-        element.s_.assign(text, length);
+        element.bytes_ = std::string_view(text, length);
         break;
     }
     case BSON_TYPE_DOCUMENT:
@@ -251,8 +446,7 @@ BSONElement BSONObj::makeElement(const void* at)
             element.type_ = BSON_ARRAY;
             bson_iter_array(iterator, &length, &data);
         }
-        if (data)
-            element.raw_.assign(data, data + length);
+        element.bytes_ = bytesOf(data, length);
         break;
     }
     case BSON_TYPE_BINARY: {
@@ -261,14 +455,29 @@ BSONElement BSONObj::makeElement(const void* at)
         bson_subtype_t subtype;
         bson_iter_binary(iterator, &subtype, &length, &data);
         element.type_ = BSON_BINARY;
-        if (data)
-            element.raw_.assign(data, data + length);
+        element.bytes_ = bytesOf(data, length);
         break;
     }
     default:
         // Types the host never uses keep their id and no value.
         element.type_ = static_cast<int>(bson_iter_type(iterator));
         break;
+    }
+    return element;
+}
+
+BSONElement BSONObj::makeElement(const BSONElementView& view)
+{
+    BSONElement element;
+    element.type_ = view.type_;
+    element.name_.assign(view.name_.data(), view.name_.size());
+    element.d_ = view.d_;
+    element.i_ = view.i_;
+    if (view.type_ == BSON_STRING)
+        element.s_.assign(view.bytes_.data(), view.bytes_.size());
+    else {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(view.bytes_.data());
+        element.raw_.assign(bytes, bytes + view.bytes_.size());
     }
     return element;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct _bson_t;
@@ -44,12 +45,40 @@ private:
     std::string s_;
 };
 
+// One element read in place (BSONObj::elementViews): its name and text point into the
+// document's bytes, so it must not outlive the BSONObj it came from. Readers of thousands
+// of records look at every element this way instead of copying each name and text.
+class BSONElementView {
+public:
+    int type() const { return type_; }
+    std::string_view fieldName() const { return name_; }
+    bool isNumber() const;
+    double numberDouble() const;     // as BSONElement
+    int numberInt() const;
+    long long numberLong() const;
+    std::string_view str() const;    // empty when not a string
+    BSONObj embeddedObject() const;  // empty document when not an object or array
+
+private:
+    friend class BSONObj;
+    friend class BSONElement;
+    int type_ = BSON_EOO;
+    std::string_view name_;
+    std::string_view bytes_;         // a string's text, or a sub-document's or binary's bytes
+    double d_ = 0;
+    long long i_ = 0;
+};
+
 // An immutable, validated BSON document. Copies share the bytes.
 class BSONObj {
 public:
     BSONObj();                                        // the empty document
     // Validates the bytes; returns false (and leaves *out empty) for anything that is not a valid document.
     static bool fromBytes(const uint8_t* data, size_t size, BSONObj* out);
+    // The elements of the document in the bytes, read in the walk that validates them: the
+    // verdict of fromBytes, without a copy of the bytes (the views point into data). False,
+    // with *elements empty, for anything fromBytes refuses.
+    static bool readValidated(const uint8_t* data, size_t size, std::vector<BSONElementView>* elements);
     static BSONObj fromJson(const std::string& json, bool* ok = nullptr);
 
     bool isEmpty() const;
@@ -57,6 +86,7 @@ public:
     BSONElement operator[](const std::string& name) const { return getField(name); }
     bool hasField(const std::string& name) const { return !getField(name).eoo(); }
     std::vector<BSONElement> elements() const;
+    std::vector<BSONElementView> elementViews() const;   // valid while this document is
     const uint8_t* objdata() const;
     size_t objsize() const;
     std::string jsonString() const;
@@ -67,8 +97,13 @@ public:
 private:
     friend class BSONObjBuilder;
     friend class BSONElement;
-    static BSONElement makeElement(const void* iterator);  // iterator: a bson_iter_t on an element
-    void adoptPartOfValidated(const std::vector<uint8_t>& bytes);
+    friend class BSONElementView;
+    static BSONElementView elementAt(const void* iterator);  // iterator: a bson_iter_t on an element
+    static bool readPlainlyValid(const void* document, std::vector<BSONElementView>* elements);  // a bson_t
+    static bool isValid(const void* document, std::vector<BSONElementView>* elements);
+    static void appendElements(const void* document, std::vector<BSONElementView>* elements);
+    static BSONElement makeElement(const BSONElementView& view);
+    void adoptPartOfValidated(std::string_view bytes);
     std::shared_ptr<const std::vector<uint8_t>> bytes_;
 };
 
