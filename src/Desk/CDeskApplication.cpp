@@ -1,12 +1,14 @@
 #include "CDeskApplication.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QLibraryInfo>
+#include <QImage>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSettings>
@@ -199,6 +201,18 @@ int transfer(CDeskWindow& window, const SDeskOptions& options, const std::vector
     return CDeskApplication::ES_OK;
 }
 
+// The window as it was painted, when its backing store is an image (the raster surfaces,
+// offscreen and on X11): written out as it is, without painting the window a second time
+// into a second picture of it. Any other surface is grabbed.
+QImage paintedImage(QWidget& window)
+{
+    QBackingStore* store = window.backingStore();
+    const auto* painted = store ? dynamic_cast<const QImage*>(store->paintDevice()) : nullptr;
+    if (painted && painted->size() == window.size() * window.devicePixelRatioF() && !painted->hasAlphaChannel())
+        return *painted;
+    return window.grab().toImage();
+}
+
 int screenshot(CDeskWindow& window, const QString& path)
 {
     // Offscreen the desk's full size; on a real (or virtual) screen what that screen fits.
@@ -211,7 +225,7 @@ int screenshot(CDeskWindow& window, const QString& path)
         window.panel()->onTimer(TC::TUF_NORMAL);
     }
     QCoreApplication::processEvents();
-    const QPixmap picture = window.grab();
+    const QImage picture = paintedImage(window);
     CDeskTimings::instance().mark("paint");
     if (!picture.save(path, "PNG"))
         return fail(CDeskApplication::ES_FAILED, path + QStringLiteral(": 无法写入截图"));
