@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
+#include <sys/resource.h>
 #include <time.h>
 
 namespace desk {
@@ -56,6 +57,17 @@ CDeskTimings::SSpan CDeskTimings::now() const
     return {clock_.nsecsElapsed(), threadCpuNanoseconds()};
 }
 
+long CDeskTimings::peakResidentKiB()
+{
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
+}
+
+void CDeskTimings::addPhase(const char* name, const SSpan& span)
+{
+    phases_.push_back({name, span, peakResidentKiB()});
+}
+
 void CDeskTimings::start()
 {
     clock_.start();
@@ -69,7 +81,7 @@ void CDeskTimings::mark(const char* phase)
     if (!clock_.isValid())
         return;
     const SSpan at = now();
-    phases_.emplace_back(phase, SSpan{at.wall - lastMark_.wall - splitOff_.wall, at.cpu - lastMark_.cpu - splitOff_.cpu});
+    addPhase(phase, SSpan{at.wall - lastMark_.wall - splitOff_.wall, at.cpu - lastMark_.cpu - splitOff_.cpu});
     lastMark_ = at;
     splitOff_ = SSpan();
 }
@@ -78,7 +90,7 @@ void CDeskTimings::split(const char* part, qint64 nanoseconds, qint64 cpuNanosec
 {
     if (!clock_.isValid())
         return;
-    phases_.emplace_back(part, SSpan{nanoseconds, cpuNanoseconds});
+    addPhase(part, SSpan{nanoseconds, cpuNanoseconds});
     splitOff_.wall += nanoseconds;
     splitOff_.cpu += cpuNanoseconds;
 }
@@ -96,9 +108,12 @@ void CDeskTimings::print(std::FILE* out) const
         std::fprintf(out, "timings: %s %s ms cpu %s ms\n", phase.c_str(), ms(span.wall).constData(),
                      ms(span.cpu).constData());
     };
-    for (const auto& phase : phases_)
-        line(phase.first, phase.second);
+    for (const SPhase& phase : phases_)
+        line(phase.name, phase.span);
     line("total", SSpan{lastMark_.wall - started_.wall, lastMark_.cpu - started_.cpu});
+    for (const SPhase& phase : phases_)
+        std::fprintf(out, "memory: %s peak %s MiB\n", phase.name.c_str(),
+                     QByteArray::number(phase.peakKiB / 1024.0, 'f', 1).constData());
     std::fflush(out);
 }
 

@@ -2,7 +2,7 @@
 // Where the desk's start-up time goes: the phases of one run, timed from the moment main()
 // began, printed to stderr when the desk is started with --timings. Each phase has its
 // wall time and the UI thread's CPU time (which a machine busy with other work stretches
-// less).
+// less), and the process's peak resident memory when it ended.
 
 #include <QElapsedTimer>
 #include <cstdio>
@@ -27,7 +27,8 @@ public:
     void split(const char* part, qint64 nanoseconds, qint64 cpuNanoseconds);
     // Marks the phase once the widget's first paint, children included, is done.
     void markAfterFirstPaint(QWidget* widget, const char* phase);
-    // One line per phase, "timings: <phase> <wall ms> ms cpu <ms> ms", then the total.
+    // One line per phase, "timings: <phase> <wall ms> ms cpu <ms> ms", then the total; then
+    // one line per phase, "memory: <phase> peak <MiB> MiB".
     void print(std::FILE* out) const;
 
     // Marks "close" and prints when it goes, if it was given a stream.
@@ -51,12 +52,19 @@ private:
         qint64 cpu = 0;
     };
     SSpan now() const;
+    static long peakResidentKiB();
+    void addPhase(const char* name, const SSpan& span);
 
     QElapsedTimer clock_;
     SSpan started_;
     SSpan lastMark_;
     SSpan splitOff_;   // counted by split() since the last mark
-    std::vector<std::pair<std::string, SSpan>> phases_;
+    struct SPhase {
+        std::string name;
+        SSpan span;
+        long peakKiB = 0;   // of the process, when the phase ended
+    };
+    std::vector<SPhase> phases_;
 };
 
 } // namespace desk
