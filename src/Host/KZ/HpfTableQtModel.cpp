@@ -105,11 +105,6 @@ void CHpfTableQtModel::resync()
         endResetModel();
         forgetCellsOfRowsNotShown();
     }
-    for (const IBaseHpfTableData* row : changedRows_) {
-        const auto held = cells_.find(row);
-        if (held != cells_.end())
-            held->second.told = false;
-    }
     changedRows_.clear();
     rowsReleased_ = false;
 }
@@ -130,19 +125,20 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBas
     if (removed > 0 && inserted > 0)
         return false;
 
-    // Rows kept in place whose key changed (renumbered) or whose cells were told something;
-    // the rows told something or new to the view hold cells that are now shown.
+    // Rows kept in place whose key changed (renumbered) or whose cells were told something.
+    // A row told something and found here is no longer marked told: every held row is either
+    // in the view or told something since the last sync, so the rows still marked told after
+    // this walk are the rows told something that left.
     std::vector<bool> changed(newCount, false);
     for (size_t i = 0; i < newCount; ++i) {
-        const bool isNew = i >= head && i < head + inserted;
         const bool told = changedRows_.count(fresh[i].data.get()) > 0;
-        if (isNew || told) {
+        if (told) {
             const auto held = cells_.find(fresh[i].data.get());
             if (held != cells_.end())
-                held->second.shown = true;
+                held->second.told = false;
         }
-        if (isNew)
-            continue;
+        if (i >= head && i < head + inserted)
+            continue;   // new to the view
         const size_t before = i < head ? i : i - inserted + removed;
         changed[i] = told || snapshot_[before].key != fresh[i].key;
     }
@@ -181,15 +177,13 @@ void CHpfTableQtModel::emitChangedRows(const std::vector<bool>& changed)
     }
 }
 
-// Every held row is either shown or was told something since the last sync, so these two
-// kinds of row are all that can have left.
 void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed)
 {
     for (const IBaseHpfTableDataPtr& row : removed)
         cells_.erase(row.get());
     for (const IBaseHpfTableData* row : changedRows_) {
         const auto held = cells_.find(row);
-        if (held != cells_.end() && !held->second.shown)
+        if (held != cells_.end() && held->second.told)
             cells_.erase(held);
     }
 }
@@ -204,7 +198,7 @@ void CHpfTableQtModel::forgetCellsOfRowsNotShown()
         if (shown.count(it->first) == 0) {
             it = cells_.erase(it);
         } else {
-            it->second.shown = true;
+            it->second.told = false;
             ++it;
         }
     }

@@ -110,7 +110,6 @@ private:
     struct SHeldCells {
         IBaseHpfTableDataPtr row;   // held, so that no other row takes its address
         RowCells cells;
-        bool shown = false;         // the row was among the view's rows at the last sync
         bool told = false;          // told something since the last sync (in changedRows_)
     };
 
@@ -123,8 +122,9 @@ private:
     SHeldCells& toldCells(const IBaseHpfTableDataPtr& row);
     static const SCellState* findCell(const RowCells& cells, const CBaseTableColumnDelegate* teller);
     void adoptPending(const std::string& key, const IBaseHpfTableDataPtr& row);
-    // Drops the cells of rows that left: those the last sync removed from the view, and those
-    // told something since but not shown. A reset or released rows look at every held row.
+    // Drops the cells of rows that left: those the sync removed from the view, and those told
+    // something since the last sync that it did not find among the rows (still marked told).
+    // A reset or released rows look at every held row.
     void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed);
     void forgetCellsOfRowsNotShown();
     QString snapshotCellText(const SRow& row, int column) const;

@@ -126,6 +126,14 @@ void CMixedRowPresenter::showEditableRow(const QString& key, const CAllocationMi
     }
 }
 
+void CMixedRowPresenter::showStoredRowEditable(const QString& key, const QStringList& underWriters)
+{
+    if (underWriter_)
+        underWriter_->setItems(key, underWriters, {});
+    if (volume_)
+        volume_->setItemVisible(key, true);
+}
+
 void CMixedRowPresenter::showLostRow(const QString& key, const CAllocationMixedInfo& info)
 {
     // The market column keeps its choices: a lost bid chooses nothing there.

@@ -40,6 +40,9 @@ public:
     // offered, after the product's own), its won volume and an enabled operation cell.
     void showEditableRow(const QString& key, const CAllocationMixedInfo& info, const QStringList& underWriters,
                          bool volumeVisible);
+    // A row shown by showEditableRow(..., false) as part of a saved allocation, shown editable:
+    // the rest of what it shows is the same, from the same row, number format and products.
+    void showStoredRowEditable(const QString& key, const QStringList& underWriters);
     // A row of a lost bid: nothing to choose, no won volume to type, no operation.
     void showLostRow(const QString& key, const CAllocationMixedInfo& info);
     // A locked row: each choice column offers only the row's value.

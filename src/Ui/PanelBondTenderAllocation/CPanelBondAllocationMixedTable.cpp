@@ -225,7 +225,7 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
 {
     if (!table || !model)
         return;
-    groupsShownEditable = false;
+    rowsShown = ERowsShown::Unknown;
     CMixedRowPresenter presenter(table);
     for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);

@@ -102,6 +102,16 @@ protected:
     void delProductData2Map(int rowNumber);
 
 private:
+    // How the rows' cells were last shown, so that a click tells only what differs from how a
+    // click leaves them: numbered 1..n in group order, editable, one underwriter list, with
+    // the user's number format and products read then (shownFlag, shownProducts).
+    enum class ERowsShown {
+        Unknown,    // after a lost bid, a lock or an emptied model: a click puts back and tells every row
+        AsStored,   // a saved allocation: won-volume inputs hidden, each row's underwriter list as it
+                    // grew over the host's order, numbered in that order (storedInGroupOrder: it was group order)
+        Editable,   // as a click leaves them: a click tells only the row it adds and the rows edited since
+    };
+
     void createUi();
     // Sets a choice column's field on the model's row and the stored row of key; false
     // (nothing changed) when either is missing.
@@ -112,6 +122,8 @@ private:
     // After a group changed: numbers the stored rows 1..n in group order, moves the rows whose
     // number changed to their new keys in the model and tells the cells of the rows that need it.
     void showGroupsRenumbered();
+    // Notes how the rows were just shown, with the sources the presenter read.
+    void noteRowsShown(ERowsShown shown, const CMixedRowPresenter& presenter);
     // Appends the product's tender command ids that ids does not hold yet.
     void getProductCommandIdVec(int productId, QVector<int>& ids);
 
@@ -131,14 +143,8 @@ private:
     QStringList underWriterList;
     QMap<std::string, int> productName2ProductIdMap;
 
-    // What the rows' cells show, as of the last click. While groupsShownEditable holds, the
-    // model has the stored rows numbered 1..n in group order, each shown editable with the
-    // user's number format and products read then (and one underwriter list): a click then
-    // tells only the row it adds and the rows edited since (a renumbered row
-    // keeps its cells). A build, a lock
-    // or an emptied model ends it, and the next click shows every row again (a saved
-    // allocation is numbered in the host's order and shown without its won-volume inputs).
-    bool groupsShownEditable = false;
+    ERowsShown rowsShown = ERowsShown::Unknown;
+    bool storedInGroupOrder = false;
     int shownFlag = 0;
     std::vector<boost::shared_ptr<ttservice::CProduct>> shownProducts;
     std::unordered_set<const CAllocationMixedData*> rowsEditedSinceShown;

@@ -118,6 +118,13 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     for (const auto& row : shown)
         presenter.showEditableRow(CAllocationMixedData::keyText(row.first->rowNumber), *row.first->info, row.second,
                                   false);
+    storedInGroupOrder = true;
+    int position = 0;
+    for (const MixedGroup& group : qAsConst(productDataMap)) {
+        for (const CAllocationMixedDataPtr& row : group)
+            storedInGroupOrder = storedInGroupOrder && row->rowNumber == ++position;
+    }
+    noteRowsShown(ERowsShown::AsStored, presenter);
     setStoredTotals();
     table->updateTable();
 }
@@ -157,6 +164,8 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         productDataMap.insert(counter, MixedGroup{row});
         model->addData(row);
     }
+    // Shown as a click leaves them, once the rows' (empty) underwriter is among the choices.
+    noteRowsShown(underWriterList.contains(QString()) ? ERowsShown::Editable : ERowsShown::Unknown, presenter);
     setStoredTotals();
     table->updateTable();
 }
@@ -197,7 +206,7 @@ void CPanelBondAllocationMixedTable::refreshMixedModel()
 {
     if (!table || !model)
         return;
-    groupsShownEditable = false;
+    rowsShown = ERowsShown::Unknown;
     rowsEditedSinceShown.clear();
     model->setTotalData(0.0, 0.0);
     model->clear();

@@ -2,7 +2,6 @@
 // rows the user added after it.
 #include "CPanelBondAllocationMixedTable.h"
 
-#include <QSet>
 #include <boost/make_shared.hpp>
 
 #include "CAllocationMixedModel.h"
@@ -82,16 +81,22 @@ void CPanelBondAllocationMixedTable::delProductData2Map(int rowNumber)
 // The rows before the changed group keep their numbers and stay where they are in the
 // model; each row after it is put in place of the row that had its new number (the model
 // replaces a row of the same key in place), and the number left over by a removed row goes.
-// A row the user added has no number yet and is told all its cells; so is every row the user
-// edited since, and, when the rows are not shown as a click leaves them, every row.
+// Rows numbered otherwise (a saved allocation in the host's order) or not in the model are
+// all put back. A row the user added has no number yet and is told all its cells, and so
+// is every row the user edited since; the rest are told what differs from how they were
+// shown (nothing, once a click showed them).
 void CPanelBondAllocationMixedTable::showGroupsRenumbered()
 {
     CMixedRowPresenter presenter(table);
-    const bool wholeTable =
-        !groupsShownEditable || presenter.flag() != shownFlag || presenter.products() != shownProducts;
-    if (wholeTable)
+    const bool sameSources = presenter.flag() == shownFlag && presenter.products() == shownProducts;
+    const ERowsShown shown = sameSources ? rowsShown : ERowsShown::Unknown;
+    const bool putBackAll =
+        shown == ERowsShown::Unknown || (shown == ERowsShown::AsStored && !storedInGroupOrder);
+    if (putBackAll)
         model->clear();
-    QSet<QString> offered(underWriterList.cbegin(), underWriterList.cend());
+    std::unordered_set<std::string> offered;
+    for (const QString& name : qAsConst(underWriterList))
+        offered.insert(name.toStdString());
     int grewAt = 0;   // the number of the first row whose underwriter joined the list
     int counter = 0;
     for (const MixedGroup& group : qAsConst(productDataMap)) {
@@ -100,34 +105,43 @@ void CPanelBondAllocationMixedTable::showGroupsRenumbered()
                 continue;
             ++counter;
             const bool added = row->rowNumber == 0;
-            if (wholeTable || row->rowNumber != counter) {
+            if (putBackAll || row->rowNumber != counter) {
                 row->rowNumber = counter;
                 model->addData(row);
             }
             // Once the list grew, the rows after it offer the longer one.
-            if (!wholeTable && !added && grewAt == 0 && rowsEditedSinceShown.count(row.get()) == 0)
+            const bool whole = shown == ERowsShown::Unknown || added || grewAt != 0
+                               || rowsEditedSinceShown.count(row.get()) > 0;
+            if (!whole && shown == ERowsShown::Editable)
                 continue;
-            const QString underWriter = QString::fromStdString(row->info->underWriter);
-            if (!offered.contains(underWriter)) {
-                offered.insert(underWriter);
-                underWriterList.append(underWriter);
+            if (offered.insert(row->info->underWriter).second) {
+                underWriterList.append(QString::fromStdString(row->info->underWriter));
                 if (grewAt == 0)
                     grewAt = counter;
             }
-            presenter.showEditableRow(CAllocationMixedData::keyText(counter), *row->info, underWriterList, true);
+            const QString key = CAllocationMixedData::keyText(counter);
+            if (whole || grewAt != 0)
+                presenter.showEditableRow(key, *row->info, underWriterList, true);
+            else
+                presenter.showStoredRowEditable(key, underWriterList);
         }
     }
     int gone = counter;
     while (model->removeDataByKey(CAllocationMixedData::keyOf(++gone))) {
         // the numbers past the last row, left by a removed row
     }
-    rowsEditedSinceShown.clear();
     // The rows before the one that grew the list offer the shorter one until the next click.
-    groupsShownEditable = grewAt <= 1;
-    shownFlag = presenter.flag();
-    shownProducts = presenter.products();
+    noteRowsShown(grewAt <= 1 ? ERowsShown::Editable : ERowsShown::Unknown, presenter);
     setStoredTotals();
     table->updateTable();
+}
+
+void CPanelBondAllocationMixedTable::noteRowsShown(ERowsShown shown, const CMixedRowPresenter& presenter)
+{
+    rowsShown = shown;
+    shownFlag = presenter.flag();
+    shownProducts = presenter.products();
+    rowsEditedSinceShown.clear();
 }
 
 } // namespace TC
