@@ -201,12 +201,13 @@ int transfer(CDeskWindow& window, const SDeskOptions& options, const std::vector
     return CDeskApplication::ES_OK;
 }
 
-// The window as it was painted, when its backing store is an image (the raster surfaces,
-// offscreen and on X11): written out as it is, without painting the window a second time
-// into a second picture of it. Any other surface is grabbed.
+// The window as it was painted offscreen, where its surface is an image painted as soon as
+// the window is shown: written out as it is, without painting the window a second time into
+// a second picture of it. On a screen, where the paint waits for the display, it is grabbed.
 QImage paintedImage(QWidget& window)
 {
-    QBackingStore* store = window.backingStore();
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+    QBackingStore* store = offscreen ? window.backingStore() : nullptr;
     const auto* painted = store ? dynamic_cast<const QImage*>(store->paintDevice()) : nullptr;
     if (painted && painted->size() == window.size() * window.devicePixelRatioF() && !painted->hasAlphaChannel())
         return *painted;
