@@ -45,7 +45,7 @@ PHASES = [  # the desk's --timings phases
     ("window", "window built"),
     ("panel", "panel first load"),
     ("report", "execution-report view"),
-    ("paint", "layout, first paint, grab"),
+    ("paint", "layout and first paint"),
     ("png", "PNG written"),
     ("close", "window and database closed"),
     ("total", "total inside main()"),
@@ -91,17 +91,19 @@ def read_time(path):
 
 
 def read_timings(path):
-    """{phase: (wall ms, UI-thread CPU ms)} of one desk run."""
-    out = {}
+    """{phase: (wall ms, UI-thread CPU ms)} and {phase: peak resident MiB} of one desk run."""
+    out, peaks = {}, {}
     try:
         with open(path, encoding="utf-8") as f:
             for line in f:
                 parts = line.split()
                 if len(parts) == 7 and parts[0] == "timings:" and parts[4] == "cpu":
                     out[parts[1]] = (float(parts[2]), float(parts[5]))
+                elif len(parts) >= 5 and parts[0] == "memory:" and parts[2] == "peak":
+                    peaks[parts[1]] = float(parts[3])
     except OSError:
         pass
-    return out
+    return out, peaks
 
 
 def read_round(results, r):
@@ -109,9 +111,12 @@ def read_round(results, r):
     for program in ("panel", "desk"):
         figures.update(read_benchmarks(os.path.join(results, "%s-%d.json" % (program, r))))
     for size in SIZES:
-        for phase, (wall, cpu) in read_timings(os.path.join(results, "desk-%s-%d.timings" % (size, r))).items():
+        phases, peaks = read_timings(os.path.join(results, "desk-%s-%d.timings" % (size, r)))
+        for phase, (wall, cpu) in phases.items():
             figures[("phase:" + phase, size)] = cpu
             figures[("phase wall:" + phase, size)] = wall
+        for phase, peak in peaks.items():
+            figures[("peak:" + phase, size)] = peak
         process = read_time(os.path.join(results, "desk-%s-%d.time" % (size, r)))
         if process:
             figures[("desk wall", size)], figures[("desk cpu", size)], figures[("desk rss", size)] = process
@@ -186,6 +191,13 @@ def main():
                  (median([r.get(("desk rss", size)) for r in rounds]) for size in SIZES)), "-")
            for c in ["peak memory (max RSS)"]]
     print_table([("Phase", "S", "M", "L", "L/M")] + phase_rows + wall + cpu + rss)
+
+    print("The desk's peak resident memory when each phase ended (--timings):")
+    print()
+    print_table([("Phase", "S", "M", "L")]
+                + [(c, *("%.1f MiB" % v if v else "-" for v in
+                         (median([r.get(("peak:" + p, size)) for r in rounds]) for size in SIZES)))
+                   for p, c in PHASES if p != "total"])
 
     stock_wall = median([r.get(("stock wall", "L")) for r in rounds])
     stock_cpu = median([r.get(("stock cpu", "L")) for r in rounds])

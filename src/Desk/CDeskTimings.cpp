@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace desk {
 
@@ -63,9 +64,22 @@ long CDeskTimings::peakResidentKiB()
     return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
 }
 
+long CDeskTimings::residentKiB()
+{
+    // statm: total and resident size in pages
+    long pages = 0, resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 void CDeskTimings::addPhase(const char* name, const SSpan& span)
 {
-    phases_.push_back({name, span, peakResidentKiB()});
+    phases_.push_back({name, span, peakResidentKiB(), residentKiB()});
 }
 
 void CDeskTimings::start()
@@ -112,8 +126,9 @@ void CDeskTimings::print(std::FILE* out) const
         line(phase.name, phase.span);
     line("total", SSpan{lastMark_.wall - started_.wall, lastMark_.cpu - started_.cpu});
     for (const SPhase& phase : phases_)
-        std::fprintf(out, "memory: %s peak %s MiB\n", phase.name.c_str(),
-                     QByteArray::number(phase.peakKiB / 1024.0, 'f', 1).constData());
+        std::fprintf(out, "memory: %s peak %s MiB now %s MiB\n", phase.name.c_str(),
+                     QByteArray::number(phase.peakKiB / 1024.0, 'f', 1).constData(),
+                     QByteArray::number(phase.residentKiB / 1024.0, 'f', 1).constData());
     std::fflush(out);
 }
 

@@ -2,7 +2,7 @@
 // Where the desk's start-up time goes: the phases of one run, timed from the moment main()
 // began, printed to stderr when the desk is started with --timings. Each phase has its
 // wall time and the UI thread's CPU time (which a machine busy with other work stretches
-// less), and the process's peak resident memory when it ended.
+// less), and the process's peak and present resident memory when it ended.
 
 #include <QElapsedTimer>
 #include <cstdio>
@@ -28,7 +28,7 @@ public:
     // Marks the phase once the widget's first paint, children included, is done.
     void markAfterFirstPaint(QWidget* widget, const char* phase);
     // One line per phase, "timings: <phase> <wall ms> ms cpu <ms> ms", then the total; then
-    // one line per phase, "memory: <phase> peak <MiB> MiB".
+    // one line per phase, "memory: <phase> peak <MiB> MiB now <MiB> MiB".
     void print(std::FILE* out) const;
 
     // Marks "close" and prints when it goes, if it was given a stream.
@@ -53,6 +53,7 @@ private:
     };
     SSpan now() const;
     static long peakResidentKiB();
+    static long residentKiB();
     void addPhase(const char* name, const SSpan& span);
 
     QElapsedTimer clock_;
@@ -62,7 +63,8 @@ private:
     struct SPhase {
         std::string name;
         SSpan span;
-        long peakKiB = 0;   // of the process, when the phase ended
+        long peakKiB = 0;       // of the process, when the phase ended
+        long residentKiB = 0;   // the same, resident then
     };
     std::vector<SPhase> phases_;
 };
