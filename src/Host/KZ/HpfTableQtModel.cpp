@@ -91,7 +91,9 @@ void CHpfTableQtModel::resync()
     std::vector<SRow> fresh;
     const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
     if (source_ != nullptr) {
-        for (auto& keyed : source_->keyedRows())
+        auto keyedRows = source_->keyedRows();
+        fresh.reserve(keyedRows.size());
+        for (auto& keyed : keyedRows)
             fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
     }
     std::vector<IBaseHpfTableDataPtr> removed;
@@ -299,10 +301,7 @@ CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDat
     SHeldCells& held = cells_[row.get()];
     if (!held.row) {
         held.row = row;
-        int tellers = 0;   // room for a cell per column delegate
-        for (int column = 0; delegateOf_ && column < columns_; ++column)
-            tellers += delegateOf_(column) != nullptr ? 1 : 0;
-        held.cells.reserve(static_cast<size_t>(tellers));
+        held.cells.reserve(cellsPerRow_);   // rows are mostly told alike
     }
     if (!held.told) {
         held.told = true;
@@ -315,9 +314,11 @@ void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDele
                                   const std::function<void(SCellState&)>& change)
 {
     const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(modelKey(key)) : nullptr;
-    if (row)
-        change(cellOf(toldCells(row).cells, teller));
-    else
+    if (row) {
+        RowCells& cells = toldCells(row).cells;
+        change(cellOf(cells, teller));
+        cellsPerRow_ = std::max(cellsPerRow_, cells.size());
+    } else
         change(cellOf(pendingCells_[key], teller));   // for the row that will come under this key
 }
 

@@ -148,7 +148,8 @@ private:
     std::unordered_map<const IBaseHpfTableData*, SHeldCells> cells_;
     QHash<QString, RowCells> pendingCells_;   // told for a key no row had at the time
     std::unordered_set<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync
-    bool rowsReleased_ = false;   // releaseRows() emptied the view: the next sync looks at every held row
+    bool rowsReleased_ = false;
+    size_t cellsPerRow_ = 0;      // the most cells one row was told, room made for each new row   // releaseRows() emptied the view: the next sync looks at every held row
 };
 
 // The statistics (totals) row: one row drawn from getStatDispalyQString, in bold.
