@@ -190,19 +190,22 @@ void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableData
     }
 }
 
+// Every held row is marked as if told and not found, the shown ones are unmarked, the
+// marked ones go: no set of the shown rows is made.
 void CHpfTableQtModel::forgetCellsOfRowsNotShown()
 {
-    std::unordered_set<const IBaseHpfTableData*> shown;
-    shown.reserve(snapshot_.size());
-    for (const SRow& row : snapshot_)
-        shown.insert(row.data.get());
+    for (auto& held : cells_)
+        held.second.told = true;
+    for (const SRow& row : snapshot_) {
+        const auto held = cells_.find(row.data.get());
+        if (held != cells_.end())
+            held->second.told = false;
+    }
     for (auto it = cells_.begin(); it != cells_.end();) {
-        if (shown.count(it->first) == 0) {
+        if (it->second.told)
             it = cells_.erase(it);
-        } else {
-            it->second.told = false;
+        else
             ++it;
-        }
     }
 }
 
