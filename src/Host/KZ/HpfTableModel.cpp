@@ -101,8 +101,14 @@ QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
 {
+    const IBaseHpfTableDataPtr* row = findData(key);
+    return row != nullptr ? *row : IBaseHpfTableDataPtr();
+}
+
+const IBaseHpfTableDataPtr* IBaseHpfTableModel::findData(const std::string& key) const
+{
     const auto found = rows_->slotOfKey.find(key);
-    return found != rows_->slotOfKey.end() ? rows_->entries[found->second].row : IBaseHpfTableDataPtr();
+    return found != rows_->slotOfKey.end() ? &rows_->entries[found->second].row : nullptr;
 }
 
 bool IBaseHpfTableModel::removeDataByKey(const std::string& key)

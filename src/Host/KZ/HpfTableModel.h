@@ -55,6 +55,9 @@ public:
     int rowCount() const;
     // The rows in order, each with the key it was added under.
     std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> keyedRows() const;
+    // The row held under key, without a copy of its pointer; null when absent. Valid until
+    // the rows change.
+    const IBaseHpfTableDataPtr* findData(const std::string& key) const;
     // Bumped by every change of the row set; the table uses it to know it must resync.
     unsigned long long revision() const;
     // Told of every row added (or put in place of another): the adapter hands it the cell

@@ -291,9 +291,9 @@ const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, in
 
 const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTableColumnDelegate* teller) const
 {
-    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(modelKey(key)) : nullptr;
-    if (row)
-        return stateOf(row.get(), teller);
+    const IBaseHpfTableDataPtr* row = source_ != nullptr ? source_->findData(modelKey(key)) : nullptr;
+    if (row != nullptr)
+        return stateOf(row->get(), teller);
     const auto pending = pendingCells_.constFind(key);
     return pending != pendingCells_.constEnd() ? findCell(pending.value(), teller) : nullptr;
 }
@@ -316,9 +316,9 @@ CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDat
 void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDelegate* teller,
                                   const std::function<void(SCellState&)>& change)
 {
-    const IBaseHpfTableDataPtr row = source_ != nullptr ? source_->getDataByKey(modelKey(key)) : nullptr;
-    if (row) {
-        RowCells& cells = toldCells(row).cells;
+    const IBaseHpfTableDataPtr* row = source_ != nullptr ? source_->findData(modelKey(key)) : nullptr;
+    if (row != nullptr) {
+        RowCells& cells = toldCells(*row).cells;
         change(cellOf(cells, teller));
         cellsPerRow_ = std::max(cellsPerRow_, cells.size());
     } else
