@@ -23,10 +23,10 @@ QString CAllocationMixedData::getDisplayQString(int column) const
     if (!info)
         return QString();
     switch (column) {
-    case 4: return CPanelBondTenderAllocationHelper::getTenderQStr(info->bidPrice, userFlag());
-    case 5: return CPanelBondTenderAllocationHelper::format4(info->bidAmount, userFlag());
-    case 6: return CPanelBondTenderAllocationHelper::format4(info->winBidPrice, userFlag());
-    case 7: return CPanelBondTenderAllocationHelper::format4(info->winBidAmount, userFlag());
+    case COL_BID_PRICE: return CPanelBondTenderAllocationHelper::getTenderQStr(info->bidPrice, userFlag());
+    case COL_BID_AMOUNT: return CPanelBondTenderAllocationHelper::format4(info->bidAmount, userFlag());
+    case COL_WIN_PRICE: return CPanelBondTenderAllocationHelper::format4(info->winBidPrice, userFlag());
+    case COL_WIN_AMOUNT: return CPanelBondTenderAllocationHelper::format4(info->winBidAmount, userFlag());
     default: return getQString(column);
     }
 }
@@ -36,14 +36,14 @@ QString CAllocationMixedData::getQString(int column) const
     if (!info)
         return QString();
     switch (column) {
-    case 0: return KZ::sToQs(info->productName);
-    case 1:
+    case COL_PRODUCT: return KZ::sToQs(info->productName);
+    case COL_MARKET:
         return KZ::sToQs(CPanelBondTenderAllocationHelper::getStrTenderTarget(
             static_cast<ttservice::ETenderMarket>(info->tenderMarket)));
-    case 2: return KZ::sToQs(info->purchaseType);
-    case 3: return KZ::sToQs(info->underWriter);
-    case 8: return KZ::sToQs(info->account);
-    default: return QString();   // column 9 is drawn by its delegate
+    case COL_PURCHASE_TYPE: return KZ::sToQs(info->purchaseType);
+    case COL_UNDERWRITER: return KZ::sToQs(info->underWriter);
+    case COL_ACCOUNT: return KZ::sToQs(info->account);
+    default: return QString();   // the operation column is drawn by its delegate
     }
 }
 
@@ -57,10 +57,10 @@ double CAllocationMixedData::getDouble(int column) const
     if (!info)
         return ttservice::kInvalidDouble;
     switch (column) {
-    case 4: return info->bidPrice;
-    case 5: return info->bidAmount;
-    case 6: return info->winBidPrice;
-    case 7: return info->winBidAmount;
+    case COL_BID_PRICE: return info->bidPrice;
+    case COL_BID_AMOUNT: return info->bidAmount;
+    case COL_WIN_PRICE: return info->winBidPrice;
+    case COL_WIN_AMOUNT: return info->winBidAmount;
     default: return ttservice::kInvalidDouble;
     }
 }

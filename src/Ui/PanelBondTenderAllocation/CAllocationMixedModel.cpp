@@ -1,11 +1,13 @@
 #include "CAllocationMixedModel.h"
 
+#include "CAllocationMixedData.h"
 
 namespace TC {
 
 namespace {
 
-constexpr int kColumnCount = 10;
+using Column = CAllocationMixedData::EColumn;
+constexpr int kColumnCount = Column::COLUMN_COUNT;
 
 struct SColumn {
     const char* header;
@@ -27,7 +29,7 @@ bool isColumn(int column)
 } // namespace
 
 CAllocationMixedModel::CAllocationMixedModel()
-    : CAllocationTotalsModel(5, 7)
+    : CAllocationTotalsModel(Column::COL_BID_AMOUNT, Column::COL_WIN_AMOUNT)
 {
 }
 
@@ -47,10 +49,5 @@ QVariant::Type CAllocationMixedModel::columnType(int column) const
 {
     return isColumn(column) ? kColumns[column].type : QVariant::Invalid;
 }
-
-
-
-
-
 
 } // namespace TC
