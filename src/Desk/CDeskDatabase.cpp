@@ -299,6 +299,8 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStri
     }
     for (const auto& set : sets)
         store.putRecords(set.first.first, set.first.second, set.second);
+    // The pages read for the load are not read again: the window gets their memory.
+    sqlite3_db_release_memory(db_);
     return true;
 }
 
