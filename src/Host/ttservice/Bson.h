@@ -45,7 +45,7 @@ private:
     std::string s_;
 };
 
-// One element read in place (BSONObj::elementViews): its name and text point into the
+// One element read in place (BSONObj::elementViews, readValidated): its name and text point into the
 // document's bytes, so it must not outlive the BSONObj it came from. Readers of thousands
 // of records look at every element this way instead of copying each name and text.
 class BSONElementView {
@@ -61,7 +61,6 @@ public:
 
 private:
     friend class BSONObj;
-    friend class BSONElement;
     int type_ = BSON_EOO;
     std::string_view name_;
     std::string_view bytes_;         // a string's text, or a sub-document's or binary's bytes
