@@ -50,15 +50,19 @@ bool readsAsLibbson(const std::vector<uint8_t>& bytes)
 // {name: text} or {name: 1}, written by hand so that name and text may be any bytes.
 std::vector<uint8_t> documentOf(const std::string& name, const std::string* text)
 {
+    const auto append = [](std::vector<uint8_t>& out, const std::string& bytes) {
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        out.insert(out.end(), data, data + bytes.size());
+    };
     std::vector<uint8_t> out(4, 0);
     out.push_back(text ? 0x02 : 0x10);
-    out.insert(out.end(), name.begin(), name.end());
+    append(out, name);
     out.push_back(0);
     const uint32_t value = text ? static_cast<uint32_t>(text->size() + 1) : 1;
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
     if (text) {
-        out.insert(out.end(), text->begin(), text->end());
+        append(out, *text);
         out.push_back(0);
     }
     out.push_back(0);
