@@ -239,6 +239,8 @@ void CPanelBondAllocationMixedTable::refreshTable()
                                       true);
         }
     }
+    // Its underwriter lists may have grown part way: the next click tells every row again.
+    rowsShown = ERowsShown::Unknown;
     setStoredTotals();
     table->updateTable();
 }
