@@ -62,9 +62,11 @@ int CBackOffice::exportAllocation(CDeskWindow& window, const QString& path, QStr
 int CBackOffice::importAllocation(CDeskWindow& window, const QString& path, const std::vector<SAllocationCsvRow>& rows,
                                   QString* message)
 {
-    // The tables take edits the way they do on screen.
+    // The tables take edits the way they do on screen; nobody watches the import, so the
+    // window is laid out but not painted after each typed cell.
     window.resize(CDeskWindow::kPreferredSize);
     window.show();
+    window.setUpdatesEnabled(false);
     QString said;
     switch (CAllocationTransfer::importRows(window.panel(), rows, &said)) {
     case CAllocationTransfer::O_SAVED:
