@@ -32,6 +32,15 @@ std::string productNameOf(int productId)
     return getUserConfig()->getProductName(productId).toStdString();
 }
 
+// A row of table two's product, named as the user's products name it, no market chosen yet.
+CAllocationMixedDataPtr newProductRow(int rowNumber, const CAllocationProductInfo& source)
+{
+    CAllocationMixedDataPtr row = newRow(rowNumber);
+    row->info->productName = productNameOf(source.productId);
+    row->info->tenderMarket = ttservice::TM_NONE;
+    return row;
+}
+
 // A saved row's group: the product id followed directly by the bid price with 4 decimals
 // (product 12 at 100.5 is "12100.5000"). Groups are ordered by this text.
 std::string groupKeyOf(const ttservice::CWinBidInfoDetail& detail)
@@ -146,10 +155,8 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
         if (!product || !product->info)
             continue;
         const CAllocationProductInfo& source = *product->info;
-        const CAllocationMixedDataPtr row = newRow(++counter);
+        const CAllocationMixedDataPtr row = newProductRow(++counter, source);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = productNameOf(source.productId);
-        info.tenderMarket = ttservice::TM_NONE;
         if (type != ttservice::TT_DUTCH)
             info.purchaseType =
                 Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(source.purchaseType));
@@ -183,16 +190,14 @@ void CPanelBondAllocationMixedTable::refreshLoseBidAllocationMixedTable(ProductR
         if (!product || !product->info)
             continue;
         const CAllocationProductInfo& source = *product->info;
-        const CAllocationMixedDataPtr row = newRow(++counter);
+        const CAllocationMixedDataPtr row = newProductRow(++counter, source);
         CAllocationMixedInfo& info = *row->info;
-        info.productName = productNameOf(source.productId);
         if (type == ttservice::TT_DUTCH)
             info.bidPrice = ttservice::kInvalidDouble;
         else if (type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED)
             info.bidPrice = source.tenderPrice;
         info.bidAmount = source.bidAmount;
         info.winBidPrice = 0.0;
-        info.tenderMarket = ttservice::TM_NONE;
         info.winBidAmount = 0.0;
         presenter.showLostRow(CAllocationMixedData::keyText(row->rowNumber), info);
         bidSum += info.bidAmount;
