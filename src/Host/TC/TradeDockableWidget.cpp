@@ -2,8 +2,6 @@
 
 #include <QVector>
 #include <memory>
-#include <typeindex>
-#include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -86,11 +84,11 @@ public:
         return column >= 0 && column < count() ? KZ::sToQs(fieldNames_[static_cast<size_t>(column)]) : QString();
     }
 
-    // Learns the fields of a record class from its first record: a class always writes
-    // the same fields, so the other records of the class need not be looked at here.
+    // Learns the fields of a record type from its first record: a type always writes the
+    // same fields, so the other records of the type need not be looked at here.
     void learn(const ttservice::IData& record)
     {
-        if (!classesSeen_.insert(std::type_index(typeid(record))).second)
+        if (!typesSeen_.insert(record.dataType()).second)
             return;
         for (const ttservice::BSONElement& element : record.bsonValueToObj().elements())
             columnOf(element.fieldName());
@@ -122,7 +120,7 @@ private:
 
     std::vector<std::string> fieldNames_;
     std::unordered_map<std::string, int> columnOfField_;
-    std::unordered_set<std::type_index> classesSeen_;
+    std::unordered_set<int> typesSeen_;
 };
 
 // One account-data record as a row. Its texts are made when the row is first shown or
