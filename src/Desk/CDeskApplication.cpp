@@ -371,6 +371,7 @@ int CDeskApplication::run(QCoreApplication& app)
     // The scenario first: what the user saved then replaces the scenario's records.
     ttservice::CHostStore& store = ttservice::CHostStore::instance();
     scenario.applyTo(store);
+    scenario.releaseStoredParts();
     QStringList skipped;
     if (team ? !team->loadInto(store, &error, &skipped) : !database->loadInto(store, &error, &skipped))
         return fail(ES_BAD_INPUT, error);

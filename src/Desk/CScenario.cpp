@@ -452,6 +452,16 @@ const SScenarioBond* CScenario::bond(const std::string& code) const
     return nullptr;
 }
 
+void CScenario::releaseStoredParts()
+{
+    // Swapped with empty ones, so that their memory goes too.
+    std::vector<SScenarioProduct>().swap(products_);
+    std::vector<std::string>().swap(underwriters_);
+    std::vector<SScenarioCommand>().swap(commands_);
+    std::vector<SUnderwriterReport>().swap(underwriterReports_);
+    std::vector<SProductReport>().swap(productReports_);
+}
+
 void CScenario::applyTo(ttservice::CHostStore& store) const
 {
     using namespace ttservice;

@@ -87,6 +87,10 @@ public:
     // Puts the scenario's read-only records into the store: products, bond details, tender
     // commands, execution reports and the bid parameters of decided tenders.
     void applyTo(ttservice::CHostStore& store) const;
+    // Forgets what applyTo put into the store (products, underwriters, commands, reports),
+    // keeping the title and the bonds the window lists: the store holds the rest from then
+    // on, and a large tender is not kept twice.
+    void releaseStoredParts();
 
     const QString& title() const { return title_; }
     const std::vector<SScenarioBond>& bonds() const { return bonds_; }
