@@ -101,7 +101,7 @@ void CUnallocatedVolume::watch(ETable table)
 
 bool CUnallocatedVolume::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == live_.editor && event->type() == QEvent::Hide)
+    if (event->type() == QEvent::Hide && watched == live_.editor.data())
         scheduleRecompute();   // closed (committed or not): the table's own totals again
     if (event->type() == QEvent::ChildPolished) {
         auto* editor = qobject_cast<QLineEdit*>(static_cast<QChildEvent*>(event)->child());
@@ -116,7 +116,7 @@ bool CUnallocatedVolume::eventFilter(QObject* watched, QEvent* event)
 
 void CUnallocatedVolume::followEditor(ETable table, QLineEdit* editor)
 {
-    if (live_.editor == editor)
+    if (live_.editor.data() == editor)
         return;
     live_.editor = editor;
     live_.table = table;
@@ -143,7 +143,7 @@ double CUnallocatedVolume::wonTotal(ETable table) const
 
 double CUnallocatedVolume::liveChange(ETable table) const
 {
-    QLineEdit* editor = live_.editor;
+    const auto* editor = qobject_cast<const QLineEdit*>(live_.editor.data());
     if (editor == nullptr || live_.table != table || !editor->isVisible() || !editor->isModified())
         return 0.0;
     const QTableView* view = tables_.table(table)->view();

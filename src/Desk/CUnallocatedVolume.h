@@ -55,7 +55,9 @@ protected:
 
 private:
     struct SLiveEdit {
-        QPointer<QLineEdit> editor;
+        // Held as an object: the filter sees the editor's last events while it is being
+        // destroyed, when it is no longer a line edit.
+        QPointer<QObject> editor;
         CPanelTableDriver::ETable table = CPanelTableDriver::T_ONE;
     };
     void watch(CPanelTableDriver::ETable table);
