@@ -104,9 +104,11 @@ TEST_F(AllocationTransferTest, shouldSaveAnImportedSplitAndTheSameRecordsAgainFr
         EXPECT_EQ(added.value(QStringLiteral("purchaseType")).toInt(), 2);
         EXPECT_EQ(added.value(QStringLiteral("winBidAmount")).toInt(), 5000);
         EXPECT_EQ(added.value(QStringLiteral("fixedRowIndex")).toString(), QString());
-        for (const QJsonValue& row : saved.value(QStringLiteral("underwriters")).toArray())
-            if (row.toObject().value(QStringLiteral("underWriterName")).toString() == QStringLiteral("广泰银行"))
+        for (const QJsonValue& row : saved.value(QStringLiteral("underwriters")).toArray()) {
+            if (row.toObject().value(QStringLiteral("underWriterName")).toString() == QStringLiteral("广泰银行")) {
                 EXPECT_DOUBLE_EQ(row.toObject().value(QStringLiteral("winAmount")).toDouble(), 2.0);
+            }
+        }
 
         // When the saved split is exported, then it reads as the file imported
         const QByteArray csv = exported();
