@@ -99,67 +99,48 @@ bool isWellFormedUtf8(const uint8_t* text, size_t length)
     return true;
 }
 
-// Numbers as both element classes give them.
-bool isNumberType(int type)
+} // namespace
+
+// ---------------------------------------------------------------- BSONScalar
+
+bool BSONScalar::isNumber() const
 {
-    return type == BSON_DOUBLE || type == BSON_INT32 || type == BSON_INT64;
+    return type_ == BSON_DOUBLE || type_ == BSON_INT32 || type_ == BSON_INT64;
 }
 
-double asDouble(int type, double d, long long i)
+double BSONScalar::numberDouble() const
 {
-    if (type == BSON_DOUBLE)
-        return d;
-    if (type == BSON_INT32 || type == BSON_INT64)
-        return static_cast<double>(i);
+    if (type_ == BSON_DOUBLE)
+        return d_;
+    if (type_ == BSON_INT32 || type_ == BSON_INT64)
+        return static_cast<double>(i_);
     return 0;
 }
 
-int asInt(int type, double d, long long i)
+int BSONScalar::numberInt() const
 {
-    if (type == BSON_DOUBLE)
-        return clampToInt<int>(d);
-    if (type == BSON_INT32 || type == BSON_INT64) {
-        if (i < INT_MIN)
+    if (type_ == BSON_DOUBLE)
+        return clampToInt<int>(d_);
+    if (type_ == BSON_INT32 || type_ == BSON_INT64) {
+        if (i_ < INT_MIN)
             return INT_MIN;
-        if (i > INT_MAX)
+        if (i_ > INT_MAX)
             return INT_MAX;
-        return static_cast<int>(i);
+        return static_cast<int>(i_);
     }
     return 0;
 }
 
-long long asLong(int type, double d, long long i)
+long long BSONScalar::numberLong() const
 {
-    if (type == BSON_DOUBLE)
-        return clampToInt<long long>(d);
-    if (type == BSON_INT32 || type == BSON_INT64)
-        return i;
+    if (type_ == BSON_DOUBLE)
+        return clampToInt<long long>(d_);
+    if (type_ == BSON_INT32 || type_ == BSON_INT64)
+        return i_;
     return 0;
 }
 
-} // namespace
-
 // ---------------------------------------------------------------- BSONElement
-
-bool BSONElement::isNumber() const
-{
-    return isNumberType(type_);
-}
-
-double BSONElement::numberDouble() const
-{
-    return asDouble(type_, d_, i_);
-}
-
-int BSONElement::numberInt() const
-{
-    return asInt(type_, d_, i_);
-}
-
-long long BSONElement::numberLong() const
-{
-    return asLong(type_, d_, i_);
-}
 
 std::string BSONElement::str() const
 {
@@ -184,26 +165,6 @@ BSONObj BSONElement::embeddedObject() const
 }
 
 // ---------------------------------------------------------------- BSONElementView
-
-bool BSONElementView::isNumber() const
-{
-    return isNumberType(type_);
-}
-
-double BSONElementView::numberDouble() const
-{
-    return asDouble(type_, d_, i_);
-}
-
-int BSONElementView::numberInt() const
-{
-    return asInt(type_, d_, i_);
-}
-
-long long BSONElementView::numberLong() const
-{
-    return asLong(type_, d_, i_);
-}
 
 std::string_view BSONElementView::str() const
 {

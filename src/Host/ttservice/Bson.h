@@ -20,52 +20,52 @@ enum EBsonType {
 
 class BSONObj;
 
-// One element of a document; an element that was not found has type BSON_EOO.
-class BSONElement {
+// An element's type and, for numbers, flags and dates, its value: what both element
+// classes read alike.
+class BSONScalar {
 public:
-    BSONElement() = default;
     int type() const { return type_; }
     bool eoo() const { return type_ == BSON_EOO; }
-    const std::string& fieldName() const { return name_; }
     bool isNumber() const;
     double numberDouble() const;     // 0 when not a number
     int numberInt() const;           // 0 when not a number; doubles are truncated and clamped
     long long numberLong() const;
+
+protected:
+    int type_ = BSON_EOO;
+    double d_ = 0;
+    long long i_ = 0;
+};
+
+// One element of a document; an element that was not found has type BSON_EOO.
+class BSONElement : public BSONScalar {
+public:
+    BSONElement() = default;
+    const std::string& fieldName() const { return name_; }
     std::string str() const;         // empty when not a string
     bool boolean() const;
     BSONObj embeddedObject() const;  // empty document when not an object or array
 
 private:
     friend class BSONObj;
-    int type_ = BSON_EOO;
     std::string name_;
     std::vector<uint8_t> raw_;       // the element's value bytes (or the sub-document)
-    double d_ = 0;
-    long long i_ = 0;
     std::string s_;
 };
 
 // One element read in place (BSONObj::elementViews, readValidated): its name and text point into the
 // document's bytes, so it must not outlive the BSONObj it came from. Readers of thousands
 // of records look at every element this way instead of copying each name and text.
-class BSONElementView {
+class BSONElementView : public BSONScalar {
 public:
-    int type() const { return type_; }
     std::string_view fieldName() const { return name_; }
-    bool isNumber() const;
-    double numberDouble() const;     // as BSONElement
-    int numberInt() const;
-    long long numberLong() const;
     std::string_view str() const;    // empty when not a string
     BSONObj embeddedObject() const;  // empty document when not an object or array
 
 private:
     friend class BSONObj;
-    int type_ = BSON_EOO;
     std::string_view name_;
     std::string_view bytes_;         // a string's text, or a sub-document's or binary's bytes
-    double d_ = 0;
-    long long i_ = 0;
 };
 
 // An immutable, validated BSON document. Copies share the bytes.
