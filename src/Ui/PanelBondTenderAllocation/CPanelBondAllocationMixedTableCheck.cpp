@@ -2,7 +2,8 @@
 #include "CPanelBondAllocationMixedTable.h"
 
 #include <cmath>
-#include <map>
+#include <cstring>
+#include <unordered_map>
 
 #include "CAllocationMixedModel.h"
 #include "CAllocationProductData.h"
@@ -15,20 +16,72 @@ namespace TC {
 namespace {
 
 using Helper = CPanelBondTenderAllocationHelper;
-using SumsByKey = std::map<std::string, double>;   // byte-wise key order
+
+// What a table above has won under a cross-table key, and what table three allocates to it.
+struct SWonAndAllocated {
+    bool listedAbove = false;
+    double won = 0.0;
+    double allocated = 0.0;
+};
+using SumsByKey = std::unordered_map<std::string, SWonAndAllocated>;
 
 bool hasPositions(ttservice::ETenderingType type)
 {
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
 }
 
+// The cross-table keys of one check, made into one buffer: the rows of a position share
+// its price, so the price is printed once per run of rows at it, not once per row.
+class CCrossTableKeys {
+public:
+    explicit CCrossTableKeys(ttservice::ETenderingType type) : type_(type) {}
+
+    // crossTableKey(type, name, price); valid until the next call.
+    const std::string& of(const std::string& name, double price)
+    {
+        if (!hasPositions(type_)) {
+            key_ = type_ == ttservice::TT_DUTCH ? name : std::string();
+            return key_;
+        }
+        // Compared bit for bit: -0.0 and 0.0 may print differently, NaN never equals itself.
+        if (!pricePrinted_ || std::memcmp(&price, &price_, sizeof price) != 0) {
+            price_ = price;
+            priceText_ = Helper::printF(price);
+            pricePrinted_ = true;
+        }
+        key_.assign(name).append(1, '|').append(priceText_);
+        return key_;
+    }
+
+private:
+    ttservice::ETenderingType type_;
+    bool pricePrinted_ = false;
+    double price_ = 0.0;
+    std::string priceText_;
+    std::string key_;
+};
+
 std::string crossTableKey(ttservice::ETenderingType type, const std::string& name, double price)
 {
-    if (type == ttservice::TT_DUTCH)
-        return name;
-    if (hasPositions(type))
-        return name + "|" + Helper::printF(price);
-    return std::string();
+    return CCrossTableKeys(type).of(name, price);
+}
+
+SWonAndAllocated& sumsOf(SumsByKey& sums, const std::string& key)
+{
+    const auto found = sums.find(key);
+    return found != sums.end() ? found->second : sums.emplace(key, SWonAndAllocated()).first->second;
+}
+
+void addWon(SumsByKey& sums, const std::string& key, double amount)
+{
+    SWonAndAllocated& sum = sumsOf(sums, key);
+    sum.listedAbove = true;
+    sum.won += amount;
+}
+
+void addAllocated(SumsByKey& sums, const std::string& key, double amount)
+{
+    sumsOf(sums, key).allocated += amount;
 }
 
 // The message part of a row that lacks a choice, empty when the row is complete.
@@ -45,15 +98,17 @@ const char* missingChoiceOf(const CAllocationMixedInfo& info)
     return "";
 }
 
-// The first key of expected whose sum differs from actual's (absent counts as 0).
-const std::string* firstMismatch(const SumsByKey& expected, const SumsByKey& actual)
+// The first key, in byte-wise order, listed by the table above whose allocated sum differs
+// from its won one (a key table three alone has is not looked at).
+const std::string* firstMismatch(const SumsByKey& sums)
 {
-    for (const auto& entry : expected) {
-        const auto found = actual.find(entry.first);
-        if (!Helper::isEqual(found != actual.end() ? found->second : 0.0, entry.second))
-            return &entry.first;
+    const std::string* first = nullptr;
+    for (const auto& entry : sums) {
+        const SWonAndAllocated& sum = entry.second;
+        if (sum.listedAbove && !Helper::isEqual(sum.allocated, sum.won) && (!first || entry.first < *first))
+            first = &entry.first;
     }
-    return nullptr;
+    return first;
 }
 
 // The message of a sum that differs under key: name and position for tenders with
@@ -104,7 +159,7 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         return false;
     }
     for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);
+        const auto* row = dynamic_cast<const CAllocationMixedData*>(entry.get());
         if (!row || !row->info)
             continue;
         const char* missing = missingChoiceOf(*row->info);
@@ -114,8 +169,9 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         }
     }
 
-    SumsByKey allocatedByProduct;
-    SumsByKey allocatedByUnderWriter;
+    CCrossTableKeys keys(type);
+    SumsByKey byProduct(static_cast<std::size_t>(products.size()));
+    SumsByKey byUnderWriter(underWriters.size());
     for (const MixedGroup& group : qAsConst(productDataMap)) {
         if (group.isEmpty() || !group.first() || !group.first()->info)
             continue;
@@ -123,33 +179,36 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
-            allocatedByProduct[crossTableKey(type, productName, row->info->bidPrice)] += row->info->winBidAmount;
-            allocatedByUnderWriter[crossTableKey(type, row->info->underWriter, row->info->bidPrice)] +=
-                row->info->winBidAmount;
+            const CAllocationMixedInfo& info = *row->info;
+            addAllocated(byUnderWriter, keys.of(info.underWriter, info.bidPrice), info.winBidAmount);
+            addAllocated(byProduct, keys.of(productName, info.bidPrice), info.winBidAmount);
         }
     }
 
-    SumsByKey wonByProduct;
+    std::unordered_map<int, std::string> productNames;   // a product has many positions
     for (const auto& product : qAsConst(products)) {
         if (!product || !product->info)
             continue;
-        const std::string name = getUserConfig()->getProductName(product->info->productId).toStdString();
-        wonByProduct[crossTableKey(type, name, product->info->tenderPrice)] += product->info->winAmount;
+        const CAllocationProductInfo& info = *product->info;
+        auto name = productNames.find(info.productId);
+        if (name == productNames.end())
+            name = productNames.emplace(info.productId, getUserConfig()->getProductName(info.productId).toStdString())
+                       .first;
+        addWon(byProduct, keys.of(name->second, info.tenderPrice), info.winAmount);
     }
-    if (const std::string* key = firstMismatch(wonByProduct, allocatedByProduct)) {
+    if (const std::string* key = firstMismatch(byProduct)) {
         setMismatchMessage(type, *key, QStringLiteral("表三产品 "),
                            QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!"), msg);
         return false;
     }
 
-    SumsByKey wonByUnderWriter;
     for (const auto& underWriter : underWriters) {
         if (underWriter && underWriter->info)
-            wonByUnderWriter[crossTableKey(type, underWriter->info->underWriter, underWriter->info->bidPrice)] +=
-                underWriter->info->winBidAmount;
+            addWon(byUnderWriter, keys.of(underWriter->info->underWriter, underWriter->info->bidPrice),
+                   underWriter->info->winBidAmount);
     }
-    if (const std::string* key = firstMismatch(wonByUnderWriter, allocatedByUnderWriter)) {
+    if (const std::string* key = firstMismatch(byUnderWriter)) {
         setMismatchMessage(type, *key, QStringLiteral("表三承销商 "),
                            QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!"), msg);
