@@ -2,6 +2,7 @@
 #include "CPanelBondAllocationMixedTable.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
@@ -30,8 +31,8 @@ bool hasPositions(ttservice::ETenderingType type)
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
 }
 
-// The cross-table keys of one check, made into one buffer: the rows of a position share
-// its price, so the price is printed once per run of rows at it, not once per row.
+// The cross-table keys of one check, made into one buffer. A tender has a few positions
+// and each is printed once per check, not once per row.
 class CCrossTableKeys {
 public:
     explicit CCrossTableKeys(ttservice::ETenderingType type) : type_(type) {}
@@ -43,21 +44,24 @@ public:
             key_ = type_ == ttservice::TT_DUTCH ? name : std::string();
             return key_;
         }
-        // Compared bit for bit: -0.0 and 0.0 may print differently, NaN never equals itself.
-        if (!pricePrinted_ || std::memcmp(&price, &price_, sizeof price) != 0) {
-            price_ = price;
-            priceText_ = Helper::printF(price);
-            pricePrinted_ = true;
-        }
-        key_.assign(name).append(1, '|').append(priceText_);
+        key_.assign(name).append(1, '|').append(priceText(price));
         return key_;
     }
 
 private:
+    const std::string& priceText(double price)
+    {
+        // Keyed by the bits: -0.0 and 0.0 may print differently, NaN never equals itself.
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &price, sizeof bits);
+        auto found = priceTexts_.find(bits);
+        if (found == priceTexts_.end())
+            found = priceTexts_.emplace(bits, Helper::printF(price)).first;
+        return found->second;
+    }
+
     ttservice::ETenderingType type_;
-    bool pricePrinted_ = false;
-    double price_ = 0.0;
-    std::string priceText_;
+    std::unordered_map<std::uint64_t, std::string> priceTexts_;
     std::string key_;
 };
 
@@ -77,11 +81,6 @@ void addWon(SumsByKey& sums, const std::string& key, double amount)
     SWonAndAllocated& sum = sumsOf(sums, key);
     sum.listedAbove = true;
     sum.won += amount;
-}
-
-void addAllocated(SumsByKey& sums, const std::string& key, double amount)
-{
-    sumsOf(sums, key).allocated += amount;
 }
 
 // The message part of a row that lacks a choice, empty when the row is complete.
@@ -176,12 +175,20 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         if (group.isEmpty() || !group.first() || !group.first()->info)
             continue;
         const std::string& productName = group.first()->info->productName;
+        // The rows of a group share its position: one lookup of the product's sums per run
+        // of rows at one price, the rows still added one by one in their order.
+        SWonAndAllocated* productSums = nullptr;
+        double productSumsPrice = 0.0;
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
             const CAllocationMixedInfo& info = *row->info;
-            addAllocated(byUnderWriter, keys.of(info.underWriter, info.bidPrice), info.winBidAmount);
-            addAllocated(byProduct, keys.of(productName, info.bidPrice), info.winBidAmount);
+            sumsOf(byUnderWriter, keys.of(info.underWriter, info.bidPrice)).allocated += info.winBidAmount;
+            if (!productSums || std::memcmp(&productSumsPrice, &info.bidPrice, sizeof productSumsPrice) != 0) {
+                productSums = &sumsOf(byProduct, keys.of(productName, info.bidPrice));
+                productSumsPrice = info.bidPrice;
+            }
+            productSums->allocated += info.winBidAmount;
         }
     }
 
