@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <boost/make_shared.hpp>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -80,16 +81,21 @@ bool isKnownAccountType(int type)
 
 } // namespace
 
-// Walks the document section by section; the first problem ends the walk.
+// Walks the document section by section; the first problem ends the walk. Json: QtJson or
+// TextJson (CJsonFieldReader.h).
+template <class Json>
 class CScenarioParser {
 public:
+    using Reader = CJsonFieldReader<Json>;
+
     CScenarioParser(CScenario* out, QString* error) : out_(out), error_(error) {}
 
-    bool parseDocument(const QJsonObject& root)
+    bool parseDocument(const typename Json::Object& root)
     {
-        CJsonFieldReader reader(root, QString(), error_);
+        const CJsonPath document;
+        Reader reader(root, document, error_);
         std::string title;
-        if (!reader.text(QStringLiteral("title"), &title, false))
+        if (!reader.text(QLatin1String("title"), &title, false))
             return false;
         out_->title_ = QString::fromStdString(title);
         return parseBonds(reader) && parseUnderwriters(reader) && parseProducts(reader) && parseCommands(reader)
@@ -97,61 +103,62 @@ public:
     }
 
 private:
-    using ElementParser = bool (CScenarioParser::*)(CJsonFieldReader&);
+    using ElementParser = bool (CScenarioParser::*)(Reader&);
 
     // Runs one element parser per object of the array "key".
-    bool forEachObject(CJsonFieldReader& parent, const QString& key, bool required, ElementParser parse)
+    bool forEachObject(Reader& parent, QLatin1String key, bool required, ElementParser parse)
     {
-        QJsonArray items;
+        typename Json::Array items;
         if (!parent.array(key, &items, required))
             return false;
-        const QString arrayPath = parent.pathOf(key);
+        const CJsonPath arrayPath(&parent.path(), key);
         for (int i = 0; i < items.size(); ++i) {
-            const QString path = CJsonFieldReader::elementPath(arrayPath, i);
-            if (!items.at(i).isObject()) {
-                *error_ = path + QStringLiteral(": 类型错误：应为对象，实际为") + CJsonFieldReader::typeName(items.at(i));
+            const CJsonPath path(&arrayPath, i);
+            const typename Json::Value item = items.at(i);
+            if (item.type() != QJsonValue::Object) {
+                *error_ = path.text() + QStringLiteral(": ") + Reader::wrongType("对象", item.type());
                 return false;
             }
-            CJsonFieldReader reader(items.at(i).toObject(), path, error_);
+            Reader reader(item.toObject(), path, error_);
             if (!(this->*parse)(reader))
                 return false;
         }
         return true;
     }
 
-    bool parseBonds(CJsonFieldReader& root)
+    bool parseBonds(Reader& root)
     {
-        if (!forEachObject(root, QStringLiteral("bonds"), true, &CScenarioParser::parseBond))
+        if (!forEachObject(root, QLatin1String("bonds"), true, &CScenarioParser::parseBond))
             return false;
         if (out_->bonds_.empty())
-            return root.fail(QStringLiteral("bonds"), QStringLiteral("场景至少需要一只债券"));
+            return root.fail(QLatin1String("bonds"), QStringLiteral("场景至少需要一只债券"));
         return true;
     }
 
-    bool parseBond(CJsonFieldReader& r)
+    bool parseBond(Reader& r)
     {
         SScenarioBond bond;
         std::string target, method;
-        if (!r.nonEmptyText(QStringLiteral("code"), &bond.code) || !r.nonEmptyText(QStringLiteral("name"), &bond.name)
-            || !r.number(QStringLiteral("basicTenderUnit"), &bond.basicTenderUnit)
-            || !r.text(QStringLiteral("tenderTarget"), &target) || !r.text(QStringLiteral("tenderingMethod"), &method)
-            || !r.text(QStringLiteral("lockDate"), &bond.lockDate, false)
-            || !r.boolean(QStringLiteral("settled"), &bond.settled, false))
+        if (!r.nonEmptyText(QLatin1String("code"), &bond.code) || !r.nonEmptyText(QLatin1String("name"), &bond.name)
+            || !r.number(QLatin1String("basicTenderUnit"), &bond.basicTenderUnit)
+            || !r.text(QLatin1String("tenderTarget"), &target) || !r.text(QLatin1String("tenderingMethod"), &method)
+            || !r.text(QLatin1String("lockDate"), &bond.lockDate, false)
+            || !r.boolean(QLatin1String("settled"), &bond.settled, false))
             return false;
         if (QString::fromStdString(bond.code).size() > CScenario::kMaxBondCodeChars)
-            return r.fail(QStringLiteral("code"), QStringLiteral("债券代码过长：最多 %1 个字符").arg(CScenario::kMaxBondCodeChars));
+            return r.fail(QLatin1String("code"), QStringLiteral("债券代码过长：最多 %1 个字符").arg(CScenario::kMaxBondCodeChars));
         if (bondIndex_.count(bond.code))
-            return r.fail(QStringLiteral("code"), QStringLiteral("债券 %1 重复出现").arg(QString::fromStdString(bond.code)));
+            return r.fail(QLatin1String("code"), QStringLiteral("债券 %1 重复出现").arg(QString::fromStdString(bond.code)));
         // Volumes are counted in 0.0001 亿 and capped near 214748 亿: a unit outside these
         // bounds makes the bond impossible to allocate.
         if (!(bond.basicTenderUnit >= CScenario::kMinBasicTenderUnit && bond.basicTenderUnit <= CScenario::kMaxBasicTenderUnit))
-            return r.fail(QStringLiteral("basicTenderUnit"), QStringLiteral("基本投标单位应在 0.0001 到 1000000 之间"));
+            return r.fail(QLatin1String("basicTenderUnit"), QStringLiteral("基本投标单位应在 0.0001 到 1000000 之间"));
         if (target == "price")
             bond.target = ttservice::TTG_PRICE;
         else if (target == "rate")
             bond.target = ttservice::TTG_RATE;
         else
-            return r.fail(QStringLiteral("tenderTarget"),
+            return r.fail(QLatin1String("tenderTarget"),
                           QStringLiteral("未知的招标标的 \"%1\"（应为 price 或 rate）").arg(QString::fromStdString(target)));
         if (method == "dutch")
             bond.tenderingType = ttservice::TT_DUTCH;
@@ -160,12 +167,12 @@ private:
         else if (method == "mixed")
             bond.tenderingType = ttservice::TT_MIXED;
         else
-            return r.fail(QStringLiteral("tenderingMethod"),
+            return r.fail(QLatin1String("tenderingMethod"),
                           QStringLiteral("未知的招标方式 \"%1\"（应为 dutch、american 或 mixed）")
                               .arg(QString::fromStdString(method)));
         if (!bond.lockDate.empty()
-            && !QDate::fromString(QString::fromStdString(bond.lockDate), QStringLiteral("yyyyMMdd")).isValid())
-            return r.fail(QStringLiteral("lockDate"), QStringLiteral("日期格式错误：应写作 yyyyMMdd，如 20261230"));
+            && !QDate::fromString(QString::fromStdString(bond.lockDate), QLatin1String("yyyyMMdd")).isValid())
+            return r.fail(QLatin1String("lockDate"), QStringLiteral("日期格式错误：应写作 yyyyMMdd，如 20261230"));
         if (!parseResult(r, &bond))
             return false;
         bondIndex_[bond.code] = out_->bonds_.size();
@@ -173,47 +180,51 @@ private:
         return true;
     }
 
-    bool parseResult(CJsonFieldReader& bondReader, SScenarioBond* bond)
+    bool parseResult(Reader& bondReader, SScenarioBond* bond)
     {
-        if (!bondReader.has(QStringLiteral("result")))
+        if (!bondReader.has(QLatin1String("result")))
             return true;
-        QJsonObject result;
-        if (!bondReader.object(QStringLiteral("result"), &result))
+        typename Json::Object result;
+        if (!bondReader.object(QLatin1String("result"), &result))
             return false;
-        CJsonFieldReader r(result, bondReader.pathOf(QStringLiteral("result")), error_);
+        const CJsonPath path(&bondReader.path(), QLatin1String("result"));
+        Reader r(result, path, error_);
         bond->hasResult = true;
-        if (!r.number(QStringLiteral("marginalPrice"), &bond->marginalPrice)
-            || !r.number(QStringLiteral("weightedMeanPrice"), &bond->weightedMeanPrice, false)
-            || !r.number(QStringLiteral("couponRate"), &bond->couponRate, false))
+        if (!r.number(QLatin1String("marginalPrice"), &bond->marginalPrice)
+            || !r.number(QLatin1String("weightedMeanPrice"), &bond->weightedMeanPrice, false)
+            || !r.number(QLatin1String("couponRate"), &bond->couponRate, false))
             return false;
         if (bond->marginalPrice < 0.0)
-            return r.fail(QStringLiteral("marginalPrice"), QStringLiteral("边际价格不能为负数（0 表示未中标）"));
+            return r.fail(QLatin1String("marginalPrice"), QStringLiteral("边际价格不能为负数（0 表示未中标）"));
         if (bond->weightedMeanPrice < 0.0)
-            return r.fail(QStringLiteral("weightedMeanPrice"), QStringLiteral("加权平均价格不能为负数"));
+            return r.fail(QLatin1String("weightedMeanPrice"), QStringLiteral("加权平均价格不能为负数"));
         if (bond->couponRate < 0.0)
-            return r.fail(QStringLiteral("couponRate"), QStringLiteral("票面利率不能为负数"));
+            return r.fail(QLatin1String("couponRate"), QStringLiteral("票面利率不能为负数"));
         return true;
     }
 
-    bool parseUnderwriters(CJsonFieldReader& root)
+    bool parseUnderwriters(Reader& root)
     {
-        QJsonArray items;
-        if (!root.array(QStringLiteral("underwriters"), &items))
+        typename Json::Array items;
+        if (!root.array(QLatin1String("underwriters"), &items))
             return false;
-        const QString arrayPath = root.pathOf(QStringLiteral("underwriters"));
+        const CJsonPath arrayPath(&root.path(), QLatin1String("underwriters"));
         for (int i = 0; i < items.size(); ++i) {
-            const QString path = CJsonFieldReader::elementPath(arrayPath, i);
-            const std::string name = items.at(i).toString().toStdString();
-            if (!items.at(i).isString() || name.empty()) {
-                *error_ = path + QStringLiteral(": 应为承销商名称（非空文本）");
+            const typename Json::Value item = items.at(i);
+            std::string name;
+            int units = 0;
+            if (item.type() == QJsonValue::String)
+                Json::text(item, &name, &units);
+            if (name.empty()) {
+                *error_ = CJsonPath(&arrayPath, i).text() + QStringLiteral(": 应为承销商名称（非空文本）");
                 return false;
             }
-            if (items.at(i).toString().size() > CJsonFieldReader::kMaxTextChars) {
-                *error_ = path + QStringLiteral(": 文本过长：最多 %1 个字符").arg(CJsonFieldReader::kMaxTextChars);
+            if (units > Reader::kMaxTextChars) {
+                *error_ = CJsonPath(&arrayPath, i).text() + QStringLiteral(": 文本过长：最多 %1 个字符").arg(Reader::kMaxTextChars);
                 return false;
             }
             if (!underwriters_.insert(name).second) {
-                *error_ = path + QStringLiteral(": 承销商 %1 重复出现").arg(QString::fromStdString(name));
+                *error_ = CJsonPath(&arrayPath, i).text() + QStringLiteral(": 承销商 %1 重复出现").arg(QString::fromStdString(name));
                 return false;
             }
             out_->underwriters_.push_back(name);
@@ -221,26 +232,26 @@ private:
         return true;
     }
 
-    bool parseProducts(CJsonFieldReader& root)
+    bool parseProducts(Reader& root)
     {
-        return forEachObject(root, QStringLiteral("products"), true, &CScenarioParser::parseProduct);
+        return forEachObject(root, QLatin1String("products"), true, &CScenarioParser::parseProduct);
     }
 
-    bool parseProduct(CJsonFieldReader& r)
+    bool parseProduct(Reader& r)
     {
         SScenarioProduct product;
-        if (!r.integer(QStringLiteral("id"), &product.id) || !r.nonEmptyText(QStringLiteral("name"), &product.name))
+        if (!r.integer(QLatin1String("id"), &product.id) || !r.nonEmptyText(QLatin1String("name"), &product.name))
             return false;
         if (product.id <= 0)
-            return r.fail(QStringLiteral("id"), QStringLiteral("产品编号必须大于 0"));
+            return r.fail(QLatin1String("id"), QStringLiteral("产品编号必须大于 0"));
         if (!productIds_.insert(product.id).second)
-            return r.fail(QStringLiteral("id"), QStringLiteral("产品 %1 重复出现").arg(product.id));
+            return r.fail(QLatin1String("id"), QStringLiteral("产品 %1 重复出现").arg(product.id));
         // Table three and the saved rows know a product by its name.
         if (!productNames_.insert(product.name).second)
-            return r.fail(QStringLiteral("name"),
+            return r.fail(QLatin1String("name"),
                           QStringLiteral("产品名称 %1 重复出现（每个产品的名称须不同）").arg(QString::fromStdString(product.name)));
         current_ = &product;
-        const bool ok = forEachObject(r, QStringLiteral("accounts"), true, &CScenarioParser::parseAccount);
+        const bool ok = forEachObject(r, QLatin1String("accounts"), true, &CScenarioParser::parseAccount);
         current_ = nullptr;
         if (!ok)
             return false;
@@ -248,132 +259,138 @@ private:
         return true;
     }
 
-    bool parseAccount(CJsonFieldReader& r)
+    bool parseAccount(Reader& r)
     {
         SScenarioAccount account;
-        if (!r.integer(QStringLiteral("type"), &account.type) || !r.nonEmptyText(QStringLiteral("id"), &account.id))
+        if (!r.integer(QLatin1String("type"), &account.type) || !r.nonEmptyText(QLatin1String("id"), &account.id))
             return false;
         if (!isKnownAccountType(account.type))
-            return r.fail(QStringLiteral("type"),
+            return r.fail(QLatin1String("type"),
                           QStringLiteral("未知的账户类型 %1（应为 2 交易所账户或 15002 银行间账户）")
                               .arg(account.type));
         current_->accounts.push_back(account);
         return true;
     }
 
-    bool parseCommands(CJsonFieldReader& root)
+    bool parseCommands(Reader& root)
     {
-        return forEachObject(root, QStringLiteral("tenderCommands"), false, &CScenarioParser::parseCommand);
+        return forEachObject(root, QLatin1String("tenderCommands"), false, &CScenarioParser::parseCommand);
     }
 
-    bool parseCommand(CJsonFieldReader& r)
+    bool parseCommand(Reader& r)
     {
         SScenarioCommand command;
-        QJsonObject param;
-        if (!r.integer(QStringLiteral("commandId"), &command.commandId) || !r.integer(QStringLiteral("productId"), &command.productId)
-            || !r.object(QStringLiteral("btdparam"), &param))
+        typename Json::Object param;
+        if (!r.integer(QLatin1String("commandId"), &command.commandId) || !r.integer(QLatin1String("productId"), &command.productId)
+            || !r.object(QLatin1String("btdparam"), &param))
             return false;
         if (!commandIds_.insert(command.commandId).second)
-            return r.fail(QStringLiteral("commandId"), QStringLiteral("指令 %1 重复出现").arg(command.commandId));
-        if (!checkProduct(r, QStringLiteral("productId"), command.productId))
+            return r.fail(QLatin1String("commandId"), QStringLiteral("指令 %1 重复出现").arg(command.commandId));
+        if (!checkProduct(r, QLatin1String("productId"), command.productId))
             return false;
-        CJsonFieldReader p(param, r.pathOf(QStringLiteral("btdparam")), error_);
-        if (!p.nonEmptyText(QStringLiteral("bondCode"), &command.bondCode) || !checkBond(p, command.bondCode)
-            || !p.number(QStringLiteral("tenderPrice"), &command.tenderPrice)
-            || !p.integer(QStringLiteral("purchaseType"), &command.purchaseType))
+        const CJsonPath path(&r.path(), QLatin1String("btdparam"));
+        Reader p(param, path, error_);
+        if (!p.nonEmptyText(QLatin1String("bondCode"), &command.bondCode) || !checkBond(p, command.bondCode)
+            || !p.number(QLatin1String("tenderPrice"), &command.tenderPrice)
+            || !p.integer(QLatin1String("purchaseType"), &command.purchaseType))
             return false;
         if (!(command.tenderPrice > 0.0))
-            return p.fail(QStringLiteral("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
+            return p.fail(QLatin1String("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
         if (command.purchaseType != ttservice::TPT_PRIMARY && command.purchaseType != ttservice::TPT_SECONDARY)
-            return p.fail(QStringLiteral("purchaseType"),
+            return p.fail(QLatin1String("purchaseType"),
                           QStringLiteral("应为 1（一级分销）或 2（二级上市），实际为 %1").arg(command.purchaseType));
         out_->commands_.push_back(command);
         return true;
     }
 
-    bool parseUnderwriterReports(CJsonFieldReader& root)
+    bool parseUnderwriterReports(Reader& root)
     {
-        return forEachObject(root, QStringLiteral("underwriterReports"), false, &CScenarioParser::parseUnderwriterReport);
+        return forEachObject(root, QLatin1String("underwriterReports"), false, &CScenarioParser::parseUnderwriterReport);
     }
 
-    bool parseUnderwriterReport(CJsonFieldReader& r)
+    bool parseUnderwriterReport(Reader& r)
     {
         SUnderwriterReport report;
-        if (!r.nonEmptyText(QStringLiteral("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
-            || !r.nonEmptyText(QStringLiteral("underwriter"), &report.underwriter)
-            || !r.number(QStringLiteral("tenderPrice"), &report.tenderPrice)
-            || !r.number(QStringLiteral("bidAmount"), &report.bidAmount))
+        if (!r.nonEmptyText(QLatin1String("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
+            || !r.nonEmptyText(QLatin1String("underwriter"), &report.underwriter)
+            || !r.number(QLatin1String("tenderPrice"), &report.tenderPrice)
+            || !r.number(QLatin1String("bidAmount"), &report.bidAmount))
             return false;
         if (!underwriters_.count(report.underwriter))
-            return r.fail(QStringLiteral("underwriter"),
+            return r.fail(QLatin1String("underwriter"),
                           QStringLiteral("%1 不在承销商列表（underwriters）中").arg(QString::fromStdString(report.underwriter)));
         if (!(report.tenderPrice > 0.0))
-            return r.fail(QStringLiteral("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
+            return r.fail(QLatin1String("tenderPrice"), QStringLiteral("投标价位必须大于 0"));
         if (!(report.bidAmount > 0.0))
-            return r.fail(QStringLiteral("bidAmount"), QStringLiteral("投标量必须大于 0"));
+            return r.fail(QLatin1String("bidAmount"), QStringLiteral("投标量必须大于 0"));
         out_->underwriterReports_.push_back(report);
         return true;
     }
 
-    bool parseProductReports(CJsonFieldReader& root)
+    bool parseProductReports(Reader& root)
     {
-        return forEachObject(root, QStringLiteral("productReports"), false, &CScenarioParser::parseProductReport);
+        return forEachObject(root, QLatin1String("productReports"), false, &CScenarioParser::parseProductReport);
     }
 
-    bool parseProductReport(CJsonFieldReader& r)
+    bool parseProductReport(Reader& r)
     {
         SProductReport report;
-        QJsonObject details;
-        if (!r.nonEmptyText(QStringLiteral("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
-            || !r.integer(QStringLiteral("productId"), &report.productId) || !checkProduct(r, QStringLiteral("productId"), report.productId)
-            || !r.object(QStringLiteral("bidDetails"), &details))
+        typename Json::Object details;
+        if (!r.nonEmptyText(QLatin1String("bondCode"), &report.bondCode) || !checkBond(r, report.bondCode)
+            || !r.integer(QLatin1String("productId"), &report.productId) || !checkProduct(r, QLatin1String("productId"), report.productId)
+            || !r.object(QLatin1String("bidDetails"), &details))
             return false;
         if (details.isEmpty())
-            return r.fail(QStringLiteral("bidDetails"), QStringLiteral("至少需要一个标位及其投标量"));
-        CJsonFieldReader d(details, r.pathOf(QStringLiteral("bidDetails")), error_);
+            return r.fail(QLatin1String("bidDetails"), QStringLiteral("至少需要一个标位及其投标量"));
+        const CJsonPath path(&r.path(), QLatin1String("bidDetails"));
+        Reader d(details, path, error_);
         std::map<double, QString> positions;   // a position written twice ("2.5", "2.50") would count twice
-        for (auto it = details.constBegin(); it != details.constEnd(); ++it) {
+        const bool ok = Json::forEachMember(details, [&](const QString& key, const typename Json::Value& value) {
+            const std::string text = key.toStdString();
             bool isPrice = false;
-            const double price = KZ::parseDouble(it.key().toStdString(), &isPrice);
+            const double price = KZ::parseDouble(text, &isPrice);
             if (!isPrice || !(price > 0.0))
-                return d.fail(it.key(), QStringLiteral("标位必须是大于 0 的数字"));
-            const auto known = positions.emplace(price, it.key());
+                return d.fail(key, QStringLiteral("标位必须是大于 0 的数字"));
+            const auto known = positions.emplace(price, key);
             if (!known.second)
-                return d.fail(it.key(), QStringLiteral("与标位 %1 是同一标位").arg(known.first->second));
+                return d.fail(key, QStringLiteral("与标位 %1 是同一标位").arg(known.first->second));
             double volume = 0.0;
-            if (!d.number(it.key(), &volume))
+            if (!d.memberNumber(key, value, &volume))
                 return false;
             if (volume < 0.0)
-                return d.fail(it.key(), QStringLiteral("投标量不能为负数"));
-            report.bidDetails[it.key().toStdString()] = volume;
-        }
-        out_->productReports_.push_back(report);
+                return d.fail(key, QStringLiteral("投标量不能为负数"));
+            report.bidDetails[text] = volume;
+            return true;
+        });
+        if (!ok)
+            return false;
+        out_->productReports_.push_back(std::move(report));
         return true;
     }
 
-    bool parseDefaultBond(CJsonFieldReader& root)
+    bool parseDefaultBond(Reader& root)
     {
         std::string code;
-        if (!root.text(QStringLiteral("defaultBond"), &code, false))
+        if (!root.text(QLatin1String("defaultBond"), &code, false))
             return false;
         if (code.empty()) {
             out_->defaultBond_ = out_->bonds_.front().code;
             return true;
         }
-        if (!checkBond(root, code, QStringLiteral("defaultBond")))
+        if (!checkBond(root, code, QLatin1String("defaultBond")))
             return false;
         out_->defaultBond_ = code;
         return true;
     }
 
-    bool checkBond(CJsonFieldReader& r, const std::string& code, const QString& key = QStringLiteral("bondCode"))
+    bool checkBond(Reader& r, const std::string& code, QLatin1String key = QLatin1String("bondCode"))
     {
         if (bondIndex_.count(code))
             return true;
         return r.fail(key, QStringLiteral("未知的债券 %1（不在 bonds 中）").arg(QString::fromStdString(code)));
     }
 
-    bool checkProduct(CJsonFieldReader& r, const QString& key, int productId)
+    bool checkProduct(Reader& r, QLatin1String key, int productId)
     {
         if (productIds_.count(productId))
             return true;
@@ -392,6 +409,22 @@ private:
 
 bool CScenario::parse(const QByteArray& json, const QString& source, CScenario* out, QString* error)
 {
+    // Plain JSON that keeps every rule is read in one pass; anything else goes to Qt's
+    // document, which finds and names the first problem.
+    {
+        CJsonText text;
+        CScenario scenario;
+        QString fieldError;
+        if (text.read(json) && CScenarioParser<TextJson>(&scenario, &fieldError).parseDocument(text.root())) {
+            *out = std::move(scenario);
+            return true;
+        }
+    }
+    return parseWithQtDocument(json, source, out, error);
+}
+
+bool CScenario::parseWithQtDocument(const QByteArray& json, const QString& source, CScenario* out, QString* error)
+{
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -405,8 +438,7 @@ bool CScenario::parse(const QByteArray& json, const QString& source, CScenario* 
     }
     CScenario scenario;
     QString fieldError;
-    CScenarioParser parser(&scenario, &fieldError);
-    if (!parser.parseDocument(document.object())) {
+    if (!CScenarioParser<QtJson>(&scenario, &fieldError).parseDocument(document.object())) {
         *error = source + QStringLiteral(": ") + fieldError;
         return false;
     }
@@ -450,6 +482,73 @@ const SScenarioBond* CScenario::bond(const std::string& code) const
         if (b.code == code)
             return &b;
     return nullptr;
+}
+
+namespace {
+
+bool same(double a, double b)
+{
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+bool same(const SScenarioBond& a, const SScenarioBond& b)
+{
+    return a.code == b.code && a.name == b.name && same(a.basicTenderUnit, b.basicTenderUnit) && a.target == b.target
+        && a.tenderingType == b.tenderingType && a.lockDate == b.lockDate && a.settled == b.settled
+        && a.hasResult == b.hasResult && same(a.marginalPrice, b.marginalPrice)
+        && same(a.weightedMeanPrice, b.weightedMeanPrice) && same(a.couponRate, b.couponRate);
+}
+
+bool same(const SScenarioAccount& a, const SScenarioAccount& b)
+{
+    return a.type == b.type && a.id == b.id;
+}
+
+bool same(const SScenarioProduct& a, const SScenarioProduct& b);
+
+bool same(const SScenarioCommand& a, const SScenarioCommand& b)
+{
+    return a.commandId == b.commandId && a.productId == b.productId && a.bondCode == b.bondCode
+        && same(a.tenderPrice, b.tenderPrice) && a.purchaseType == b.purchaseType;
+}
+
+bool same(const SUnderwriterReport& a, const SUnderwriterReport& b)
+{
+    return a.bondCode == b.bondCode && a.underwriter == b.underwriter && same(a.tenderPrice, b.tenderPrice)
+        && same(a.bidAmount, b.bidAmount);
+}
+
+bool same(const std::pair<const std::string, double>& a, const std::pair<const std::string, double>& b)
+{
+    return a.first == b.first && same(a.second, b.second);
+}
+
+bool same(const SProductReport& a, const SProductReport& b);
+
+template <class Range>
+bool sameRanges(const Range& a, const Range& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) { return same(x, y); });
+}
+
+bool same(const SScenarioProduct& a, const SScenarioProduct& b)
+{
+    return a.id == b.id && a.name == b.name && sameRanges(a.accounts, b.accounts);
+}
+
+bool same(const SProductReport& a, const SProductReport& b)
+{
+    return a.bondCode == b.bondCode && a.productId == b.productId && sameRanges(a.bidDetails, b.bidDetails);
+}
+
+} // namespace
+
+bool CScenario::operator==(const CScenario& other) const
+{
+    return title_ == other.title_ && defaultBond_ == other.defaultBond_ && sameRanges(bonds_, other.bonds_)
+        && sameRanges(products_, other.products_) && underwriters_ == other.underwriters_
+        && sameRanges(commands_, other.commands_) && sameRanges(underwriterReports_, other.underwriterReports_)
+        && sameRanges(productReports_, other.productReports_);
 }
 
 void CScenario::releaseStoredParts()

@@ -74,6 +74,9 @@ public:
     // "<source>:<line>:<column>: <what>" for malformed JSON, or
     // "<source>: <json path>: <what>" for a field that is missing, of the wrong type or wrong.
     static bool parse(const QByteArray& json, const QString& source, CScenario* out, QString* error);
+    // The same through Qt's JSON document alone: parse() reads plain JSON in one pass and
+    // leaves every other text, and every text it refuses, to this.
+    static bool parseWithQtDocument(const QByteArray& json, const QString& source, CScenario* out, QString* error);
     // Reads at most maxBytes from the file (a device or a pipe too); more is refused.
     static constexpr qint64 kMaxFileBytes = qint64(512) << 20;
     static bool loadFile(const QString& path, CScenario* out, QString* error, qint64 maxBytes = kMaxFileBytes);
@@ -103,7 +106,12 @@ public:
     const std::vector<SUnderwriterReport>& underwriterReports() const { return underwriterReports_; }
     const std::vector<SProductReport>& productReports() const { return productReports_; }
 
+    // Whether both hold the same, every number to its bit (the sign of a zero included).
+    bool operator==(const CScenario& other) const;
+    bool operator!=(const CScenario& other) const { return !(*this == other); }
+
 private:
+    template <class Json>
     friend class CScenarioParser;
 
     QString title_;

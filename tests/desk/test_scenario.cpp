@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "CJsonText.h"
 #include "CScenario.h"
 #include "services/HostStore.h"
 #include "support/TestSupport.h"
@@ -177,10 +178,86 @@ TEST(ScenarioTest, shouldNameThePlaceAndTheReasonOfEachMistake)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CScenario scenario;
-        QString error;
+        QString error, documentError;
         EXPECT_FALSE(CScenario::parse(c.json, QStringLiteral("case.json"), &scenario, &error));
         EXPECT_TRUE(error.contains(c.expected)) << error.toStdString();
+        // the one-pass reader leaves the message to Qt's document
+        EXPECT_FALSE(CScenario::parseWithQtDocument(c.json, QStringLiteral("case.json"), &scenario, &documentError));
+        EXPECT_EQ(error, documentError);
     }
+}
+
+TEST(ScenarioTest, shouldReadEveryTextAsQtsDocumentReadsIt)
+{
+    // Given texts that the one-pass reader reads itself and texts it must leave to Qt's
+    // document: escapes, characters beyond the first plane at the length limit, numbers in
+    // every notation and at the ends of the doubles, unknown and repeated fields, members
+    // in another order, other blanks, a byte order mark, deep nesting
+    const std::string clef = "\xF0\x9D\x84\x9E";   // one character, two UTF-16 units
+    std::string names255;
+    for (int i = 0; i < 127; ++i)
+        names255 += clef;
+    const std::string names257 = "\"" + names255 + clef + "N\"";
+    names255 = "\"" + names255 + "N\"";
+    QByteArray bondsLast(kValidScenario);
+    const int bondsAt = bondsLast.indexOf("\"bonds\""), bondsLength = bondsLast.indexOf("\"underwriters\"") - bondsAt;
+    const QByteArray bonds = bondsLast.mid(bondsAt, bondsLength).trimmed().chopped(1);
+    bondsLast.remove(bondsAt, bondsLength);
+    bondsLast.insert(bondsLast.lastIndexOf('}'), ", " + bonds);
+    const std::vector<std::pair<const char*, QByteArray>> texts{
+        {"the small scenario", kValidScenario},
+        {"escapes", replaced(R"("产品七")", R"("产\u4e03\u00e9\"\\\/\b\f\n\r\t\u0000")")},
+        {"surrogate pair and noncharacter escapes", replaced(R"("测试债一")", R"("\ud834\udd1e\uffff")")},
+        {"lone surrogate escape", replaced(R"("测试债一")", R"("\ud834")")},
+        {"255 units", replaced(R"("产品七")", names255.c_str())},
+        {"257 units", replaced(R"("产品七")", names257.c_str())},
+        {"raw control character", replaced(R"("测试债一")", "\"\x01\x7f\"")},
+        {"overlong UTF-8", replaced(R"("测试债一")", "\"\xC0\xAF\"")},
+        {"encoded surrogate", replaced(R"("测试债一")", "\"\xED\xA0\x80\"")},
+        {"noncharacter", replaced(R"("测试债一")", "\"\xEF\xBF\xBE\"")},
+        {"exponents", replaced(R"("basicTenderUnit": 0.1)", R"("basicTenderUnit": 1E-1)")},
+        {"trailing zeros", replaced(R"("basicTenderUnit": 0.1)", R"("basicTenderUnit": 100.000e-3)")},
+        {"minus zero", replaced(R"("marginalPrice": 2.5)", R"("marginalPrice": -0)")},
+        {"minus zero point zero", replaced(R"("marginalPrice": 2.5)", R"("marginalPrice": -0.0)")},
+        {"zero with exponent", replaced(R"("marginalPrice": 2.5)", R"("marginalPrice": 0e7)")},
+        {"underflow", replaced(R"("weightedMeanPrice": 2.45)", R"("weightedMeanPrice": 1e-400)")},
+        {"subnormal", replaced(R"("weightedMeanPrice": 2.45)", R"("weightedMeanPrice": 5e-324)")},
+        {"overflow", replaced(R"("weightedMeanPrice": 2.45)", R"("weightedMeanPrice": 1e400)")},
+        {"integer beyond 64 bits", replaced(R"("bidAmount": 3.0)", R"("bidAmount": 123456789012345678901234)")},
+        {"integer beyond 53 bits", replaced(R"("bidAmount": 3.0)", R"("bidAmount": 9007199254740993)")},
+        {"many digits", replaced(R"("bidAmount": 3.0)", R"("bidAmount": 2.99999999999999999999999999)")},
+        {"no digit after the point", replaced(R"("bidAmount": 3.0)", R"("bidAmount": 3.)")},
+        {"leading zero", replaced(R"("bidAmount": 3.0)", R"("bidAmount": 03)")},
+        {"unknown fields", replaced(R"("underwriters")", R"("note": {"a": [1, {"b": null}, []], "c": true, "d": {}}, "underwriters")")},
+        {"repeated field", replaced(R"("name": "产品七")", R"("name": "产品八", "name": "产品七")")},
+        {"the bonds last", bondsLast},
+        {"tabs and CRLF", QByteArray(kValidScenario).replace("\n", "\r\n\t")},
+        {"byte order mark", "\xEF\xBB\xBF" + QByteArray(kValidScenario)},
+        {"deep nesting", replaced(R"("underwriters")", (R"("deep": )" + std::string(100, '[') + std::string(100, ']') + ", \"underwriters\"").c_str())},
+        {"garbage at the end", QByteArray(kValidScenario) + " x"},
+        {"cut short", QByteArray(kValidScenario).left(300)},
+    };
+    for (const auto& text : texts) {
+        SCOPED_TRACE(text.first);
+        const QByteArray& json = text.second;
+        CScenario read, fromDocument;
+        QString error, documentError;
+        const bool accepted = CScenario::parse(json, QStringLiteral("case.json"), &read, &error);
+
+        // Then both read it alike: the same verdict and message, or the same scenario to the bit
+        EXPECT_EQ(accepted, CScenario::parseWithQtDocument(json, QStringLiteral("case.json"), &fromDocument, &documentError));
+        EXPECT_EQ(error, documentError);
+        EXPECT_TRUE(read == fromDocument);
+    }
+
+    // And the plain ones, the sample among them, are read in one pass
+    CScenario sample;
+    QString error;
+    ASSERT_TRUE(CScenario::loadFile(CScenario::kBuiltInPath, &sample, &error));
+    QFile sampleFile(CScenario::kBuiltInPath);
+    ASSERT_TRUE(sampleFile.open(QIODevice::ReadOnly));
+    for (const QByteArray& plain : {QByteArray(kValidScenario), replaced(R"("产品七")", names255.c_str()), sampleFile.readAll()})
+        EXPECT_TRUE(CJsonText().read(plain));
 }
 
 TEST_F(ScenarioStoreTest, shouldAcceptTheBoundsAndPutEveryTextIntoTheStoreByteForByte)
