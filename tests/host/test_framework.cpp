@@ -499,6 +499,9 @@ TEST(KeyedModel, shouldKeepRowsInOrderAndFindEachByKeyThroughAnySequenceOfChange
 {
     CTestModel model;
     std::vector<std::pair<std::string, KZ::IBaseHpfTableDataPtr>> expected;   // rows in order
+    // A list handed out earlier keeps the rows it had, whatever the model did since.
+    QList<KZ::IBaseHpfTableDataPtr> handedOut;
+    std::vector<KZ::IBaseHpfTableDataPtr> handedOutRows;
     std::mt19937 random(20261206);
     // Few keys, so that most changes meet a key already there; long ones hash apart less.
     const auto keyOf = [](int n) { return n % 3 == 0 ? "long key of row " + std::to_string(n) : std::to_string(n); };
@@ -528,6 +531,12 @@ TEST(KeyedModel, shouldKeepRowsInOrderAndFindEachByKeyThroughAnySequenceOfChange
             const size_t at = random() % expected.size();
             ASSERT_EQ(keyed[at].second, expected[at].second) << step;
             ASSERT_EQ(keyed[at].first, expected[at].first) << step;
+            ASSERT_EQ(std::vector<KZ::IBaseHpfTableDataPtr>(handedOut.cbegin(), handedOut.cend()), handedOutRows) << step;
+            handedOut = model.getDatas();
+            handedOutRows.clear();
+            for (const auto& entry : expected)
+                handedOutRows.push_back(entry.second);
+            ASSERT_EQ(std::vector<KZ::IBaseHpfTableDataPtr>(handedOut.cbegin(), handedOut.cend()), handedOutRows) << step;
             break;
         }
         case 8:

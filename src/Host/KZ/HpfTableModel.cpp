@@ -17,29 +17,30 @@ double IBaseHpfTableData::getDouble(int) const { return DBL_MAX; }
 long long IBaseHpfTableData::getLongLong(int) const { return LLONG_MAX; }
 QColor IBaseHpfTableData::getColor(int) const { return CUiResource::getColor(QStringLiteral("clr_text_default")); }
 
-// Rows in insertion order with a key -> slot index. A removal leaves a hole; the holes are
-// squeezed out once they are half the entries, so removing many rows stays linear.
+// Rows in insertion order with a key -> slot index. The rows are held in the list that
+// getDatas() hands out, so a caller gets it shared, not copied. A removal leaves a hole (a
+// null row); the holes are squeezed out before the list is handed out, and once they are
+// half the slots, so removing many rows stays linear.
 struct IBaseHpfTableModel::Rows {
-    struct SSlot {
-        std::string key;   // as the row was added: a row's key() may change later
-        IBaseHpfTableDataPtr row;   // null: a hole
-    };
-    std::vector<SSlot> entries;
-    std::unordered_map<std::string, size_t> slotOfKey;
+    QList<IBaseHpfTableDataPtr> inOrder;
+    std::unordered_map<std::string, int> slotOfKey;   // the key a row was added under
+
+    bool hasHoles() const { return static_cast<size_t>(inOrder.size()) != slotOfKey.size(); }
 
     void squeezeHoles()
     {
-        size_t target = 0;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (!entries[i].row)
+        std::vector<int> newSlot(static_cast<size_t>(inOrder.size()), -1);
+        int target = 0;
+        for (int slot = 0; slot < inOrder.size(); ++slot) {
+            if (!inOrder.at(slot))
                 continue;
-            if (target != i) {
-                entries[target] = std::move(entries[i]);
-                slotOfKey[entries[target].key] = target;
-            }
-            ++target;
+            if (target != slot)
+                inOrder[target] = std::move(inOrder[slot]);
+            newSlot[static_cast<size_t>(slot)] = target++;
         }
-        entries.resize(target);
+        inOrder.erase(inOrder.begin() + target, inOrder.end());
+        for (auto& entry : slotOfKey)
+            entry.second = newSlot[static_cast<size_t>(entry.second)];
         assertConsistent();
     }
 
@@ -47,14 +48,11 @@ struct IBaseHpfTableModel::Rows {
     {
 #ifndef NDEBUG
         size_t live = 0;
-        for (size_t slot = 0; slot < entries.size(); ++slot) {
-            if (!entries[slot].row)
-                continue;
-            ++live;
-            const auto found = slotOfKey.find(entries[slot].key);
-            assert(found != slotOfKey.end() && found->second == slot);
-        }
+        for (const IBaseHpfTableDataPtr& row : inOrder)
+            live += row ? 1 : 0;
         assert(live == slotOfKey.size());
+        for (const auto& entry : slotOfKey)
+            assert(entry.second >= 0 && entry.second < inOrder.size() && inOrder.at(entry.second));
 #endif
     }
 };
@@ -78,10 +76,10 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     std::string key = row->key();
     const auto found = rows_->slotOfKey.find(key);
     if (found != rows_->slotOfKey.end()) {
-        rows_->entries[found->second].row = row;
+        rows_->inOrder[found->second] = row;
     } else {
-        rows_->slotOfKey.emplace(key, rows_->entries.size());
-        rows_->entries.push_back(Rows::SSlot{key, row});
+        rows_->slotOfKey.emplace(key, rows_->inOrder.size());
+        rows_->inOrder.append(row);
     }
     ++revision_;
     if (addObserver_)
@@ -90,13 +88,9 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
 
 QList<IBaseHpfTableDataPtr> IBaseHpfTableModel::getDatas() const
 {
-    QList<IBaseHpfTableDataPtr> result;
-    result.reserve(static_cast<int>(rows_->slotOfKey.size()));
-    for (const Rows::SSlot& slot : rows_->entries) {
-        if (slot.row)
-            result.append(slot.row);
-    }
-    return result;
+    if (rows_->hasHoles())
+        rows_->squeezeHoles();
+    return rows_->inOrder;
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
@@ -108,7 +102,7 @@ IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) co
 const IBaseHpfTableDataPtr* IBaseHpfTableModel::findData(const std::string& key) const
 {
     const auto found = rows_->slotOfKey.find(key);
-    return found != rows_->slotOfKey.end() ? &rows_->entries[found->second].row : nullptr;
+    return found != rows_->slotOfKey.end() ? &rows_->inOrder.at(found->second) : nullptr;
 }
 
 bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
@@ -116,9 +110,9 @@ bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
     const auto found = rows_->slotOfKey.find(key);
     if (found == rows_->slotOfKey.end())
         return false;
-    rows_->entries[found->second] = Rows::SSlot();
+    rows_->inOrder[found->second].reset();
     rows_->slotOfKey.erase(found);
-    if (rows_->slotOfKey.size() * 2 < rows_->entries.size())
+    if (rows_->slotOfKey.size() * 2 < static_cast<size_t>(rows_->inOrder.size()))
         rows_->squeezeHoles();
     ++revision_;
     return true;
@@ -126,7 +120,7 @@ bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
 
 void IBaseHpfTableModel::clear()
 {
-    rows_->entries.clear();
+    rows_->inOrder.clear();
     rows_->slotOfKey.clear();
     ++revision_;
 }
@@ -143,12 +137,11 @@ int IBaseHpfTableModel::rowCount() const
 
 std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> IBaseHpfTableModel::keyedRows() const
 {
-    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> result;
-    result.reserve(rows_->slotOfKey.size());
-    for (const Rows::SSlot& slot : rows_->entries) {
-        if (slot.row)
-            result.emplace_back(slot.key, slot.row);
-    }
+    if (rows_->hasHoles())
+        rows_->squeezeHoles();
+    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> result(rows_->slotOfKey.size());
+    for (const auto& entry : rows_->slotOfKey)
+        result[static_cast<size_t>(entry.second)] = {entry.first, rows_->inOrder.at(entry.second)};
     return result;
 }
 

@@ -45,7 +45,7 @@ public:
 
     // Appends a row; a row whose key is already present replaces that row in place.
     void addData(const IBaseHpfTableDataPtr& row);
-    QList<IBaseHpfTableDataPtr> getDatas() const;             // rows in order (a copy)
+    QList<IBaseHpfTableDataPtr> getDatas() const;             // rows in order (a copy, shared until changed)
     IBaseHpfTableDataPtr getDataByKey(const std::string& key) const;  // null when absent
     bool removeDataByKey(const std::string& key);
     void clear();

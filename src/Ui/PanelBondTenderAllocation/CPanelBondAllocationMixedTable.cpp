@@ -227,7 +227,8 @@ void CPanelBondAllocationMixedTable::disableMixedTableDelegate()
         return;
     rowsShown = ERowsShown::Unknown;
     CMixedRowPresenter presenter(table);
-    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+    const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);
         if (row && row->info)
             presenter.showLockedRow(CAllocationMixedData::keyText(row->rowNumber), *row->info);

@@ -157,7 +157,8 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         msg = QStringLiteral("表三中标数量合计与表一中标总量不一致!");
         return false;
     }
-    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+    const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
         const auto* row = dynamic_cast<const CAllocationMixedData*>(entry.get());
         if (!row || !row->info)
             continue;

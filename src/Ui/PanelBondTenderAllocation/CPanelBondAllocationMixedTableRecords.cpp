@@ -72,7 +72,8 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const KZ::CBaseTableColumnSimpleTextDelegate* operation = operationDelegate();
     const QString addText = QString::fromUtf8(kMixedAddText);
 
-    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+    const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
         const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);
         if (!row || !row->info)
             continue;

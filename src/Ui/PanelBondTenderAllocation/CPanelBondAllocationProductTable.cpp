@@ -596,7 +596,8 @@ void CPanelBondAllocationProductTable::disableProductTableDelegate()
     if (!table || !model)
         return;
     if (KZ::CBaseTableColumnLineeditDelegate* delegate = winAmountDelegate()) {
-        for (const auto& entry : model->getDatas()) {
+        const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+        for (const auto& entry : modelRows) {
             if (!entry)
                 continue;
             delegate->setItemVisible(KZ::sToQs(entry->key()), false);
@@ -679,7 +680,8 @@ CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::
     ProductRows rows;
     if (!model)
         return rows;
-    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas()) {
+    const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
         if (auto row = asProductRow(entry))
             rows.push_back(std::move(row));
     }

@@ -228,7 +228,8 @@ std::vector<boost::shared_ptr<CAllocationUnderWriteData>> CPanelBondAllocationUn
 {
     std::vector<boost::shared_ptr<CAllocationUnderWriteData>> rows;
     if (!model) return rows;
-    for (const KZ::IBaseHpfTableDataPtr& entry : model->getDatas())
+    const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    for (const KZ::IBaseHpfTableDataPtr& entry : modelRows)
         if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(entry))
             rows.push_back(std::move(row));
     return rows;
