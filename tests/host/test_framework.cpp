@@ -493,6 +493,51 @@ TEST_F(TableFixture, shouldShowAnInsertedOrRemovedRowAsSuchAndKeepCellsWithTheir
     EXPECT_EQ(cell(5, 1).data().toString(), QStringLiteral("passing"));
 }
 
+TEST_F(TableFixture, shouldKeepTheCellsOfRowsThatComeBackAfterAClearedTableAndDropTheRest)
+{
+    // Given rows 1 to 3 shown, each told a text and a visibility in column 1
+    auto* delegate = new KZ::CBaseTableColumnLineeditDelegate(1, table);
+    table->setColumnDelegate(1, delegate);
+    std::vector<KZ::IBaseHpfTableDataPtr> rows;
+    for (int number = 1; number <= 3; ++number) {
+        const QString key = QString::number(number);
+        rows.push_back(row(key.toStdString(), QStringLiteral("row %1").arg(number), number));
+        model->addData(rows.back());
+        delegate->setItemText(key, QStringLiteral("told %1").arg(number));
+        delegate->setItemVisible(key, true);
+    }
+    sync();
+    QAbstractItemModelTester tester(table->qtModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    // When the table is cleared and reloaded: row 1 comes back untold, row 3 comes back and is
+    // told anew, row 2 is a new row under the old key, told between two tells of row 3
+    table->clear();
+    model->clear();
+    model->addData(rows[0]);
+    model->addData(rows[2]);
+    delegate->setItemText(QStringLiteral("3"), QStringLiteral("told 3 again"));
+    EXPECT_EQ(delegate->getItemText(QStringLiteral("1")), QStringLiteral("told 1"));
+    const auto fresh = row("2", QStringLiteral("fresh 2"), 5.0);
+    model->addData(fresh);
+    delegate->setItemVisible(QStringLiteral("3"), false);
+    delegate->setItemText(QStringLiteral("2"), QStringLiteral("told fresh"));
+    delegate->setItemVisible(QStringLiteral("3"), true);
+    sync();
+
+    // Then each row shows what it was told last, and the fresh row only its own
+    EXPECT_EQ(shownKeys(*table), (QStringList{"1", "3", "2"}));
+    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("told 1"));
+    EXPECT_EQ(cell(1, 1).data().toString(), QStringLiteral("told 3 again"));
+    EXPECT_EQ(cell(2, 1).data().toString(), QStringLiteral("told fresh"));
+    EXPECT_TRUE(delegate->isItemVisible(QStringLiteral("3")));
+
+    // And the row that did not come back lost its cells: back later, it shows its own amount
+    model->addData(rows[1]);   // replaces the fresh row under key 2
+    sync();
+    EXPECT_EQ(cell(2, 1).data().toString(), QStringLiteral("2.0000"));
+    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("told 1"));
+}
+
 // ------------------------------------------------------------------ keyed rows
 
 TEST(KeyedModel, shouldKeepRowsInOrderAndFindEachByKeyThroughAnySequenceOfChanges)

@@ -77,7 +77,9 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
         });
     snapshot_.clear();
     visible_.clear();
+    forgetLastRow();
     cells_.clear();
+    releasedCells_.clear();
     pendingCells_.clear();
     changedRows_.clear();
     columns_ = 0;
@@ -133,10 +135,11 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBas
     // this walk are the rows told something that left.
     std::vector<bool> changed(newCount, false);
     for (size_t i = 0; i < newCount; ++i) {
-        const bool told = changedRows_.count(fresh[i].data.get()) > 0;
-        if (told) {
+        bool told = false;
+        if (!changedRows_.empty()) {
             const auto held = cells_.find(fresh[i].data.get());
-            if (held != cells_.end())
+            told = held != cells_.end() && held->second.told;
+            if (told)
                 held->second.told = false;
         }
         if (i >= head && i < head + inserted)
@@ -181,8 +184,14 @@ void CHpfTableQtModel::emitChangedRows(const std::vector<bool>& changed)
 
 void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed)
 {
+    forgetLastRow();
     for (const IBaseHpfTableDataPtr& row : removed)
         cells_.erase(row.get());
+    forgetToldRowsGone();
+}
+
+void CHpfTableQtModel::forgetToldRowsGone()
+{
     for (const IBaseHpfTableData* row : changedRows_) {
         const auto held = cells_.find(row);
         if (held != cells_.end() && held->second.told)
@@ -190,10 +199,28 @@ void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableData
     }
 }
 
-// Every held row is marked as if told and not found, the shown ones are unmarked, the
-// marked ones go: no set of the shown rows is made.
 void CHpfTableQtModel::forgetCellsOfRowsNotShown()
 {
+    forgetLastRow();
+    if (rowsReleased_) {
+        // Only rows told since the release are held: each shown row is unmarked, or takes its
+        // cells back from the released ones, which then go at once.
+        for (const SRow& row : snapshot_) {
+            auto held = cells_.find(row.data.get());
+            if (held == cells_.end() && !releasedCells_.empty()) {
+                auto node = releasedCells_.extract(row.data.get());
+                if (!node.empty())
+                    held = cells_.insert(std::move(node)).position;
+            }
+            if (held != cells_.end())
+                held->second.told = false;
+        }
+        forgetToldRowsGone();
+        releasedCells_.clear();
+        return;
+    }
+    // Every held row is marked as if told and not found, the shown ones are unmarked, the
+    // marked ones go: no set of the shown rows is made.
     for (auto& held : cells_)
         held.second.told = true;
     for (const SRow& row : snapshot_) {
@@ -216,7 +243,13 @@ void CHpfTableQtModel::releaseRows()
     beginResetModel();
     snapshot_.clear();
     visible_.clear();
-    rowsReleased_ = true;   // the cells stay with their rows until the rows are known again
+    // The cells stay with their rows until the rows are known again.
+    forgetLastRow();
+    if (releasedCells_.empty())
+        releasedCells_.swap(cells_);
+    else
+        releasedCells_.merge(cells_);
+    rowsReleased_ = true;
     endResetModel();
 }
 
@@ -280,8 +313,31 @@ const SCellState* CHpfTableQtModel::stateOf(const IBaseHpfTableData* row, const 
 {
     if (teller == nullptr)
         return nullptr;
-    const auto held = cells_.find(row);
-    return held != cells_.end() ? findCell(held->second.cells, teller) : nullptr;
+    const SHeldCells* held = heldCellsOf(row);
+    return held != nullptr ? findCell(held->cells, teller) : nullptr;
+}
+
+const CHpfTableQtModel::SHeldCells* CHpfTableQtModel::heldCellsOf(const IBaseHpfTableData* row) const
+{
+    auto held = cells_.find(row);
+    if (held != cells_.end())
+        return &held->second;
+    if (releasedCells_.empty())
+        return nullptr;
+    held = releasedCells_.find(row);
+    return held != releasedCells_.end() ? &held->second : nullptr;
+}
+
+bool CHpfTableQtModel::isLastRow(const QString& key) const
+{
+    return lastRow_.held != nullptr && lastRow_.revision == source_->revision() && lastRow_.key == key;
+}
+
+void CHpfTableQtModel::rememberLastRow(const QString& key, SHeldCells* held)
+{
+    lastRow_.key = key;
+    lastRow_.revision = source_->revision();
+    lastRow_.held = held;
 }
 
 const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, int column) const
@@ -291,6 +347,8 @@ const SCellState* CHpfTableQtModel::stateOfCell(const IBaseHpfTableData* row, in
 
 const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTableColumnDelegate* teller) const
 {
+    if (source_ != nullptr && isLastRow(key))
+        return findCell(lastRow_.held->cells, teller);
     const IBaseHpfTableDataPtr* row = source_ != nullptr ? source_->findData(modelKey(key)) : nullptr;
     if (row != nullptr)
         return stateOf(row->get(), teller);
@@ -301,36 +359,58 @@ const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTab
 // A row told anything is drawn again at the next sync.
 CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDataPtr& row)
 {
-    SHeldCells& held = cells_[row.get()];
-    if (!held.row) {
-        held.row = row;
-        held.cells.reserve(cellsPerRow_);   // rows are mostly told alike
+    auto held = cells_.find(row.get());
+    if (held == cells_.end() && !releasedCells_.empty()) {
+        auto node = releasedCells_.extract(row.get());
+        if (!node.empty())
+            held = cells_.insert(std::move(node)).position;
     }
+    if (held == cells_.end()) {
+        if (cells_.empty())
+            cells_.reserve(static_cast<size_t>(source_->rowCount()));   // a load tells every row
+        held = cells_.emplace(row.get(), SHeldCells()).first;
+        held->second.row = row;
+        held->second.cells.reserve(cellsPerRow_);   // rows are mostly told alike
+    }
+    noteTold(held->second);
+    return held->second;
+}
+
+void CHpfTableQtModel::noteTold(SHeldCells& held)
+{
     if (!held.told) {
         held.told = true;
-        changedRows_.insert(row.get());
+        changedRows_.push_back(held.row.get());
     }
-    return held;
 }
 
 void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDelegate* teller,
                                   const std::function<void(SCellState&)>& change)
 {
-    const IBaseHpfTableDataPtr* row = source_ != nullptr ? source_->findData(modelKey(key)) : nullptr;
-    if (row != nullptr) {
-        RowCells& cells = toldCells(*row).cells;
-        change(cellOf(cells, teller));
-        cellsPerRow_ = std::max(cellsPerRow_, cells.size());
-    } else
+    SHeldCells* held = nullptr;
+    if (source_ != nullptr && isLastRow(key)) {
+        held = lastRow_.held;
+        noteTold(*held);
+    } else if (const IBaseHpfTableDataPtr* row = source_ != nullptr ? source_->findData(modelKey(key)) : nullptr) {
+        held = &toldCells(*row);
+        rememberLastRow(key, held);
+    }
+    if (held == nullptr) {
         change(cellOf(pendingCells_[key], teller));   // for the row that will come under this key
+        return;
+    }
+    change(cellOf(held->cells, teller));
+    cellsPerRow_ = std::max(cellsPerRow_, held->cells.size());
 }
 
 void CHpfTableQtModel::forgetCellsOf(const CBaseTableColumnDelegate* teller)
 {
     const auto toldBy = [teller](const RowCells::value_type& cell) { return cell.first == teller; };
-    for (auto& held : cells_) {
-        RowCells& cells = held.second.cells;
-        cells.erase(std::remove_if(cells.begin(), cells.end(), toldBy), cells.end());
+    for (HeldCells* held : {&cells_, &releasedCells_}) {
+        for (auto& row : *held) {
+            RowCells& cells = row.second.cells;
+            cells.erase(std::remove_if(cells.begin(), cells.end(), toldBy), cells.end());
+        }
     }
     for (RowCells& pending : pendingCells_)
         pending.erase(std::remove_if(pending.begin(), pending.end(), toldBy), pending.end());

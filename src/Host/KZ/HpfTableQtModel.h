@@ -20,7 +20,6 @@
 #include <QStringList>
 #include <functional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "KZ/HpfTableModel.h"
@@ -113,11 +112,27 @@ private:
         bool told = false;          // told something since the last sync (in changedRows_)
     };
 
+    using HeldCells = std::unordered_map<const IBaseHpfTableData*, SHeldCells>;
+    // The held cells of the row a delegate told something last, so that the calls telling one
+    // row's cells one after the other find it once. Valid while the source's rows and the
+    // held cells stay as they were.
+    struct SLastRow {
+        QString key;
+        unsigned long long revision = 0;
+        SHeldCells* held = nullptr;
+    };
+
     bool isOwnCell(const QModelIndex& index) const;
     const SRow& shownRow(int row) const { return snapshot_[static_cast<size_t>(visible_[static_cast<size_t>(row)])]; }
     const SCellState* stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const;
     const SCellState* stateOfCell(const IBaseHpfTableData* row, int column) const;
     static SCellState& cellOf(RowCells& cells, const CBaseTableColumnDelegate* teller);
+    // The held cells of a row, also while released; null when none.
+    const SHeldCells* heldCellsOf(const IBaseHpfTableData* row) const;
+    bool isLastRow(const QString& key) const;
+    void rememberLastRow(const QString& key, SHeldCells* held);
+    void forgetLastRow() { lastRow_.held = nullptr; }
+    void noteTold(SHeldCells& held);
     // The held cells of a row told something now, noted as told since the last sync.
     SHeldCells& toldCells(const IBaseHpfTableDataPtr& row);
     static const SCellState* findCell(const RowCells& cells, const CBaseTableColumnDelegate* teller);
@@ -127,6 +142,7 @@ private:
     // A reset or released rows look at every held row.
     void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed);
     void forgetCellsOfRowsNotShown();
+    void forgetToldRowsGone();   // those told since the last sync that no sync found
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row) const;
     bool isIdentity() const { return filters_.isEmpty() && sortColumn_ < 0; }
@@ -145,11 +161,15 @@ private:
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     QMap<int, QString> filters_;
-    std::unordered_map<const IBaseHpfTableData*, SHeldCells> cells_;
+    HeldCells cells_;
+    // The cells held when releaseRows() emptied the view: a row that comes back takes its own
+    // back (the node moves, nothing is copied), the next sync drops the rest at once.
+    HeldCells releasedCells_;
     QHash<QString, RowCells> pendingCells_;   // told for a key no row had at the time
-    std::unordered_set<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync
-    bool rowsReleased_ = false;
-    size_t cellsPerRow_ = 0;      // the most cells one row was told, room made for each new row   // releaseRows() emptied the view: the next sync looks at every held row
+    std::vector<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync, each once
+    SLastRow lastRow_;
+    bool rowsReleased_ = false;   // releaseRows() emptied the view: the next sync resets it
+    size_t cellsPerRow_ = 0;      // the most cells one row was told, room made for each new row
 };
 
 // The statistics (totals) row: one row drawn from getStatDispalyQString, in bold.
