@@ -79,7 +79,6 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
     visible_.clear();
     forgetLastRow();
     cells_.clear();
-    releasedCells_.clear();
     pendingCells_.clear();
     changedRows_.clear();
     columns_ = 0;
@@ -203,20 +202,13 @@ void CHpfTableQtModel::forgetCellsOfRowsNotShown()
 {
     forgetLastRow();
     if (rowsReleased_) {
-        // Only rows told since the release are held: each shown row is unmarked, or takes its
-        // cells back from the released ones, which then go at once.
+        // Every held row is marked told since the release: the shown ones are unmarked.
         for (const SRow& row : snapshot_) {
-            auto held = cells_.find(row.data.get());
-            if (held == cells_.end() && !releasedCells_.empty()) {
-                auto node = releasedCells_.extract(row.data.get());
-                if (!node.empty())
-                    held = cells_.insert(std::move(node)).position;
-            }
+            const auto held = cells_.find(row.data.get());
             if (held != cells_.end())
                 held->second.told = false;
         }
         forgetToldRowsGone();
-        releasedCells_.clear();
         return;
     }
     // Every held row is marked as if told and not found, the shown ones are unmarked, the
@@ -236,6 +228,32 @@ void CHpfTableQtModel::forgetCellsOfRowsNotShown()
     }
 }
 
+// The cells of the rows the source no longer holds go now, before a reload makes its rows
+// (all at once when it holds none); a row the source still holds keeps its cells and is
+// looked at again by the next sync, as if told.
+void CHpfTableQtModel::forgetCellsOfRowsNotInSource()
+{
+    forgetLastRow();
+    changedRows_.clear();
+    if (source_ == nullptr || source_->rowCount() == 0) {
+        cells_.clear();
+        return;
+    }
+    for (auto& held : cells_)
+        held.second.told = false;
+    for (const auto& keyed : source_->keyedRows()) {
+        const auto held = cells_.find(keyed.second.get());
+        if (held != cells_.end())
+            noteTold(held->second);
+    }
+    for (auto it = cells_.begin(); it != cells_.end();) {
+        if (it->second.told)
+            ++it;
+        else
+            it = cells_.erase(it);
+    }
+}
+
 void CHpfTableQtModel::releaseRows()
 {
     if (snapshot_.empty())
@@ -243,12 +261,7 @@ void CHpfTableQtModel::releaseRows()
     beginResetModel();
     snapshot_.clear();
     visible_.clear();
-    // The cells stay with their rows until the rows are known again.
-    forgetLastRow();
-    if (releasedCells_.empty())
-        releasedCells_.swap(cells_);
-    else
-        releasedCells_.merge(cells_);
+    forgetCellsOfRowsNotInSource();
     rowsReleased_ = true;
     endResetModel();
 }
@@ -319,13 +332,8 @@ const SCellState* CHpfTableQtModel::stateOf(const IBaseHpfTableData* row, const 
 
 const CHpfTableQtModel::SHeldCells* CHpfTableQtModel::heldCellsOf(const IBaseHpfTableData* row) const
 {
-    auto held = cells_.find(row);
-    if (held != cells_.end())
-        return &held->second;
-    if (releasedCells_.empty())
-        return nullptr;
-    held = releasedCells_.find(row);
-    return held != releasedCells_.end() ? &held->second : nullptr;
+    const auto held = cells_.find(row);
+    return held != cells_.end() ? &held->second : nullptr;
 }
 
 bool CHpfTableQtModel::isLastRow(const QString& key) const
@@ -360,11 +368,6 @@ const SCellState* CHpfTableQtModel::cellState(const QString& key, const CBaseTab
 CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDataPtr& row)
 {
     auto held = cells_.find(row.get());
-    if (held == cells_.end() && !releasedCells_.empty()) {
-        auto node = releasedCells_.extract(row.get());
-        if (!node.empty())
-            held = cells_.insert(std::move(node)).position;
-    }
     if (held == cells_.end()) {
         if (cells_.empty())
             cells_.reserve(static_cast<size_t>(source_->rowCount()));   // a load tells every row
@@ -406,11 +409,9 @@ void CHpfTableQtModel::changeCell(const QString& key, const CBaseTableColumnDele
 void CHpfTableQtModel::forgetCellsOf(const CBaseTableColumnDelegate* teller)
 {
     const auto toldBy = [teller](const RowCells::value_type& cell) { return cell.first == teller; };
-    for (HeldCells* held : {&cells_, &releasedCells_}) {
-        for (auto& row : *held) {
-            RowCells& cells = row.second.cells;
-            cells.erase(std::remove_if(cells.begin(), cells.end(), toldBy), cells.end());
-        }
+    for (auto& held : cells_) {
+        RowCells& cells = held.second.cells;
+        cells.erase(std::remove_if(cells.begin(), cells.end(), toldBy), cells.end());
     }
     for (RowCells& pending : pendingCells_)
         pending.erase(std::remove_if(pending.begin(), pending.end(), toldBy), pending.end());

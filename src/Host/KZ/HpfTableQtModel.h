@@ -71,7 +71,8 @@ public:
     IBaseHpfTableModel* source() const { return source_; }
     // Takes the source's rows as they are now and tells the view what changed.
     void resync();
-    // Shows no rows until the next resync (a wholesale reload follows).
+    // Shows no rows until the next resync (a wholesale reload follows), and forgets the cells
+    // of the rows the source no longer holds.
     void releaseRows();
 
     void setSort(int column, Qt::SortOrder order);   // column -1: insertion order
@@ -127,7 +128,7 @@ private:
     const SCellState* stateOf(const IBaseHpfTableData* row, const CBaseTableColumnDelegate* teller) const;
     const SCellState* stateOfCell(const IBaseHpfTableData* row, int column) const;
     static SCellState& cellOf(RowCells& cells, const CBaseTableColumnDelegate* teller);
-    // The held cells of a row, also while released; null when none.
+    // The held cells of a row; null when none.
     const SHeldCells* heldCellsOf(const IBaseHpfTableData* row) const;
     bool isLastRow(const QString& key) const;
     void rememberLastRow(const QString& key, SHeldCells* held);
@@ -143,6 +144,7 @@ private:
     void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed);
     void forgetCellsOfRowsNotShown();
     void forgetToldRowsGone();   // those told since the last sync that no sync found
+    void forgetCellsOfRowsNotInSource();
     QString snapshotCellText(const SRow& row, int column) const;
     bool passesFilters(const SRow& row) const;
     bool isIdentity() const { return filters_.isEmpty() && sortColumn_ < 0; }
@@ -162,9 +164,6 @@ private:
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     QMap<int, QString> filters_;
     HeldCells cells_;
-    // The cells held when releaseRows() emptied the view: a row that comes back takes its own
-    // back (the node moves, nothing is copied), the next sync drops the rest at once.
-    HeldCells releasedCells_;
     QHash<QString, RowCells> pendingCells_;   // told for a key no row had at the time
     std::vector<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync, each once
     SLastRow lastRow_;

@@ -56,7 +56,9 @@ public:
     void setColumnSortable(int column, bool on);
     void setColumnFilter(int column, const QString& text);   // rows whose cell text contains text
     void sortByColumn(int column, Qt::SortOrder order);
-    void clear();         // closes editors, drops selection, marks dirty
+    // Closes editors, drops selection, forgets the cells of the rows no longer in the model
+    // (a reload's old rows go before its new ones are made), marks dirty.
+    void clear();
     void clearFilter();
     void clearSort();
 
