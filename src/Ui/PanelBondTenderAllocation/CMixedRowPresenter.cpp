@@ -1,5 +1,7 @@
 #include "CMixedRowPresenter.h"
 
+#include <algorithm>
+
 #include "CAllocationMixedData.h"
 #include "CAllocationMixedInfo.h"
 #include "CPanelBondTenderAllocationHelper.h"
@@ -22,9 +24,14 @@ constexpr int kInterbankAccount = 15002;
 const QString kOperationColor = QStringLiteral("clr_global_fall");
 const QString kDisabledColor = QStringLiteral("clr_disable_color");
 
-QString marketText(int market)
+QString marketName(ttservice::ETenderMarket market)
 {
-    return QString::fromStdString(Helper::getStrTenderTarget(static_cast<ttservice::ETenderMarket>(market)));
+    return QString::fromStdString(Helper::getStrTenderTarget(market));
+}
+
+QString purchaseTypeName(ttservice::ETenderPurchaseType type)
+{
+    return QString::fromStdString(Helper::getStrPurchaseType(type));
 }
 
 QStringList purchaseTypeChoices()
@@ -49,6 +56,20 @@ Delegate* delegateOf(const KZ::CStandardHpfTable* table, int column)
 
 } // namespace
 
+COfferedUnderWriters::COfferedUnderWriters(QStringList& list) : list_(list)
+{
+    for (const QString& name : qAsConst(list))
+        names_.insert(name.toStdString());
+}
+
+bool COfferedUnderWriters::offer(const std::string& name)
+{
+    if (!names_.insert(name).second)
+        return false;
+    list_.append(QString::fromStdString(name));
+    return true;
+}
+
 CMixedRowPresenter::CMixedRowPresenter(const KZ::CStandardHpfTable* table)
     : market_(delegateOf<CBaseTableColumnAutoLineEditDelegate>(table, CAllocationMixedData::COL_MARKET)),
       purchaseType_(delegateOf<CBaseTableColumnAutoLineEditDelegate>(table, CAllocationMixedData::COL_PURCHASE_TYPE)),
@@ -59,6 +80,14 @@ CMixedRowPresenter::CMixedRowPresenter(const KZ::CStandardHpfTable* table)
       flag_(getUserConfig()->getSegmentedFormatFlag()),
       marketChoices_(marketChoices()),
       purchaseTypeChoices_(purchaseTypeChoices()),
+      emptyText_(QStringLiteral("")),
+      sseText_(marketName(ttservice::TM_SSE)),
+      szseText_(marketName(ttservice::TM_SZSE)),
+      interbankText_(marketName(ttservice::TM_INTERBANK)),
+      primaryText_(purchaseTypeName(ttservice::TPT_PRIMARY)),
+      secondaryText_(purchaseTypeName(ttservice::TPT_SECONDARY)),
+      addText_(QString::fromUtf8(kMixedAddText)),
+      deleteText_(QString::fromUtf8(kMixedDeleteText)),
       allProducts_(getUserConfig()->getAllProducts())
 {
 }
@@ -70,28 +99,62 @@ QStringList CMixedRowPresenter::marketChoices()
 
 QStringList CMixedRowPresenter::accountChoices(int market, const std::string& productName)
 {
+    return accountChoicesOf(market, productName).texts;
+}
+
+const CMixedRowPresenter::SAccountChoices& CMixedRowPresenter::accountChoicesOf(int market,
+                                                                                const std::string& productName)
+{
+    if (lastAccountChoices_ != nullptr && market == lastAccountMarket_ && productName == lastAccountProduct_)
+        return *lastAccountChoices_;
     std::string lookup = std::to_string(market);
     lookup += '|';
     lookup += productName;
-    const auto known = accountChoices_.find(lookup);
-    if (known != accountChoices_.end())
-        return known->second;
-    if (products_.empty()) {
-        for (const auto& product : allProducts_) {
-            if (product)
-                products_.emplace(product->productName, product);   // the first of a name wins
+    auto known = accountChoices_.find(lookup);
+    if (known == accountChoices_.end()) {
+        if (products_.empty()) {
+            for (const auto& product : allProducts_) {
+                if (product)
+                    products_.emplace(product->productName, product);   // the first of a name wins
+            }
         }
-    }
-    QStringList choices{QString()};
-    const auto product = products_.find(productName);
-    if (product != products_.end()) {
-        for (const auto& account : product->second->accounts) {
-            if (account && offeredIn(market, account->accountType))
-                choices.append(QString::fromStdString(account->accountId));
+        SAccountChoices choices{{QString()}, {std::string()}};
+        const auto product = products_.find(productName);
+        if (product != products_.end()) {
+            for (const auto& account : product->second->accounts) {
+                if (account && offeredIn(market, account->accountType)) {
+                    choices.texts.append(QString::fromStdString(account->accountId));
+                    choices.ids.push_back(account->accountId);
+                }
+            }
         }
+        known = accountChoices_.emplace(lookup, std::move(choices)).first;
     }
-    accountChoices_.emplace(std::move(lookup), choices);
-    return choices;
+    lastAccountMarket_ = market;
+    lastAccountProduct_ = productName;
+    lastAccountChoices_ = &known->second;
+    return known->second;
+}
+
+const QString& CMixedRowPresenter::marketText(int market) const
+{
+    switch (market) {
+    case ttservice::TM_SSE: return sseText_;
+    case ttservice::TM_SZSE: return szseText_;
+    case ttservice::TM_INTERBANK: return interbankText_;
+    default: return emptyText_;
+    }
+}
+
+QString CMixedRowPresenter::purchaseTypeText(const std::string& purchaseType) const
+{
+    if (purchaseType.empty())
+        return emptyText_;
+    switch (Helper::getEPurchaseType(purchaseType)) {
+    case ttservice::TPT_PRIMARY: return primaryText_;
+    case ttservice::TPT_SECONDARY: return secondaryText_;
+    default: return QString::fromStdString(purchaseType);
+    }
 }
 
 void CMixedRowPresenter::setChoices(CBaseTableColumnAutoLineEditDelegate* delegate, const QString& key,
@@ -107,20 +170,25 @@ void CMixedRowPresenter::showEditableRow(const QString& key, const CAllocationMi
                                          const QStringList& underWriters, bool volumeVisible)
 {
     setChoices(market_, key, marketChoices_, marketText(info.tenderMarket));
-    setChoices(purchaseType_, key, purchaseTypeChoices_, QString::fromStdString(info.purchaseType));
+    setChoices(purchaseType_, key, purchaseTypeChoices_, purchaseTypeText(info.purchaseType));
     setChoices(underWriter_, key, underWriters, QString::fromStdString(info.underWriter));
-    const QString account = QString::fromStdString(info.account);
-    QStringList accounts = accountChoices(info.tenderMarket, info.productName);
-    if (!accounts.contains(account))
-        accounts.append(account);
-    setChoices(account_, key, accounts, account);
+    const SAccountChoices& accounts = accountChoicesOf(info.tenderMarket, info.productName);
+    const auto offered = std::find(accounts.ids.begin(), accounts.ids.end(), info.account);
+    if (offered == accounts.ids.begin())
+        setChoices(account_, key, accounts.texts, emptyText_);
+    else if (offered != accounts.ids.end())
+        setChoices(account_, key, accounts.texts, accounts.texts.at(static_cast<int>(offered - accounts.ids.begin())));
+    else {
+        const QString account = QString::fromStdString(info.account);
+        setChoices(account_, key, accounts.texts + QStringList{account}, account);
+    }
     if (volume_) {
         volume_->setItemVisible(key, volumeVisible);
         volume_->setItemText(key, Helper::format4(info.winBidAmount, flag_));
         volume_->setLineEditable(true);
     }
     if (operation_) {
-        operation_->setItemText(key, QString::fromUtf8(info.isFixedRow() ? kMixedAddText : kMixedDeleteText));
+        operation_->setItemText(key, info.isFixedRow() ? addText_ : deleteText_);
         operation_->setItemColorKey(key, kOperationColor, true);
         operation_->setItemEnabled(key, true, true);
     }

@@ -9,6 +9,7 @@
 #include <boost/shared_ptr.hpp>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ttservice/BondTenderRecords.h"
@@ -23,6 +24,18 @@ namespace TC {
 
 class CAllocationMixedInfo;
 class CBaseTableColumnAutoLineEditDelegate;
+
+// The underwriters table three's rows may choose from: the list the table offers, grown by
+// the underwriter of each row as it is shown, in the order met.
+class COfferedUnderWriters {
+public:
+    explicit COfferedUnderWriters(QStringList& list);
+    bool offer(const std::string& name);   // true when the list grew
+
+private:
+    QStringList& list_;
+    std::unordered_set<std::string> names_;
+};
 
 class CMixedRowPresenter {
 public:
@@ -52,6 +65,16 @@ public:
     static QStringList marketChoices();
 
 private:
+    // A product's account choices in one market, with the account ids they show.
+    struct SAccountChoices {
+        QStringList texts;
+        std::vector<std::string> ids;   // texts[i] shows ids[i]
+    };
+    const SAccountChoices& accountChoicesOf(int market, const std::string& productName);
+    // The texts a row shows, taken from the choices where the row's value is one of them, so
+    // that the rows share them.
+    const QString& marketText(int market) const;
+    QString purchaseTypeText(const std::string& purchaseType) const;
     void setChoices(CBaseTableColumnAutoLineEditDelegate* delegate, const QString& key, const QStringList& items,
                     const QString& current);
 
@@ -65,11 +88,19 @@ private:
     // The fixed choice lists, made once and shared by every row told them.
     const QStringList marketChoices_;
     const QStringList purchaseTypeChoices_;
+    const QString emptyText_;
+    const QString sseText_, szseText_, interbankText_;   // the markets as the host names them
+    const QString primaryText_, secondaryText_;           // the purchase types as the host names them
+    const QString addText_, deleteText_;                  // the operation cell's texts
     const std::vector<boost::shared_ptr<ttservice::CProduct>> allProducts_;
     // The user's products by name, the first of a name as the host's own lookup finds it;
     // made when the first account choices are asked for.
     std::unordered_map<std::string, boost::shared_ptr<ttservice::CProduct>> products_;
-    std::unordered_map<std::string, QStringList> accountChoices_;   // by "market|product name", as met
+    std::unordered_map<std::string, SAccountChoices> accountChoices_;   // by "market|product name", as met
+    // The choices looked up last: a load's rows come product by product.
+    int lastAccountMarket_ = 0;
+    std::string lastAccountProduct_;
+    const SAccountChoices* lastAccountChoices_ = nullptr;
 };
 
 } // namespace TC

@@ -2,7 +2,6 @@
 // rebuild that renumbers the stored groups after a row is added or removed.
 #include "CPanelBondAllocationMixedTable.h"
 
-#include <QSet>
 #include <boost/make_shared.hpp>
 #include <map>
 
@@ -81,7 +80,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     std::vector<std::pair<CAllocationMixedDataPtr, QStringList>> shown;
     shown.reserve(details.size());
     std::map<std::string, MixedGroup> groups;   // by group key, in byte order
-    QSet<QString> offered(underWriters.cbegin(), underWriters.cend());
+    COfferedUnderWriters offered(underWriters);   // the caller's list grows row by row
     int counter = 0;
     for (const auto& detail : details) {
         if (!detail)
@@ -92,11 +91,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.tenderMarket = detail->tenderMarket;
         info.purchaseType = Helper::getStrPurchaseType(static_cast<ttservice::ETenderPurchaseType>(detail->purchaseType));
         info.underWriter = detail->underWriter;
-        const QString underWriter = QString::fromStdString(info.underWriter);
-        if (!offered.contains(underWriter)) {
-            offered.insert(underWriter);
-            underWriters.append(underWriter);   // the caller's list grows row by row
-        }
+        offered.offer(info.underWriter);
         if (type == ttservice::TT_DUTCH)
             info.bidPrice = ttservice::kInvalidDouble;
         else if (type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED)
@@ -227,7 +222,7 @@ void CPanelBondAllocationMixedTable::refreshTable()
     if (!table || !model)
         return;
     CMixedRowPresenter presenter(table);
-    QSet<QString> offered(underWriterList.cbegin(), underWriterList.cend());
+    COfferedUnderWriters offered(underWriterList);
     int counter = 0;
     for (const MixedGroup& group : qAsConst(productDataMap)) {
         for (const CAllocationMixedDataPtr& row : group) {
@@ -235,11 +230,7 @@ void CPanelBondAllocationMixedTable::refreshTable()
                 continue;
             row->rowNumber = ++counter;
             model->addData(row);
-            const QString underWriter = QString::fromStdString(row->info->underWriter);
-            if (!offered.contains(underWriter)) {
-                offered.insert(underWriter);
-                underWriterList.append(underWriter);
-            }
+            offered.offer(row->info->underWriter);
             presenter.showEditableRow(CAllocationMixedData::keyText(row->rowNumber), *row->info, underWriterList,
                                       true);
         }

@@ -94,9 +94,7 @@ void CPanelBondAllocationMixedTable::showGroupsRenumbered()
         shown == ERowsShown::Unknown || (shown == ERowsShown::AsStored && !storedInGroupOrder);
     if (putBackAll)
         model->clear();
-    std::unordered_set<std::string> offered;
-    for (const QString& name : qAsConst(underWriterList))
-        offered.insert(name.toStdString());
+    COfferedUnderWriters offered(underWriterList);
     int grewAt = 0;   // the number of the first row whose underwriter joined the list
     int counter = 0;
     for (const MixedGroup& group : qAsConst(productDataMap)) {
@@ -114,11 +112,8 @@ void CPanelBondAllocationMixedTable::showGroupsRenumbered()
                                || rowsEditedSinceShown.count(row.get()) > 0;
             if (!whole && shown == ERowsShown::Editable)
                 continue;
-            if (offered.insert(row->info->underWriter).second) {
-                underWriterList.append(QString::fromStdString(row->info->underWriter));
-                if (grewAt == 0)
-                    grewAt = counter;
-            }
+            if (offered.offer(row->info->underWriter) && grewAt == 0)
+                grewAt = counter;
             const QString key = CAllocationMixedData::keyText(counter);
             if (whole || grewAt != 0)
                 presenter.showEditableRow(key, *row->info, underWriterList, true);
