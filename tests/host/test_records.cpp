@@ -42,7 +42,8 @@ bool readsAsLibbson(const std::vector<uint8_t>& bytes)
         return false;
     for (size_t i = 0; i < elements.size(); ++i)
         if (elements[i].fieldName() != copiedElements[i].fieldName() || elements[i].type() != copiedElements[i].type()
-            || elements[i].str() != copiedElements[i].str() || elements[i].numberDouble() != copiedElements[i].numberDouble())
+            || elements[i].str() != copiedElements[i].str() || elements[i].numberDouble() != copiedElements[i].numberDouble()
+            || elements[i].numberLong() != copiedElements[i].numberLong())
             return false;
     return true;
 }
@@ -116,10 +117,14 @@ TEST(Bson, shouldRejectHostileBytesWithoutCrashing)
     EXPECT_FALSE(BSONObj::fromBytes(lying.data(), lying.size(), &out));
     EXPECT_FALSE(BSONObj::fromBytes(nullptr, 5, &out));
 
-    // random corruption of a valid document, and random buffers with a correct length prefix
+    // random corruption of a valid document (one with a sub-document, one of every plain
+    // kind of value the records hold), and random buffers with a correct length prefix
+    const std::vector<uint8_t> plain = bytesOf(json(
+        R"({"s": "产品", "d": -2.5, "i": 7, "l": {"$numberLong": "-1234567890123"}, "b": true, "f": false,)"
+        R"( "t": {"$date": {"$numberLong": "1700000000000"}}, "z": null, "": ""})"));
     std::mt19937 random(20261205);
-    for (int round = 0; round < 2000; ++round) {
-        std::vector<uint8_t> bytes = good;
+    for (int round = 0; round < 4000; ++round) {
+        std::vector<uint8_t> bytes = round % 4 < 2 ? good : plain;
         if (round % 2) {
             bytes[4 + random() % (bytes.size() - 4)] = static_cast<uint8_t>(random());
         } else {
@@ -250,4 +255,39 @@ TEST(Records, shouldKeepFieldsThatAreMissingOrWronglyTypedAndRefuseAnEmptyDocume
     EXPECT_EQ(detail.winBidAmount, 9);
     EXPECT_EQ(detail.productId, 12);
     EXPECT_EQ(detail.bidPrice, kInvalidDouble);
+}
+
+TEST(Records, shouldReadTheFirstOfAFieldWrittenTwiceInAnyOrder)
+{
+    // Given a win-bid detail's document in the order the record writes it, the same reversed,
+    // and both with the account written a second time (after the first, or before every field)
+    const std::string fields = R"("tradingDay": "20261205", "remark": "r", "portfolioId": 4, "productId": 11,
+        "productName": "p", "bondCode": "B", "bondName": "n", "tenderTarget": 1, "winBidPrice": 2.3, "account": "A1",
+        "accountTypeText": "t", "underWriter": "u", "winBidAmount": 12500, "rowKey": "3", "purchaseType": 1,
+        "tenderMarket": 2, "bidAmount": 1.5, "bidPrice": 2.3, "fixedRowIndex": "1")";
+    const std::string reversed = R"("fixedRowIndex": "1", "bidPrice": 2.3, "bidAmount": 1.5, "tenderMarket": 2,
+        "purchaseType": 1, "rowKey": "3", "winBidAmount": 12500, "underWriter": "u", "accountTypeText": "t",
+        "account": "A1", "winBidPrice": 2.3, "tenderTarget": 1, "bondName": "n", "bondCode": "B", "productName": "p",
+        "productId": 11, "portfolioId": 4, "remark": "r", "tradingDay": "20261205")";
+    const std::pair<std::string, const char*> documents[] = {
+        {"{" + fields + "}", "A1"},
+        {"{" + reversed + "}", "A1"},
+        {"{" + fields + R"(, "account": "A2"})", "A1"},
+        {R"({"account": "A0", )" + fields + "}", "A0"},
+    };
+    CWinBidInfoDetail expected;
+    ASSERT_TRUE(expected.bsonValueFromObj(json(documents[0].first.c_str()), false));
+    for (const auto& document : documents) {
+        SCOPED_TRACE(document.first);
+        const BSONObj obj = json(document.first.c_str());
+        std::vector<BSONElementView> elements;
+        ASSERT_TRUE(BSONObj::readValidated(obj.objdata(), obj.objsize(), &elements));
+
+        // When it is read from its elements, then every field is the document's, the account its first
+        CWinBidInfoDetail detail;
+        ASSERT_TRUE(detail.bsonValueFromElements(elements));
+        EXPECT_EQ(detail.account, document.second);
+        detail.account = expected.account;
+        EXPECT_EQ(detail.bsonValueToObj().jsonString(), expected.bsonValueToObj().jsonString());
+    }
 }

@@ -64,19 +64,26 @@ bool clears(const CIBondTenderAllocUnderWriterInfo& u) { return u.underWriterNam
 bool clears(const CIBondTenderAllocProductInfo& p) { return p.productId == kInvalidInt && p.productName.empty(); }
 bool clears(const CWinBidInfoDetail& d) { return d.productId == kInvalidInt && d.productName.empty(); }
 
+template <class R>
+bool clearsAs(const IData& record)
+{
+    const auto* r = dynamic_cast<const R*>(&record);
+    return r && clears(*r);
+}
+
 } // namespace
 
 bool CHostStore::isClearingRecord(const IData& record)
 {
-    if (const auto* p = dynamic_cast<const CIBondTenderAllocParams*>(&record))
-        return clears(*p);
-    if (const auto* u = dynamic_cast<const CIBondTenderAllocUnderWriterInfo*>(&record))
-        return clears(*u);
-    if (const auto* p = dynamic_cast<const CIBondTenderAllocProductInfo*>(&record))
-        return clears(*p);
-    if (const auto* d = dynamic_cast<const CWinBidInfoDetail*>(&record))
-        return clears(*d);
-    return false;
+    // The record's own type says which kind it is: one cast, not a failed cast per kind
+    // tried before it (as much as the rest of a record's seeding).
+    switch (record.dataType()) {
+    case RT_ALLOC_PARAMS: return clearsAs<CIBondTenderAllocParams>(record);
+    case RT_ALLOC_UNDERWRITER: return clearsAs<CIBondTenderAllocUnderWriterInfo>(record);
+    case RT_ALLOC_PRODUCT: return clearsAs<CIBondTenderAllocProductInfo>(record);
+    case RT_WIN_BID_DETAIL: return clearsAs<CWinBidInfoDetail>(record);
+    default: return false;
+    }
 }
 
 // ---------------------------------------------------------------- records
@@ -88,7 +95,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
     // Each row sent is visited once, and each stored row once: a save sends thousands of
     // records, and every further pass over them met them out of the cache again. The
     // call log's copy and the bond check are made in the same pass.
-    const bool announces = typeId == RT_WIN_BID_DETAIL;
+    const bool announces = typeId == RT_WIN_BID_DETAIL && sent.wantsChanged;
     IDataList newRows;
     IDataList changedNew;   // the new rows as announced
     std::unordered_set<std::string> newKeys;
@@ -158,7 +165,7 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
 void CHostStore::putRecords(const std::string& bondCode, int typeId, const IDataList& rows)
 {
     Lock lock(mutex_);
-    replaceLocked(bondCode, typeId, rows, nullptr, {});
+    replaceLocked(bondCode, typeId, rows, nullptr, {nullptr, nullptr, false});
 }
 
 void CHostStore::addRecord(const std::string& bondCode, int typeId, const IDataPtr& row)

@@ -174,9 +174,11 @@ private:
     // Returns the win-bid details that changed (new rows, and old rows whose key is gone).
     // Gathered while the rows sent are read: the call log's copy of them (nulls included),
     // and for win-bid details whether all of them name the bond (if not, nothing is replaced).
+    // Seeding announces nothing and wants no changed rows.
     struct SSentRows {
         IDataList* copy = nullptr;
         bool* allOfBond = nullptr;
+        bool wantsChanged = true;
     };
     // Rows is a list of IDataPtr or of pointers to one record class.
     // The unit an action gathers, and the details to announce once it is committed.

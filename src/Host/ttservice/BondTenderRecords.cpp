@@ -91,9 +91,15 @@ public:
     }
 
 private:
-    // The first element of the name, as a search of the document finds it.
+    // The first element of the name, as a search of the document finds it. A record's
+    // document holds its fields in the order they are read here, so the element after the
+    // last one found this way is tried first: each element before it carries a field read
+    // already (every field is read once), so it is the first of its name. A field then
+    // costs one comparison instead of a search.
     const BSONElementView& element(std::string_view name) const
     {
+        if (next_ < elements_.size() && elements_[next_].fieldName() == name)
+            return elements_[next_++];
         for (const BSONElementView& e : elements_)
             if (e.fieldName() == name)
                 return e;
@@ -102,6 +108,7 @@ private:
 
     const std::vector<BSONElementView>& elements_;   // not owned; point into the caller's document
     const BSONElementView missing_;
+    mutable std::size_t next_ = 0;   // the element after the last one found in order
 };
 
 class FieldWriter {

@@ -13,10 +13,15 @@ namespace {
 
 const uint8_t kEmptyDocument[5] = {5, 0, 0, 0, 0};
 
-// Reads the document's own length prefix (little endian).
-uint32_t declaredLength(const uint8_t* data)
+// A little-endian 32-bit number: a document's length prefix, a text's length, an int32.
+uint32_t littleEndian32(const uint8_t* data)
 {
     return uint32_t(data[0]) | (uint32_t(data[1]) << 8) | (uint32_t(data[2]) << 16) | (uint32_t(data[3]) << 24);
+}
+
+uint64_t littleEndian64(const uint8_t* data)
+{
+    return uint64_t(littleEndian32(data)) | (uint64_t(littleEndian32(data + 4)) << 32);
 }
 
 template <class Int>
@@ -51,11 +56,6 @@ size_t asciiPrefix(const uint8_t* text, size_t length)
     while (i < length && text[i] < 0x80)
         ++i;
     return i;
-}
-
-bool isAscii(const char* text, size_t length)
-{
-    return asciiPrefix(reinterpret_cast<const uint8_t*>(text), length) == length;
 }
 
 // What libbson accepts as text: well-formed UTF-8 is always among it (a NUL counts as a
@@ -187,7 +187,7 @@ bool BSONObj::fromBytes(const uint8_t* data, size_t size, BSONObj* out)
 {
     if (out)
         *out = BSONObj();
-    if (!data || size < 5 || size > INT32_MAX || declaredLength(data) != size || data[size - 1] != 0)
+    if (!data || size < 5 || size > INT32_MAX || littleEndian32(data) != size || data[size - 1] != 0)
         return false;
     bson_t view;
     if (!viewOf(data, size, &view) || !isValid(&view, nullptr))
@@ -202,7 +202,7 @@ bool BSONObj::readValidated(const uint8_t* data, size_t size, std::vector<BSONEl
 {
     elements->clear();
     bson_t view;
-    if (!data || size < 5 || size > INT32_MAX || declaredLength(data) != size || data[size - 1] != 0
+    if (!data || size < 5 || size > INT32_MAX || littleEndian32(data) != size || data[size - 1] != 0
         || !viewOf(data, size, &view) || !isValid(&view, elements)) {
         elements->clear();
         return false;
@@ -212,39 +212,79 @@ bool BSONObj::readValidated(const uint8_t* data, size_t size, std::vector<BSONEl
 
 // Whether a document is plainly valid: its structure whole, its names ASCII, its values
 // numbers, flags, dates, nulls or well-formed texts. libbson's validation accepts every
-// such document, and this one walk costs a fraction of it; the desk's records are all of
-// this kind. False says nothing: the document is then left to libbson. The elements seen
-// are appended to elements, when given.
+// such document, and this one walk over the bytes costs a fraction of it (and of libbson's
+// iterator); the desk's records are all of this kind. False says nothing: the document is
+// then left to libbson. The elements seen are appended to elements, when given.
 bool BSONObj::readPlainlyValid(const void* document, std::vector<BSONElementView>* elements)
 {
-    bson_iter_t iterator;
-    if (!bson_iter_init(&iterator, static_cast<const bson_t*>(document)))
-        return false;
-    while (bson_iter_next(&iterator)) {
-        if (!isAscii(bson_iter_key(&iterator), bson_iter_key_len(&iterator)))
+    const bson_t* bson = static_cast<const bson_t*>(document);
+    const uint8_t* data = bson_get_data(bson);
+    const size_t end = bson->len - 1;   // the document's closing NUL, checked by the caller
+    size_t at = 4;
+    while (at < end) {
+        BSONElementView element;
+        const uint8_t* name = data + at + 1;
+        const auto* nameEnd = static_cast<const uint8_t*>(std::memchr(name, 0, end - at - 1));
+        if (!nameEnd || asciiPrefix(name, size_t(nameEnd - name)) != size_t(nameEnd - name))
             return false;
-        switch (bson_iter_type(&iterator)) {
-        case BSON_TYPE_DOUBLE:
-        case BSON_TYPE_INT32:
-        case BSON_TYPE_INT64:
-        case BSON_TYPE_BOOL:
-        case BSON_TYPE_DATE_TIME:
-        case BSON_TYPE_NULL:
-            break;
-        case BSON_TYPE_UTF8: {
-            uint32_t length = 0;
-            const char* text = bson_iter_utf8(&iterator, &length);
-            if (!isWellFormedUtf8(reinterpret_cast<const uint8_t*>(text), length))
+        element.name_ = std::string_view(reinterpret_cast<const char*>(name), size_t(nameEnd - name));
+        const size_t value = size_t(nameEnd - data) + 1;
+        const size_t room = end - value;   // a value never reaches the closing NUL
+        size_t length = 0;
+        switch (data[at]) {
+        case BSON_DOUBLE: {
+            length = 8;
+            if (room < length)
                 return false;
+            const uint64_t bits = littleEndian64(data + value);
+            std::memcpy(&element.d_, &bits, sizeof(bits));
+            element.type_ = BSON_DOUBLE;
+            break;
+        }
+        case BSON_INT32:
+            length = 4;
+            if (room < length)
+                return false;
+            element.i_ = static_cast<int32_t>(littleEndian32(data + value));
+            element.type_ = BSON_INT32;
+            break;
+        case BSON_INT64:
+        case BSON_DATE:
+            length = 8;
+            if (room < length)
+                return false;
+            element.i_ = static_cast<long long>(littleEndian64(data + value));
+            element.type_ = data[at];
+            break;
+        case BSON_BOOL:
+            length = 1;
+            if (room < length || data[value] > 1)
+                return false;
+            element.i_ = data[value];
+            element.type_ = BSON_BOOL;
+            break;
+        case BSON_NULL:
+            element.type_ = BSON_NULL;
+            break;
+        case BSON_STRING: {
+            // int32 length with the NUL, the text, the NUL
+            const size_t text = littleEndian32(data + value);
+            if (room < 4 || text == 0 || text > room - 4 || data[value + 4 + text - 1] != 0
+                || !isWellFormedUtf8(data + value + 4, text - 1))
+                return false;
+            length = 4 + text;
+            element.bytes_ = std::string_view(reinterpret_cast<const char*>(data + value + 4), text - 1);
+            element.type_ = BSON_STRING;
             break;
         }
         default:
             return false;
         }
         if (elements)
-            elements->push_back(elementAt(&iterator));
+            elements->push_back(element);
+        at = value + length;
     }
-    return iterator.err_off == 0;   // the walk reached the end, not a broken element
+    return at == end;
 }
 
 // A text may hold a NUL: its length is stored with it, and what the writer stores must
@@ -270,7 +310,7 @@ bool BSONObj::isValid(const void* document, std::vector<BSONElementView>* elemen
 void BSONObj::adoptPartOfValidated(std::string_view bytes)
 {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    if (bytes.size() >= 5 && bytes.size() <= INT32_MAX && declaredLength(data) == bytes.size() && bytes.back() == 0)
+    if (bytes.size() >= 5 && bytes.size() <= INT32_MAX && littleEndian32(data) == bytes.size() && bytes.back() == 0)
         bytes_ = std::make_shared<std::vector<uint8_t>>(data, data + bytes.size());
 }
 
