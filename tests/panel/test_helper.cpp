@@ -2,6 +2,7 @@
 #include <cfloat>
 #include <climits>
 #include <clocale>
+#include <cmath>
 
 #include "CPanelBondTenderAllocationHelper.h"
 #include "panel_workflow_support.h"
@@ -81,6 +82,13 @@ TEST(TenderHelper, shouldPrintRoundAndCutToWholeUnitsInAnyLocale)
         EXPECT_DOUBLE_EQ(1.2346, Helper::roundTo4(1.23456));
         EXPECT_DOUBLE_EQ(0.0, Helper::roundTo4(0.00004));
         EXPECT_EQ(0.0, Helper::roundTo4(DBL_MAX));   // shown as "非法值", which reads back as 0
+        // Rounded as the volume is shown with 4 decimals and read back, half-way cases included
+        for (const double value : {0.00005, 1.23455, -0.00004, -2.50005, 123456.78905, 1e15 + 0.5, 3.0e20,
+                                   -DBL_MAX, std::nan(""), HUGE_VAL, 0.1 + 0.2}) {
+            const double shown = Helper::format4(value, utils::FNF_NONE).toDouble();
+            EXPECT_EQ(shown == 0.0 ? 0.0 : shown, Helper::roundTo4(value)) << value;
+            EXPECT_FALSE(Helper::roundTo4(value) == 0.0 && std::signbit(Helper::roundTo4(value))) << value;
+        }
         EXPECT_EQ(QStringLiteral("3.2500"), Helper::getTenderQStr(3.25, utils::FNF_NONE));
         for (const SCut& c : cuts)
             EXPECT_DOUBLE_EQ(c.expected, Helper::cutToWholeUnits(c.typed, c.unit))

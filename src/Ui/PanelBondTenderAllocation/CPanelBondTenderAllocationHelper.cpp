@@ -273,9 +273,16 @@ std::string CPanelBondTenderAllocationHelper::printF(double value)
     return std::string(buffer, result.ptr);
 }
 
+// The value as format4 shows it without separators, read back: written and read on the
+// stack, as a load rounds every row's volume. What format4 shows as "非法值" reads as 0.
 double CPanelBondTenderAllocationHelper::roundTo4(double value)
 {
-    const double rounded = format4(value, utils::FNF_NONE).toDouble();   // "非法值" reads as 0
+    if (!std::isfinite(value) || std::fabs(value) == DBL_MAX)
+        return 0.0;
+    char buffer[DBL_MAX_10_EXP + 32];   // the largest double has 309 whole digits
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, kFractionDigits);
+    double rounded = 0.0;
+    std::from_chars(buffer, written.ptr, rounded, std::chars_format::fixed);
     return rounded == 0.0 ? 0.0 : rounded;
 }
 
