@@ -338,7 +338,9 @@ const CHpfTableQtModel::SHeldCells* CHpfTableQtModel::heldCellsOf(const IBaseHpf
 
 bool CHpfTableQtModel::isLastRow(const QString& key) const
 {
-    return lastRow_.held != nullptr && lastRow_.revision == source_->revision() && lastRow_.key == key;
+    // The calls telling one row mostly pass the same key text, found equal without a compare.
+    return lastRow_.held != nullptr && lastRow_.revision == source_->revision()
+           && (key.constData() == lastRow_.key.constData() || lastRow_.key == key);
 }
 
 void CHpfTableQtModel::rememberLastRow(const QString& key, SHeldCells* held)
@@ -425,8 +427,13 @@ void CHpfTableQtModel::adoptPending(const std::string& key, const IBaseHpfTableD
     if (pending == pendingCells_.end())
         return;
     SHeldCells& held = toldCells(row);
-    for (const auto& cell : pending.value())
-        cellOf(held.cells, cell.first).overlay(cell.second);
+    if (held.cells.empty())
+        held.cells.swap(pending.value());   // a new row takes what was told for it as it is
+    else {
+        for (const auto& cell : pending.value())
+            cellOf(held.cells, cell.first).overlay(cell.second);
+    }
+    cellsPerRow_ = std::max(cellsPerRow_, held.cells.size());
     pendingCells_.erase(pending);
 }
 
