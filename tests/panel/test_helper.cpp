@@ -82,10 +82,13 @@ TEST(TenderHelper, shouldPrintRoundAndCutToWholeUnitsInAnyLocale)
         EXPECT_DOUBLE_EQ(1.2346, Helper::roundTo4(1.23456));
         EXPECT_DOUBLE_EQ(0.0, Helper::roundTo4(0.00004));
         EXPECT_EQ(0.0, Helper::roundTo4(DBL_MAX));   // shown as "非法值", which reads back as 0
-        // Rounded as the volume is shown with 4 decimals and read back, half-way cases included
-        for (const double value : {0.00005, 1.23455, -0.00004, -2.50005, 123456.78905, 1e15 + 0.5, 3.0e20,
+        // Rounded as the volume is shown with 4 decimals and read back, half-way cases included;
+        // the shown text also made without a QString
+        for (const double value : {0.00005, 1.23455, -0.00004, -0.0, -2.50005, 123456.78905, 1e15 + 0.5, 3.0e20,
                                    -DBL_MAX, std::nan(""), HUGE_VAL, 0.1 + 0.2}) {
-            const double shown = Helper::format4(value, utils::FNF_NONE).toDouble();
+            const QString text = Helper::format4(value, utils::FNF_NONE);
+            EXPECT_EQ(text.toStdString(), Helper::format4Text(value)) << value;
+            const double shown = text.toDouble();
             EXPECT_EQ(shown == 0.0 ? 0.0 : shown, Helper::roundTo4(value)) << value;
             EXPECT_FALSE(Helper::roundTo4(value) == 0.0 && std::signbit(Helper::roundTo4(value))) << value;
         }

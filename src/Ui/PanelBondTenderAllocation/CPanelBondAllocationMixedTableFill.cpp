@@ -44,7 +44,7 @@ CAllocationMixedDataPtr newProductRow(int rowNumber, const CAllocationProductInf
 // (product 12 at 100.5 is "12100.5000"). Groups are ordered by this text.
 std::string groupKeyOf(const ttservice::CWinBidInfoDetail& detail)
 {
-    return std::to_string(detail.productId) + Helper::format4(detail.bidPrice, utils::FNF_NONE).toStdString();
+    return std::to_string(detail.productId) + Helper::format4Text(detail.bidPrice);
 }
 
 } // namespace

@@ -273,17 +273,46 @@ std::string CPanelBondTenderAllocationHelper::printF(double value)
     return std::string(buffer, result.ptr);
 }
 
-// The value as format4 shows it without separators, read back: written and read on the
-// stack, as a load rounds every row's volume. What format4 shows as "非法值" reads as 0.
-double CPanelBondTenderAllocationHelper::roundTo4(double value)
+namespace {
+
+// Room for format4's text of the largest double, which has 309 whole digits.
+using Fixed4Buffer = char[DBL_MAX_10_EXP + 32];
+
+// format4's text of value without separators into buffer, as [begin, return); null when it
+// shows "非法值" instead.
+const char* writeFixed4(Fixed4Buffer& buffer, double value, const char** begin)
 {
     if (!std::isfinite(value) || std::fabs(value) == DBL_MAX)
-        return 0.0;
-    char buffer[DBL_MAX_10_EXP + 32];   // the largest double has 309 whole digits
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, kFractionDigits);
-    double rounded = 0.0;
-    std::from_chars(buffer, written.ptr, rounded, std::chars_format::fixed);
+        return nullptr;
+    const char* const text = buffer;
+    const char* const end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, kFractionDigits).ptr;
+    *begin = text;
+    if (text[0] == '-' && std::all_of(text + 1, end, [](char c) { return c == '0' || c == '.'; }))
+        ++*begin;   // a value that rounds to zero shows no sign
+    return end;
+}
+
+} // namespace
+
+// Written and read on the stack, as a load rounds every row's volume.
+double CPanelBondTenderAllocationHelper::roundTo4(double value)
+{
+    Fixed4Buffer buffer;
+    const char* begin = nullptr;
+    const char* end = writeFixed4(buffer, value, &begin);
+    double rounded = 0.0;   // "非法值" reads as 0
+    if (end != nullptr)
+        std::from_chars(begin, end, rounded, std::chars_format::fixed);
     return rounded == 0.0 ? 0.0 : rounded;
+}
+
+std::string CPanelBondTenderAllocationHelper::format4Text(double value)
+{
+    Fixed4Buffer buffer;
+    const char* begin = nullptr;
+    const char* end = writeFixed4(buffer, value, &begin);
+    return end != nullptr ? std::string(begin, end) : std::string(kInvalidNumberText);
 }
 
 double CPanelBondTenderAllocationHelper::readDouble(const std::string& text, bool* ok)

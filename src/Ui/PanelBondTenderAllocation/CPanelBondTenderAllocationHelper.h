@@ -72,6 +72,8 @@ public:
     static double readDouble(const std::string& text, bool* ok);
     // formatDoubleNumber(value, 4, flag, false, "非法值").
     static QString format4(double value, int flag);
+    // format4(value, no flags) as UTF-8, made without a QString.
+    static std::string format4Text(double value);
     // A typed volume cut down to whole basic tender units (units of 0.0001 underneath);
     // 0 when the unit is 0.
     static double cutToWholeUnits(const std::string& typedText, double basicTenderUnit);
