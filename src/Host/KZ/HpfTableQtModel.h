@@ -47,10 +47,10 @@ struct SCellState {
     enum EField { F_TEXT = 1, F_VISIBLE = 2, F_ENABLED = 4, F_CLICKABLE = 8, F_COLOR = 16, F_ITEMS = 32,
                   F_CURRENT = 64 };
     unsigned fields = 0;
-    QString text;
-    bool visible = true;
+    bool visible = true;     // the flags beside the field set, so a row's cells take less room
     bool enabled = true;
     bool clickable = true;
+    QString text;
     QString colorKey;
     QStringList items;
     QString current;
