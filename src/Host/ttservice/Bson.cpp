@@ -268,9 +268,10 @@ bool BSONObj::readPlainlyValid(const void* document, std::vector<BSONElementView
             break;
         case BSON_STRING: {
             // int32 length with the NUL, the text, the NUL
+            if (room < 4)
+                return false;
             const size_t text = littleEndian32(data + value);
-            if (room < 4 || text == 0 || text > room - 4 || data[value + 4 + text - 1] != 0
-                || !isWellFormedUtf8(data + value + 4, text - 1))
+            if (text == 0 || text > room - 4 || data[value + 4 + text - 1] != 0 || !isWellFormedUtf8(data + value + 4, text - 1))
                 return false;
             length = 4 + text;
             element.bytes_ = std::string_view(reinterpret_cast<const char*>(data + value + 4), text - 1);
