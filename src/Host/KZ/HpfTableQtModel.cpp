@@ -132,10 +132,14 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBas
     // A row told something and found here is no longer marked told: every held row is either
     // in the view or told something since the last sync, so the rows still marked told after
     // this walk are the rows told something that left.
+    // The rows told something are looked up in a sorted copy of their list: an edit or a
+    // click tells a few rows of many, and only those are looked up among the held cells.
+    std::vector<const IBaseHpfTableData*> toldRows(changedRows_);
+    std::sort(toldRows.begin(), toldRows.end());
     std::vector<bool> changed(newCount, false);
     for (size_t i = 0; i < newCount; ++i) {
         bool told = false;
-        if (!changedRows_.empty()) {
+        if (!toldRows.empty() && std::binary_search(toldRows.begin(), toldRows.end(), fresh[i].data.get())) {
             const auto held = cells_.find(fresh[i].data.get());
             told = held != cells_.end() && held->second.told;
             if (told)
