@@ -58,16 +58,22 @@ Delegate* delegateOf(const KZ::CStandardHpfTable* table, int column)
 
 COfferedUnderWriters::COfferedUnderWriters(QStringList& list) : list_(list)
 {
-    for (const QString& name : qAsConst(list))
-        names_.insert(name.toStdString());
+    for (int i = 0; i < list.size(); ++i)
+        positions_.emplace(list.at(i).toStdString(), i);
 }
 
 bool COfferedUnderWriters::offer(const std::string& name)
 {
-    if (!names_.insert(name).second)
+    if (!positions_.emplace(name, list_.size()).second)
         return false;
     list_.append(QString::fromStdString(name));
     return true;
+}
+
+QString COfferedUnderWriters::text(const std::string& name) const
+{
+    const auto offered = positions_.find(name);
+    return offered != positions_.end() ? list_.at(offered->second) : QString::fromStdString(name);
 }
 
 CMixedRowPresenter::CMixedRowPresenter(const KZ::CStandardHpfTable* table)
@@ -167,11 +173,12 @@ void CMixedRowPresenter::setChoices(CBaseTableColumnAutoLineEditDelegate* delega
 }
 
 void CMixedRowPresenter::showEditableRow(const QString& key, const CAllocationMixedInfo& info,
-                                         const QStringList& underWriters, bool volumeVisible)
+                                         const QStringList& underWriters, const QString& underWriter,
+                                         bool volumeVisible)
 {
     setChoices(market_, key, marketChoices_, marketText(info.tenderMarket));
     setChoices(purchaseType_, key, purchaseTypeChoices_, purchaseTypeText(info.purchaseType));
-    setChoices(underWriter_, key, underWriters, QString::fromStdString(info.underWriter));
+    setChoices(underWriter_, key, underWriters, underWriter);
     const SAccountChoices& accounts = accountChoicesOf(info.tenderMarket, info.productName);
     const auto offered = std::find(accounts.ids.begin(), accounts.ids.end(), info.account);
     if (offered == accounts.ids.begin())

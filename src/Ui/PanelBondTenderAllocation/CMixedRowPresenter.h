@@ -9,7 +9,6 @@
 #include <boost/shared_ptr.hpp>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "ttservice/BondTenderRecords.h"
@@ -31,10 +30,12 @@ class COfferedUnderWriters {
 public:
     explicit COfferedUnderWriters(QStringList& list);
     bool offer(const std::string& name);   // true when the list grew
+    // The list's text of name, shared with the list; made anew when name was not offered.
+    QString text(const std::string& name) const;
 
 private:
     QStringList& list_;
-    std::unordered_set<std::string> names_;
+    std::unordered_map<std::string, int> positions_;   // where each name first is in the list
 };
 
 class CMixedRowPresenter {
@@ -51,8 +52,9 @@ public:
     // An editable row as the win-bid builders and the rebuild after a click show it: the
     // row's current choices (a saved account the product no longer offers is still
     // offered, after the product's own), its won volume and an enabled operation cell.
+    // underWriter is the row's underwriter as the choices show it.
     void showEditableRow(const QString& key, const CAllocationMixedInfo& info, const QStringList& underWriters,
-                         bool volumeVisible);
+                         const QString& underWriter, bool volumeVisible);
     // A row shown by showEditableRow(..., false) as part of a saved allocation, shown editable:
     // the rest of what it shows is the same, from the same row, number format and products.
     void showStoredRowEditable(const QString& key, const QStringList& underWriters);

@@ -121,7 +121,7 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     CMixedRowPresenter presenter(table);
     for (const auto& row : shown)
         presenter.showEditableRow(CAllocationMixedData::keyText(row.first->rowNumber), *row.first->info, row.second,
-                                  false);
+                                  offered.text(row.first->info->underWriter), false);
     storedInGroupOrder = true;
     int position = 0;
     for (const MixedGroup& group : qAsConst(productDataMap)) {
@@ -161,7 +161,8 @@ void CPanelBondAllocationMixedTable::refreshWinBidAllocationMixedTable(ProductRo
             Helper::getWinBidPrice(type, tenderTarget, source.tenderPrice, marginalPrice, weightedMeanPrice);
         info.winBidAmount = source.winAmount;
         info.operationText = kMixedAddText;
-        presenter.showEditableRow(CAllocationMixedData::keyText(row->rowNumber), info, underWriterList, true);
+        presenter.showEditableRow(CAllocationMixedData::keyText(row->rowNumber), info, underWriterList,
+                                  QString::fromStdString(info.underWriter), true);
 
         productDataMap.insert(counter, MixedGroup{row});
         model->addData(row);
@@ -232,7 +233,7 @@ void CPanelBondAllocationMixedTable::refreshTable()
             model->addData(row);
             offered.offer(row->info->underWriter);
             presenter.showEditableRow(CAllocationMixedData::keyText(row->rowNumber), *row->info, underWriterList,
-                                      true);
+                                      offered.text(row->info->underWriter), true);
         }
     }
     // Its underwriter lists may have grown part way: the next click tells every row again.

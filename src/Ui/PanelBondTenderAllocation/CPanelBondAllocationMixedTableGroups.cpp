@@ -116,7 +116,7 @@ void CPanelBondAllocationMixedTable::showGroupsRenumbered()
                 grewAt = counter;
             const QString key = CAllocationMixedData::keyText(counter);
             if (whole || grewAt != 0)
-                presenter.showEditableRow(key, *row->info, underWriterList, true);
+                presenter.showEditableRow(key, *row->info, underWriterList, offered.text(row->info->underWriter), true);
             else
                 presenter.showStoredRowEditable(key, underWriterList);
         }
