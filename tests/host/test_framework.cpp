@@ -491,6 +491,21 @@ TEST_F(TableFixture, shouldShowAnInsertedOrRemovedRowAsSuchAndKeepCellsWithTheir
     sync();
     EXPECT_EQ(cell(4, 1).data().toString(), QStringLiteral("row 4"));
     EXPECT_EQ(cell(5, 1).data().toString(), QStringLiteral("passing"));
+
+    // When one row is told something and no row comes or goes, then the view hears of that
+    // row alone, and of nothing at a sync after which nothing was told
+    QSignalSpy changed(table->qtModel(), &QAbstractItemModel::dataChanged);
+    const int rowChanges = inserted.size() + removed.size() + reset.size();
+    delegate->setItemText(QStringLiteral("3"), QStringLiteral("told again"));
+    sync();
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 2);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), 2);
+    EXPECT_EQ(cell(2, 1).data().toString(), QStringLiteral("told again"));
+    table->updateTable();
+    sync();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(inserted.size() + removed.size() + reset.size(), rowChanges);
 }
 
 TEST_F(TableFixture, shouldKeepThroughAClearTheCellsOfTheRowsStillInTheModelAndOnlyThose)

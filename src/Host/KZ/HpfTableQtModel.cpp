@@ -82,6 +82,7 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
     pendingCells_.clear();
     changedRows_.clear();
     columns_ = 0;
+    syncedRevision_ = kNeverSynced;
     sortColumn_ = -1;
     filters_.clear();
     endResetModel();
@@ -89,27 +90,60 @@ void CHpfTableQtModel::setSource(IBaseHpfTableModel* source)
 
 void CHpfTableQtModel::resync()
 {
-    std::vector<SRow> fresh;
     const int freshColumns = source_ != nullptr ? std::max(0, source_->columnCount()) : 0;
-    if (source_ != nullptr) {
-        auto keyedRows = source_->keyedRows();
-        fresh.reserve(keyedRows.size());
-        for (auto& keyed : keyedRows)
-            fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
-    }
-    std::vector<IBaseHpfTableDataPtr> removed;
-    if (freshColumns == columns_ && isIdentity() && !rowsReleased_ && applyRowChange(fresh, removed)) {
-        forgetCellsOfRowsGone(removed);
+    if (source_ != nullptr && syncedRevision_ == source_->revision() && freshColumns == columns_ && isIdentity()
+        && !rowsReleased_) {
+        // The source holds the rows shown, under the same keys (its revision moves with any
+        // row added, put in place or removed): only the rows told something changed.
+        const std::vector<const IBaseHpfTableData*> toldRows = sortedToldRows();
+        std::vector<bool> changed(snapshot_.size(), false);
+        for (size_t i = 0; i < snapshot_.size() && !toldRows.empty(); ++i)
+            changed[i] = takeTold(snapshot_[i].data.get(), toldRows);
+        emitChangedRows(changed);
+        forgetToldRowsGone();
     } else {
-        beginResetModel();
-        snapshot_.swap(fresh);
-        columns_ = freshColumns;
-        rebuildIndex();
-        endResetModel();
-        forgetCellsOfRowsNotShown();
+        std::vector<SRow> fresh;
+        if (source_ != nullptr) {
+            auto keyedRows = source_->keyedRows();
+            fresh.reserve(keyedRows.size());
+            for (auto& keyed : keyedRows)
+                fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
+        }
+        std::vector<IBaseHpfTableDataPtr> removed;
+        if (freshColumns == columns_ && isIdentity() && !rowsReleased_ && applyRowChange(fresh, removed)) {
+            forgetCellsOfRowsGone(removed);
+        } else {
+            beginResetModel();
+            snapshot_.swap(fresh);
+            columns_ = freshColumns;
+            rebuildIndex();
+            endResetModel();
+            forgetCellsOfRowsNotShown();
+        }
     }
     changedRows_.clear();
     rowsReleased_ = false;
+    syncedRevision_ = source_ != nullptr ? source_->revision() : kNeverSynced;
+}
+
+std::vector<const IBaseHpfTableData*> CHpfTableQtModel::sortedToldRows() const
+{
+    // An edit or a click tells a few rows of many: they are looked up in a sorted copy of
+    // their list, and only those among the held cells.
+    std::vector<const IBaseHpfTableData*> toldRows(changedRows_);
+    std::sort(toldRows.begin(), toldRows.end());
+    return toldRows;
+}
+
+bool CHpfTableQtModel::takeTold(const IBaseHpfTableData* row, const std::vector<const IBaseHpfTableData*>& toldRows)
+{
+    if (toldRows.empty() || !std::binary_search(toldRows.begin(), toldRows.end(), row))
+        return false;
+    const auto held = cells_.find(row);
+    if (held == cells_.end() || !held->second.told)
+        return false;
+    held->second.told = false;
+    return true;
 }
 
 bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removedRows)
@@ -132,19 +166,10 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBas
     // A row told something and found here is no longer marked told: every held row is either
     // in the view or told something since the last sync, so the rows still marked told after
     // this walk are the rows told something that left.
-    // The rows told something are looked up in a sorted copy of their list: an edit or a
-    // click tells a few rows of many, and only those are looked up among the held cells.
-    std::vector<const IBaseHpfTableData*> toldRows(changedRows_);
-    std::sort(toldRows.begin(), toldRows.end());
+    const std::vector<const IBaseHpfTableData*> toldRows = sortedToldRows();
     std::vector<bool> changed(newCount, false);
     for (size_t i = 0; i < newCount; ++i) {
-        bool told = false;
-        if (!toldRows.empty() && std::binary_search(toldRows.begin(), toldRows.end(), fresh[i].data.get())) {
-            const auto held = cells_.find(fresh[i].data.get());
-            told = held != cells_.end() && held->second.told;
-            if (told)
-                held->second.told = false;
-        }
+        const bool told = takeTold(fresh[i].data.get(), toldRows);
         if (i >= head && i < head + inserted)
             continue;   // new to the view
         const size_t before = i < head ? i : i - inserted + removed;

@@ -153,6 +153,10 @@ private:
     // Tells the view of the rows between the unchanged head and tail: an insert or a
     // remove, or false when both sides changed there.
     bool applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removed);
+    std::vector<const IBaseHpfTableData*> sortedToldRows() const;
+    // Whether the row was told something since the last sync; unmarks it. A row still
+    // marked after a sync's walk was told something and left.
+    bool takeTold(const IBaseHpfTableData* row, const std::vector<const IBaseHpfTableData*>& toldRows);
     void emitChangedRows(const std::vector<bool>& changed);
 
     DelegateLookup delegateOf_;
@@ -168,6 +172,8 @@ private:
     std::vector<const IBaseHpfTableData*> changedRows_;   // cells told since the last sync, each once
     SLastRow lastRow_;
     bool rowsReleased_ = false;   // releaseRows() emptied the view: the next sync resets it
+    static constexpr unsigned long long kNeverSynced = ~0ULL;
+    unsigned long long syncedRevision_ = kNeverSynced;   // the source's revision at the last sync
     size_t cellsPerRow_ = 0;      // the most cells one row was told, room made for each new row
 };
 
