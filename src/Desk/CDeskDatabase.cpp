@@ -247,27 +247,6 @@ bool CDeskDatabase::prepareStatements(QString* error)
     return true;
 }
 
-namespace {
-
-// The load reads every page once: through a mapping of the file the pages are not copied
-// into SQLite's cache one read at a time (about a fifth of the load's time at L). Mapped
-// for the load only, so no save ever goes near the mapping.
-class CMappedWhileLoading {
-public:
-    explicit CMappedWhileLoading(sqlite3* db) : db_(db)
-    {
-        sqlite3_exec(db_, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
-    }
-    ~CMappedWhileLoading() { sqlite3_exec(db_, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr); }
-    CMappedWhileLoading(const CMappedWhileLoading&) = delete;
-    CMappedWhileLoading& operator=(const CMappedWhileLoading&) = delete;
-
-private:
-    sqlite3* db_;
-};
-
-} // namespace
-
 bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStringList* skipped) const
 {
     // A set without rows stays in the file: the user cleared it, and the scenario's
@@ -276,7 +255,6 @@ bool CDeskDatabase::loadInto(ttservice::CHostStore& store, QString* error, QStri
         "SELECT s.bond_code, s.type_id, r.position, r.data FROM record_sets s"
         " LEFT JOIN records r ON r.bond_code = s.bond_code AND r.type_id = s.type_id"
         " ORDER BY s.bond_code, s.type_id, r.position";
-    const CMappedWhileLoading mapped(db_);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
         *error = path_ + QStringLiteral(": 无法读取已保存的记录：") + lastSqliteError();
