@@ -120,18 +120,10 @@ public:
 private:
     using Node = CJsonText::Node;
 
-    // Indented text is mostly runs of blanks: eight are passed at a time.
     void skipSpace()
     {
-        constexpr uint64_t kEightBlanks = 0x2020202020202020ULL;
-        for (;;) {
-            uint64_t word = 0;
-            while (end_ - p_ >= 8 && (std::memcpy(&word, p_, sizeof(word)), word == kEightBlanks))
-                p_ += 8;
-            if (p_ == end_ || !isSpace(*p_))
-                return;
+        while (p_ != end_ && isSpace(*p_))
             ++p_;
-        }
     }
 
     bool value(uint32_t nameBegin, uint32_t nameLength)
