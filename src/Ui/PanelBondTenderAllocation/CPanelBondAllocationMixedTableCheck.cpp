@@ -2,8 +2,6 @@
 #include "CPanelBondAllocationMixedTable.h"
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <unordered_map>
 
 #include "CAllocationMixedModel.h"
@@ -31,54 +29,23 @@ bool hasPositions(ttservice::ETenderingType type)
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
 }
 
-// The cross-table keys of one check, made into one buffer. A tender has a few positions
-// and each is printed once per check, not once per row.
-class CCrossTableKeys {
-public:
-    explicit CCrossTableKeys(ttservice::ETenderingType type) : type_(type) {}
-
-    // crossTableKey(type, name, price); valid until the next call.
-    const std::string& of(const std::string& name, double price)
-    {
-        if (!hasPositions(type_)) {
-            key_ = type_ == ttservice::TT_DUTCH ? name : std::string();
-            return key_;
-        }
-        key_.assign(name).append(1, '|').append(priceText(price));
-        return key_;
-    }
-
-private:
-    const std::string& priceText(double price)
-    {
-        // Keyed by the bits: -0.0 and 0.0 may print differently, NaN never equals itself.
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &price, sizeof bits);
-        auto found = priceTexts_.find(bits);
-        if (found == priceTexts_.end())
-            found = priceTexts_.emplace(bits, Helper::printF(price)).first;
-        return found->second;
-    }
-
-    ttservice::ETenderingType type_;
-    std::unordered_map<std::uint64_t, std::string> priceTexts_;
-    std::string key_;
-};
-
 std::string crossTableKey(ttservice::ETenderingType type, const std::string& name, double price)
 {
-    return CCrossTableKeys(type).of(name, price);
+    if (type == ttservice::TT_DUTCH)
+        return name;
+    if (hasPositions(type))
+        return name + "|" + Helper::printF(price);
+    return std::string();
 }
 
-SWonAndAllocated& sumsOf(SumsByKey& sums, const std::string& key)
+SWonAndAllocated& sumsOf(SumsByKey& sums, std::string key)
 {
-    const auto found = sums.find(key);
-    return found != sums.end() ? found->second : sums.emplace(key, SWonAndAllocated()).first->second;
+    return sums.try_emplace(std::move(key)).first->second;
 }
 
-void addWon(SumsByKey& sums, const std::string& key, double amount)
+void addWon(SumsByKey& sums, std::string key, double amount)
 {
-    SWonAndAllocated& sum = sumsOf(sums, key);
+    SWonAndAllocated& sum = sumsOf(sums, std::move(key));
     sum.listedAbove = true;
     sum.won += amount;
 }
@@ -169,27 +136,18 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         }
     }
 
-    CCrossTableKeys keys(type);
     SumsByKey byProduct(static_cast<std::size_t>(products.size()));
     SumsByKey byUnderWriter(underWriters.size());
     for (const MixedGroup& group : qAsConst(productDataMap)) {
         if (group.isEmpty() || !group.first() || !group.first()->info)
             continue;
         const std::string& productName = group.first()->info->productName;
-        // The rows of a group share its position: one lookup of the product's sums per run
-        // of rows at one price, the rows still added one by one in their order.
-        SWonAndAllocated* productSums = nullptr;
-        double productSumsPrice = 0.0;
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
             const CAllocationMixedInfo& info = *row->info;
-            sumsOf(byUnderWriter, keys.of(info.underWriter, info.bidPrice)).allocated += info.winBidAmount;
-            if (!productSums || std::memcmp(&productSumsPrice, &info.bidPrice, sizeof productSumsPrice) != 0) {
-                productSums = &sumsOf(byProduct, keys.of(productName, info.bidPrice));
-                productSumsPrice = info.bidPrice;
-            }
-            productSums->allocated += info.winBidAmount;
+            sumsOf(byUnderWriter, crossTableKey(type, info.underWriter, info.bidPrice)).allocated += info.winBidAmount;
+            sumsOf(byProduct, crossTableKey(type, productName, info.bidPrice)).allocated += info.winBidAmount;
         }
     }
 
@@ -202,7 +160,7 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         if (name == productNames.end())
             name = productNames.emplace(info.productId, getUserConfig()->getProductName(info.productId).toStdString())
                        .first;
-        addWon(byProduct, keys.of(name->second, info.tenderPrice), info.winAmount);
+        addWon(byProduct, crossTableKey(type, name->second, info.tenderPrice), info.winAmount);
     }
     if (const std::string* key = firstMismatch(byProduct)) {
         setMismatchMessage(type, *key, QStringLiteral("表三产品 "),
@@ -213,7 +171,7 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 
     for (const auto& underWriter : underWriters) {
         if (underWriter && underWriter->info)
-            addWon(byUnderWriter, keys.of(underWriter->info->underWriter, underWriter->info->bidPrice),
+            addWon(byUnderWriter, crossTableKey(type, underWriter->info->underWriter, underWriter->info->bidPrice),
                    underWriter->info->winBidAmount);
     }
     if (const std::string* key = firstMismatch(byUnderWriter)) {
