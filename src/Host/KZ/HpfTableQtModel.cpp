@@ -270,8 +270,9 @@ void CHpfTableQtModel::forgetCellsOfRowsNotInSource()
     }
     for (auto& held : cells_)
         held.second.told = false;
-    for (const auto& keyed : source_->keyedRows()) {
-        const auto held = cells_.find(keyed.second.get());
+    const QList<IBaseHpfTableDataPtr> rows = source_->getDatas();
+    for (const IBaseHpfTableDataPtr& row : rows) {
+        const auto held = cells_.find(row.get());
         if (held != cells_.end())
             noteTold(held->second);
     }
@@ -367,9 +368,7 @@ const CHpfTableQtModel::SHeldCells* CHpfTableQtModel::heldCellsOf(const IBaseHpf
 
 bool CHpfTableQtModel::isLastRow(const QString& key) const
 {
-    // The calls telling one row mostly pass the same key text, found equal without a compare.
-    return lastRow_.held != nullptr && lastRow_.revision == source_->revision()
-           && (key.constData() == lastRow_.key.constData() || lastRow_.key == key);
+    return lastRow_.held != nullptr && lastRow_.revision == source_->revision() && lastRow_.key == key;
 }
 
 void CHpfTableQtModel::rememberLastRow(const QString& key, SHeldCells* held)

@@ -113,10 +113,8 @@ const CMixedRowPresenter::SAccountChoices& CMixedRowPresenter::accountChoicesOf(
 {
     if (lastAccountChoices_ != nullptr && market == lastAccountMarket_ && productName == lastAccountProduct_)
         return *lastAccountChoices_;
-    lookup_.assign(std::to_string(market));
-    lookup_ += '|';
-    lookup_ += productName;
-    auto known = accountChoices_.find(lookup_);
+    const std::string lookup = std::to_string(market) + '|' + productName;
+    auto known = accountChoices_.find(lookup);
     if (known == accountChoices_.end()) {
         if (products_.empty()) {
             for (const auto& product : allProducts_) {
@@ -134,7 +132,7 @@ const CMixedRowPresenter::SAccountChoices& CMixedRowPresenter::accountChoicesOf(
                 }
             }
         }
-        known = accountChoices_.emplace(lookup_, std::move(choices)).first;
+        known = accountChoices_.emplace(lookup, std::move(choices)).first;
     }
     lastAccountMarket_ = market;
     lastAccountProduct_ = productName;

@@ -99,7 +99,6 @@ private:
     // made when the first account choices are asked for.
     std::unordered_map<std::string, boost::shared_ptr<ttservice::CProduct>> products_;
     std::unordered_map<std::string, SAccountChoices> accountChoices_;   // by "market|product name", as met
-    std::string lookup_;   // the "market|product name" looked up, its room kept from row to row
     // The choices looked up last: a load's rows come product by product.
     int lastAccountMarket_ = 0;
     std::string lastAccountProduct_;
