@@ -29,13 +29,15 @@ int hexDigit(char c)
     return -1;
 }
 
-bool isNonCharacter(uint32_t code)
+// Characters the reader leaves to Qt's document, which has its own ways with them:
+// noncharacters, and the byte order mark, which it drops from the start of a text.
+bool isLeftToQtDocument(uint32_t code)
 {
-    return (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE;
+    return (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE || code == 0xFEFF;
 }
 
 // The length of the well-formed UTF-8 sequence of a character at p (not ASCII), 0 when it
-// is not one or is a noncharacter.
+// is not one or is left to Qt's document.
 int utf8SequenceLength(const unsigned char* p, const unsigned char* end)
 {
     const unsigned char lead = p[0];
@@ -65,7 +67,7 @@ int utf8SequenceLength(const unsigned char* p, const unsigned char* end)
             return 0;
         code = (code << 6) | (p[i] & 0x3F);
     }
-    return isNonCharacter(code) ? 0 : length;
+    return isLeftToQtDocument(code) ? 0 : length;
 }
 
 void appendUtf8(uint32_t code, std::string* out)
@@ -288,7 +290,7 @@ private:
         if (p_[1] != 'u')
             return 0;
         const int32_t code = escapedCode(p_ + 2, end_);
-        if (code < 0 || (code >= 0xD800 && code <= 0xDFFF) || isNonCharacter(uint32_t(code)))
+        if (code < 0 || (code >= 0xD800 && code <= 0xDFFF) || isLeftToQtDocument(uint32_t(code)))
             return 0;
         return 6;
     }
