@@ -28,7 +28,47 @@ bool libbsonValidates(const std::vector<uint8_t>& bytes)
                          &offset);
 }
 
-// The verdict of both readers, checked to agree with each other and with libbson.
+// Whether the elements read are those libbson's own iterator finds in the bytes.
+bool sameAsLibbsonIterator(const std::vector<uint8_t>& bytes, const std::vector<BSONElementView>& elements)
+{
+    bson_t view;
+    bson_iter_t it;
+    if (!bson_init_static(&view, bytes.data(), bytes.size()) || !bson_iter_init(&it, &view))
+        return false;
+    size_t i = 0;
+    for (; bson_iter_next(&it); ++i) {
+        if (i == elements.size())
+            return false;
+        const BSONElementView& e = elements[i];
+        if (e.fieldName() != std::string_view(bson_iter_key(&it), bson_iter_key_len(&it))
+            || e.type() != static_cast<int>(bson_iter_type(&it)))
+            return false;
+        uint32_t length = 0;
+        switch (bson_iter_type(&it)) {
+        case BSON_TYPE_UTF8: {
+            const char* text = bson_iter_utf8(&it, &length);
+            if (e.str() != std::string_view(text, length))
+                return false;
+            break;
+        }
+        case BSON_TYPE_DOUBLE:
+            if (e.numberDouble() != bson_iter_double(&it))
+                return false;
+            break;
+        case BSON_TYPE_INT32:
+        case BSON_TYPE_INT64:
+            if (e.numberLong() != bson_iter_as_int64(&it))
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return i == elements.size();
+}
+
+// The verdict of both readers, checked to agree with each other and with libbson, and the
+// elements of both as libbson's iterator reads them.
 bool readsAsLibbson(const std::vector<uint8_t>& bytes)
 {
     BSONObj document;
@@ -37,15 +77,7 @@ bool readsAsLibbson(const std::vector<uint8_t>& bytes)
     const bool inPlace = BSONObj::readValidated(bytes.data(), bytes.size(), &elements);
     if (copied != inPlace || copied != libbsonValidates(bytes))
         return false;
-    const std::vector<BSONElementView> copiedElements = document.elementViews();
-    if (elements.size() != copiedElements.size())
-        return false;
-    for (size_t i = 0; i < elements.size(); ++i)
-        if (elements[i].fieldName() != copiedElements[i].fieldName() || elements[i].type() != copiedElements[i].type()
-            || elements[i].str() != copiedElements[i].str() || elements[i].numberDouble() != copiedElements[i].numberDouble()
-            || elements[i].numberLong() != copiedElements[i].numberLong())
-            return false;
-    return true;
+    return !copied || (sameAsLibbsonIterator(bytes, elements) && sameAsLibbsonIterator(bytes, document.elementViews()));
 }
 
 // {name: text} or {name: 1}, written by hand so that name and text may be any bytes.

@@ -231,13 +231,19 @@ void CHpfTableQtModel::forgetCellsOfRowsNotShown()
 {
     forgetLastRow();
     if (rowsReleased_) {
-        // Every held row is marked told since the release: the shown ones are unmarked.
+        // Every held row is marked told since the release: the shown ones are unmarked. When
+        // as many were unmarked as were told (a load tells only the rows it adds), none is
+        // left to forget and the told rows need no second look.
+        size_t unmarked = 0;
         for (const SRow& row : snapshot_) {
             const auto held = cells_.find(row.data.get());
-            if (held != cells_.end())
+            if (held != cells_.end() && held->second.told) {
                 held->second.told = false;
+                ++unmarked;
+            }
         }
-        forgetToldRowsGone();
+        if (unmarked != changedRows_.size())
+            forgetToldRowsGone();
         return;
     }
     // Every held row is marked as if told and not found, the shown ones are unmarked, the
@@ -368,7 +374,9 @@ const CHpfTableQtModel::SHeldCells* CHpfTableQtModel::heldCellsOf(const IBaseHpf
 
 bool CHpfTableQtModel::isLastRow(const QString& key) const
 {
-    return lastRow_.held != nullptr && lastRow_.revision == source_->revision() && lastRow_.key == key;
+    // The calls about one row mostly pass the one key text: its shared data is compared first.
+    return lastRow_.held != nullptr && lastRow_.revision == source_->revision()
+           && (key.isSharedWith(lastRow_.key) || lastRow_.key == key);
 }
 
 void CHpfTableQtModel::rememberLastRow(const QString& key, SHeldCells* held)

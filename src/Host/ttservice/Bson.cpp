@@ -160,7 +160,7 @@ BSONObj BSONElement::embeddedObject() const
 {
     BSONObj out;
     if (type_ == BSON_OBJECT || type_ == BSON_ARRAY)
-        out.adoptPartOfValidated(std::string_view(reinterpret_cast<const char*>(raw_.data()), raw_.size()));
+        out.bytes_ = embedded_;
     return out;
 }
 
@@ -370,9 +370,18 @@ std::vector<BSONElement> BSONObj::elements() const
 std::vector<BSONElementView> BSONObj::elementViews() const
 {
     std::vector<BSONElementView> out;
+    // Room for the elements a document of this size mostly holds (a name, a type and a value
+    // take 16 bytes or more), so that a record's few fields need one allocation.
+    out.reserve(objsize() / 16 + 1);
     bson_t view;
-    if (viewOf(objdata(), objsize(), &view))
+    if (!viewOf(objdata(), objsize(), &view))
+        return out;
+    // A plain document (a record's fields) is read in the one walk over its bytes; any other
+    // through libbson's iterator.
+    if (!readPlainlyValid(&view, &out)) {
+        out.clear();
         appendElements(&view, &out);
+    }
     return out;
 }
 
@@ -477,10 +486,8 @@ BSONElement BSONObj::makeElement(const BSONElementView& view)
     element.i_ = view.i_;
     if (view.type_ == BSON_STRING)
         element.s_.assign(view.bytes_.data(), view.bytes_.size());
-    else {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(view.bytes_.data());
-        element.raw_.assign(bytes, bytes + view.bytes_.size());
-    }
+    else if (view.type_ == BSON_OBJECT || view.type_ == BSON_ARRAY)
+        element.embedded_ = view.embeddedObject().bytes_;   // copied once, however often it is read
     return element;
 }
 

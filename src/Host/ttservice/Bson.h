@@ -49,7 +49,8 @@ public:
 private:
     friend class BSONObj;
     std::string name_;
-    std::vector<uint8_t> raw_;       // the element's value bytes (or the sub-document)
+    // The sub-document's bytes, shared with the documents embeddedObject() hands out.
+    std::shared_ptr<const std::vector<uint8_t>> embedded_;
     std::string s_;
 };
 

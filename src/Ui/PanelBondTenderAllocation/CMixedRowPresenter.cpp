@@ -64,8 +64,11 @@ COfferedUnderWriters::COfferedUnderWriters(QStringList& list) : list_(list)
 
 bool COfferedUnderWriters::offer(const std::string& name)
 {
-    if (!positions_.emplace(name, list_.size()).second)
+    // Looked up first: most rows name an underwriter offered already, and an emplace would
+    // make a node for each of them.
+    if (positions_.find(name) != positions_.end())
         return false;
+    positions_.emplace(name, list_.size());
     list_.append(QString::fromStdString(name));
     return true;
 }
@@ -111,33 +114,45 @@ QStringList CMixedRowPresenter::accountChoices(int market, const std::string& pr
 const CMixedRowPresenter::SAccountChoices& CMixedRowPresenter::accountChoicesOf(int market,
                                                                                 const std::string& productName)
 {
-    if (lastAccountChoices_ != nullptr && market == lastAccountMarket_ && productName == lastAccountProduct_)
-        return *lastAccountChoices_;
-    const std::string lookup = std::to_string(market) + '|' + productName;
-    auto known = accountChoices_.find(lookup);
-    if (known == accountChoices_.end()) {
-        if (products_.empty()) {
-            for (const auto& product : allProducts_) {
-                if (product)
-                    products_.emplace(product->productName, product);   // the first of a name wins
-            }
-        }
-        SAccountChoices choices{{QString()}, {std::string()}};
-        const auto product = products_.find(productName);
-        if (product != products_.end()) {
-            for (const auto& account : product->second->accounts) {
-                if (account && offeredIn(market, account->accountType)) {
-                    choices.texts.append(QString::fromStdString(account->accountId));
-                    choices.ids.push_back(account->accountId);
-                }
-            }
-        }
-        known = accountChoices_.emplace(lookup, std::move(choices)).first;
+    if (lastProduct_ == nullptr || productName != lastProductName_) {
+        lastProduct_ = &productChoicesOf(productName);
+        lastProductName_ = productName;
     }
-    lastAccountMarket_ = market;
-    lastAccountProduct_ = productName;
-    lastAccountChoices_ = &known->second;
-    return known->second;
+    std::vector<std::pair<int, SAccountChoices>>& byMarket = lastProduct_->byMarket;
+    for (const auto& known : byMarket) {
+        if (known.first == market)
+            return known.second;
+    }
+    SAccountChoices choices{{QString()}, {std::string()}};
+    if (const auto& product = lastProduct_->product) {
+        choices.ids.reserve(product->accounts.size() + 1);
+        for (const auto& account : product->accounts) {
+            if (account && offeredIn(market, account->accountType)) {
+                choices.texts.append(QString::fromStdString(account->accountId));
+                choices.ids.push_back(account->accountId);
+            }
+        }
+    }
+    byMarket.emplace_back(market, std::move(choices));
+    return byMarket.back().second;
+}
+
+CMixedRowPresenter::SProductChoices& CMixedRowPresenter::productChoicesOf(const std::string& productName)
+{
+    const auto known = accountChoices_.find(productName);
+    if (known != accountChoices_.end())
+        return known->second;
+    if (products_.empty()) {
+        for (const auto& product : allProducts_) {
+            if (product)
+                products_.emplace(product->productName, product);   // the first of a name wins
+        }
+    }
+    const auto product = products_.find(productName);
+    SProductChoices choices;
+    if (product != products_.end())
+        choices.product = product->second;
+    return accountChoices_.emplace(productName, std::move(choices)).first->second;
 }
 
 const QString& CMixedRowPresenter::marketText(int market) const

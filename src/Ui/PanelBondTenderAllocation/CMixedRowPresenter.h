@@ -72,7 +72,13 @@ private:
         QStringList texts;
         std::vector<std::string> ids;   // texts[i] shows ids[i]
     };
+    // A product's account choices by market, made as the markets are met.
+    struct SProductChoices {
+        boost::shared_ptr<ttservice::CProduct> product;   // null: the user has no product of the name
+        std::vector<std::pair<int, SAccountChoices>> byMarket;
+    };
     const SAccountChoices& accountChoicesOf(int market, const std::string& productName);
+    SProductChoices& productChoicesOf(const std::string& productName);
     // The texts a row shows, taken from the choices where the row's value is one of them, so
     // that the rows share them.
     const QString& marketText(int market) const;
@@ -98,11 +104,10 @@ private:
     // The user's products by name, the first of a name as the host's own lookup finds it;
     // made when the first account choices are asked for.
     std::unordered_map<std::string, boost::shared_ptr<ttservice::CProduct>> products_;
-    std::unordered_map<std::string, SAccountChoices> accountChoices_;   // by "market|product name", as met
-    // The choices looked up last: a load's rows come product by product.
-    int lastAccountMarket_ = 0;
-    std::string lastAccountProduct_;
-    const SAccountChoices* lastAccountChoices_ = nullptr;
+    std::unordered_map<std::string, SProductChoices> accountChoices_;   // by product name, as met
+    // The product looked up last: a load's rows come product by product, its markets mixed.
+    std::string lastProductName_;
+    SProductChoices* lastProduct_ = nullptr;
 };
 
 } // namespace TC

@@ -245,9 +245,15 @@ void CPanelBondAllocationMixedTable::refreshTable()
 void CPanelBondAllocationMixedTable::initProductName2ProductIdMapWithWinBidInfo(const WinBidDetails& details)
 {
     productName2ProductIdMap.clear();
+    const ttservice::CWinBidInfoDetail* previous = nullptr;
     for (const auto& detail : details) {
-        if (detail)
+        if (!detail)
+            continue;
+        // A product's rows mostly follow one another: the same name and id again changes nothing.
+        if (previous == nullptr || previous->productId != detail->productId
+            || previous->productName != detail->productName)
             productName2ProductIdMap.insert(detail->productName, detail->productId);
+        previous = detail.get();
     }
 }
 

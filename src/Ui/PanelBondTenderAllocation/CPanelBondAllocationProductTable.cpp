@@ -248,13 +248,14 @@ void CPanelBondAllocationProductTable::updateProductTableDatas(const ProductInfo
         info.bidAmount = record->bidAmount;
         info.winAmount = record->winAmount;
 
+        // Told once the row is in the model, where the cells join it directly.
+        appendRow(row, totals);
         if (delegate) {
             const QString key = row->keyText();
             delegate->setItemVisible(key, true);
             delegate->setItemText(key, Helper::format4(record->winAmount, userFormat));
             delegate->setLineEditable(true);
         }
-        appendRow(row, totals);
         table->updateTable();
     }
     model->setTotalData(totals.bid, totals.win);
@@ -352,13 +353,13 @@ CPanelBondAllocationProductTable::SEditableStart CPanelBondAllocationProductTabl
 void CPanelBondAllocationProductTable::appendEditableRow(const boost::shared_ptr<CAllocationProductData>& row,
                                                          const SEditableStart& start, STotals& totals)
 {
+    appendRow(row, totals);
     if (start.delegate) {
         const QString key = row->keyText();
         start.delegate->setItemVisible(key, true);
         start.delegate->setLineEditable(true);
         start.delegate->setItemText(key, start.zeroText);
     }
-    appendRow(row, totals);
     table->updateTable();
 }
 
@@ -372,11 +373,11 @@ void CPanelBondAllocationProductTable::refreshLoseBidAllocationProductTable(Inte
     STotals totals;
     int rowNumber = 0;
     const auto addLostRow = [&](const boost::shared_ptr<CAllocationProductData>& row) {
+        appendRow(row, totals);
         if (start.delegate) {
             start.delegate->setLineEditable(false);
             start.delegate->setItemText(row->keyText(), start.zeroText);
         }
-        appendRow(row, totals);
     };
 
     for (const auto& report : reports) {
@@ -432,9 +433,9 @@ void CPanelBondAllocationProductTable::refreshFairWinBidAllocationProductTable(d
         const double share = shares.value(row->rowNumber, 0.0);
         if (row->info)
             row->info->winAmount = share;
+        appendRow(row, totals);
         if (delegate)
             delegate->setItemText(row->keyText(), Helper::format4(share, utils::FNF_NONE));
-        appendRow(row, totals);
     }
     model->setTotalData(totals.bid, totals.win);
     table->updateTable();
