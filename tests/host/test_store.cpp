@@ -372,6 +372,45 @@ TEST_F(HostStoreTest, shouldAnnounceExactlyTheGoneKeysOfALargeReplacement)
     EXPECT_EQ(keys(store.calls().back().records), keys(IDataList(sent.begin(), sent.end())));
 }
 
+TEST_F(HostStoreTest, shouldAnnounceTheGoneKeysWhetherASaveKeepsTheStoredOrderOrNot)
+{
+    // Row keys stored, row keys sent, and the stored ones a save leaves behind
+    const struct { const char* name; Keys stored, sent, gone; } cases[] = {
+        {"same order", {"1", "2", "3"}, {"1", "2", "3"}, {}},
+        {"one renamed in the middle", {"1", "2", "3"}, {"1", "x", "3"}, {"2"}},
+        {"shuffled", {"1", "2", "3"}, {"3", "1", "2"}, {}},
+        {"one more at the end", {"1", "2"}, {"1", "2", "3"}, {}},
+        {"the last dropped", {"1", "2", "3"}, {"1", "2"}, {"3"}},
+        {"the first dropped", {"1", "2", "3"}, {"2", "3"}, {"1"}},
+        {"a key sent twice", {"1", "2"}, {"2", "2"}, {"1"}},
+        {"nothing stored", {}, {"1"}, {}},
+    };
+    Keys announced;
+    store.setChangeListener([&](const IDataList& changed) { announced = keys(changed); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IDataList stored;
+        for (const std::string& key : c.stored)
+            stored.push_back(detail("B1", key));
+        store.putRecords("B1", RT_WIN_BID_DETAIL, stored);
+        std::vector<boost::shared_ptr<CWinBidInfoDetail>> sent;
+        for (const std::string& key : c.sent)
+            sent.push_back(detail("B1", key));
+        announced.clear();
+
+        store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, sent);
+
+        // The gone ones first, in stored order, then every row sent
+        Keys expected;
+        for (const std::string& key : c.gone)
+            expected.push_back("B1|" + key);
+        for (const std::string& key : c.sent)
+            expected.push_back("B1|" + key);
+        EXPECT_EQ(announced, expected);
+        EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), keys(IDataList(sent.begin(), sent.end())));
+    }
+}
+
 TEST_F(HostStoreTest, shouldFindExactlyTheStoredRecordsAfterEveryKindOfChange)
 {
     // Given details of two bonds, looked up once

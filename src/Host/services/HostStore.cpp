@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <iterator>
 #include <set>
 #include <type_traits>
-#include <unordered_set>
 #include <utility>
 
 #include "KZ/MessageBox.h"
@@ -92,17 +92,12 @@ template <class Rows>
 IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, const Rows& rows,
                                     IHostStorePersistence::SUnit* unit, SSentRows sent)
 {
-    // Each row sent is visited once, and each stored row once: a save sends thousands of
-    // records, and every further pass over them met them out of the cache again. The
-    // call log's copy and the bond check are made in the same pass.
+    // The rows sent are read in one pass, the call log's copy and the bond check with it,
+    // and the stored rows in one more, each beside the new row in its place: a save sends
+    // thousands of records, and every further pass over them met them out of the cache again.
     const bool announces = typeId == RT_WIN_BID_DETAIL && sent.wantsChanged;
     IDataList newRows;
-    IDataList changedNew;   // the new rows as announced
-    std::unordered_set<std::string> newKeys;
-    newKeys.reserve(announces ? rows.size() : 0);
     newRows.reserve(rows.size());
-    if (announces)
-        changedNew.reserve(rows.size());
     if (sent.copy)
         sent.copy->reserve(rows.size());
     bool clearing = false;
@@ -122,32 +117,41 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
         if (isClearingRecord(*row)) {
             clearing = true;
             newRows.clear();
-            changedNew.clear();
-            newKeys.clear();
             continue;
         }
         newRows.push_back(row);
-        if (announces) {
-            newKeys.insert(row->getKey());
-            changedNew.push_back(row);
-        }
     }
 
     IDataList& stored = records_[bondCode][typeId];
     const std::size_t entry = unit ? unitEntryLocked(*unit, bondCode, typeId) : 0;
     IDataList changed;
     if (announces) {
-        // Only membership counts: a save replaces every row of the bond. The stored rows
-        // are let go as they are read.
-        changed.reserve(stored.size() + changedNew.size());
-        for (IDataPtr& old : stored) {
-            if (newKeys.count(old->getKey()) == 0)
-                changed.push_back(std::move(old));
-            else
+        // Only membership counts: a save replaces every row of the bond. A save mostly sends
+        // the rows of the one before in their order, so a stored row's key is compared with
+        // the key of the new row in its place first; only when that differs are the new
+        // keys sorted, once, to be searched (no node per key made and freed again). The
+        // stored rows are let go as they are read.
+        changed.reserve(stored.size() + newRows.size());
+        std::vector<std::string> newKeys;   // sorted; empty until a key differs
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            IDataPtr& old = stored[i];
+            const std::string key = old->getKey();
+            bool kept = i < newRows.size() && newRows[i]->getKey() == key;
+            if (!kept && !newRows.empty()) {
+                if (newKeys.empty()) {
+                    newKeys.reserve(newRows.size());
+                    for (const IDataPtr& row : newRows)
+                        newKeys.push_back(row->getKey());
+                    std::sort(newKeys.begin(), newKeys.end());
+                }
+                kept = std::binary_search(newKeys.begin(), newKeys.end(), key);
+            }
+            if (kept)
                 old.reset();
+            else
+                changed.push_back(std::move(old));
         }
-        changed.insert(changed.end(), std::make_move_iterator(changedNew.begin()),
-                       std::make_move_iterator(changedNew.end()));
+        changed.insert(changed.end(), newRows.begin(), newRows.end());
     }
 
     if (unit)
