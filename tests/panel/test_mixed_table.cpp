@@ -605,6 +605,22 @@ TEST_F(MixedCheckTest, shouldNameTheFirstProductOrUnderwriterThatDiffersWithItsP
     EXPECT_FALSE(check(TT_AMERICAN));
     EXPECT_EQ(msg,
               QStringLiteral("表三承销商 UW1 标位 99.0000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"));
+
+    // Given table one names "UW" at 99 (nothing allocated to it) and UW2's 1.0 is booked to UW1
+    loadAgreeing(TT_AMERICAN);
+    underWriters[2] = underWriterRow("UW", 99.0, 1.0);
+    info("2").underWriter = "UW1";
+    // Then the whole key's bytes decide ("UW1|" before "UW|"), not the name alone
+    EXPECT_FALSE(check(TT_AMERICAN));
+    EXPECT_EQ(msg,
+              QStringLiteral("表三承销商 UW1 标位 1234.5000实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"));
+
+    // Given P12's added row moved to another position than its group's
+    loadAgreeing(TT_AMERICAN);
+    info("2").bidPrice = 99.0;
+    // Then its volume counts at that position: P12 at 1234.5 is short of table two
+    EXPECT_FALSE(check(TT_AMERICAN));
+    EXPECT_EQ(msg, QStringLiteral("表三产品 P12 标位 1234.5000实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"));
 }
 
 TEST_F(MixedTableTest, shouldSaveTheProductsCommandsOnceAndVolumesAsWholeTenThousandths)

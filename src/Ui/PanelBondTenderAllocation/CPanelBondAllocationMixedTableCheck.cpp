@@ -2,6 +2,8 @@
 #include "CPanelBondAllocationMixedTable.h"
 
 #include <cmath>
+#include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 #include "CAllocationMixedModel.h"
@@ -22,32 +24,72 @@ struct SWonAndAllocated {
     double won = 0.0;
     double allocated = 0.0;
 };
-using SumsByKey = std::unordered_map<std::string, SWonAndAllocated>;
 
 bool hasPositions(ttservice::ETenderingType type)
 {
     return type == ttservice::TT_AMERICAN || type == ttservice::TT_MIXED;
 }
 
-std::string crossTableKey(ttservice::ETenderingType type, const std::string& name, double price)
+// A cross-table key as its two parts: the name (a view of a row's own text, which outlives
+// the check) and the position as the host prints prices. Kept apart, a key needs no text of
+// its own per row: a position's text is short enough to be held in place.
+struct SCrossKey {
+    std::string_view name;
+    std::string position;
+
+    bool operator==(const SCrossKey& other) const { return name == other.name && position == other.position; }
+};
+
+struct SCrossKeyHash {
+    std::size_t operator()(const SCrossKey& key) const
+    {
+        return std::hash<std::string_view>()(key.name) * 31 + std::hash<std::string>()(key.position);
+    }
+};
+
+using SumsByKey = std::unordered_map<SCrossKey, SWonAndAllocated, SCrossKeyHash>;
+
+// The position part of a key: tenders with positions only.
+std::string positionOf(ttservice::ETenderingType type, double price)
+{
+    return hasPositions(type) ? Helper::printF(price) : std::string();
+}
+
+SCrossKey crossKeyOf(ttservice::ETenderingType type, std::string_view name, std::string position)
 {
     if (type == ttservice::TT_DUTCH)
-        return name;
+        return {name, std::string()};
     if (hasPositions(type))
-        return name + "|" + Helper::printF(price);
+        return {name, std::move(position)};
+    return {};
+}
+
+// The key as one text: "name|position" with positions, the name in a Dutch tender.
+std::string crossTableKey(ttservice::ETenderingType type, std::string_view name, const std::string& position)
+{
+    if (type == ttservice::TT_DUTCH)
+        return std::string(name);
+    if (hasPositions(type))
+        return std::string(name).append("|").append(position);
     return std::string();
 }
 
-SWonAndAllocated& sumsOf(SumsByKey& sums, std::string key)
+SWonAndAllocated& sumsOf(SumsByKey& sums, SCrossKey key)
 {
     return sums.try_emplace(std::move(key)).first->second;
 }
 
-void addWon(SumsByKey& sums, std::string key, double amount)
+void addWon(SumsByKey& sums, SCrossKey key, double amount)
 {
     SWonAndAllocated& sum = sumsOf(sums, std::move(key));
     sum.listedAbove = true;
     sum.won += amount;
+}
+
+// Same bits: a row printed with its group's position text (-0.0 and 0.0 print apart).
+bool samePrice(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // The message part of a row that lacks a choice, empty when the row is complete.
@@ -64,17 +106,22 @@ const char* missingChoiceOf(const CAllocationMixedInfo& info)
     return "";
 }
 
-// The first key, in byte-wise order, listed by the table above whose allocated sum differs
-// from its won one (a key table three alone has is not looked at).
-const std::string* firstMismatch(const SumsByKey& sums)
+// The first key as text, in byte-wise order, listed by the table above whose allocated sum
+// differs from its won one (a key table three alone has is not looked at); none when all agree.
+bool firstMismatch(const SumsByKey& sums, ttservice::ETenderingType type, std::string& first)
 {
-    const std::string* first = nullptr;
+    bool found = false;
     for (const auto& entry : sums) {
         const SWonAndAllocated& sum = entry.second;
-        if (sum.listedAbove && !Helper::isEqual(sum.allocated, sum.won) && (!first || entry.first < *first))
-            first = &entry.first;
+        if (!sum.listedAbove || Helper::isEqual(sum.allocated, sum.won))
+            continue;
+        std::string key = crossTableKey(type, entry.first.name, entry.first.position);
+        if (!found || key < first) {
+            first = std::move(key);
+            found = true;
+        }
     }
-    return first;
+    return found;
 }
 
 // The message of a sum that differs under key: name and position for tenders with
@@ -101,13 +148,13 @@ void setMismatchMessage(ttservice::ETenderingType type, const std::string& key, 
 std::string CPanelBondAllocationMixedTable::getProductAndTenderKey(ttservice::ETenderingType type,
                                                                    std::string name, double price)
 {
-    return crossTableKey(type, name, price);
+    return crossTableKey(type, name, positionOf(type, price));
 }
 
 std::string CPanelBondAllocationMixedTable::getUnderWriterAndTenderkey(ttservice::ETenderingType type,
                                                                        std::string name, double price)
 {
-    return crossTableKey(type, name, price);
+    return crossTableKey(type, name, positionOf(type, price));
 }
 
 bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, ProductRowMap& products,
@@ -142,12 +189,23 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         if (group.isEmpty() || !group.first() || !group.first()->info)
             continue;
         const std::string& productName = group.first()->info->productName;
+        // A group is one product at one position: its position is printed once, and its
+        // rows add to one product sum, found once.
+        const double groupPrice = group.first()->info->bidPrice;
+        const std::string groupPosition = positionOf(type, groupPrice);
+        SWonAndAllocated& groupSums = sumsOf(byProduct, crossKeyOf(type, productName, groupPosition));
         for (const CAllocationMixedDataPtr& row : group) {
             if (!row || !row->info)
                 continue;
             const CAllocationMixedInfo& info = *row->info;
-            sumsOf(byUnderWriter, crossTableKey(type, info.underWriter, info.bidPrice)).allocated += info.winBidAmount;
-            sumsOf(byProduct, crossTableKey(type, productName, info.bidPrice)).allocated += info.winBidAmount;
+            if (samePrice(info.bidPrice, groupPrice)) {
+                sumsOf(byUnderWriter, crossKeyOf(type, info.underWriter, groupPosition)).allocated += info.winBidAmount;
+                groupSums.allocated += info.winBidAmount;
+            } else {
+                const std::string position = positionOf(type, info.bidPrice);
+                sumsOf(byUnderWriter, crossKeyOf(type, info.underWriter, position)).allocated += info.winBidAmount;
+                sumsOf(byProduct, crossKeyOf(type, productName, position)).allocated += info.winBidAmount;
+            }
         }
     }
 
@@ -160,10 +218,11 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
         if (name == productNames.end())
             name = productNames.emplace(info.productId, getUserConfig()->getProductName(info.productId).toStdString())
                        .first;
-        addWon(byProduct, crossTableKey(type, name->second, info.tenderPrice), info.winAmount);
+        addWon(byProduct, crossKeyOf(type, name->second, positionOf(type, info.tenderPrice)), info.winAmount);
     }
-    if (const std::string* key = firstMismatch(byProduct)) {
-        setMismatchMessage(type, *key, QStringLiteral("表三产品 "),
+    std::string key;
+    if (firstMismatch(byProduct, type, key)) {
+        setMismatchMessage(type, key, QStringLiteral("表三产品 "),
                            QStringLiteral("实际分配合计与表二中该产品该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表二中该产品中标数量不一致,无法保存!"), msg);
         return false;
@@ -171,11 +230,12 @@ bool CPanelBondAllocationMixedTable::check(double totalWinBid, QString& msg, Pro
 
     for (const auto& underWriter : underWriters) {
         if (underWriter && underWriter->info)
-            addWon(byUnderWriter, crossTableKey(type, underWriter->info->underWriter, underWriter->info->bidPrice),
+            addWon(byUnderWriter,
+                   crossKeyOf(type, underWriter->info->underWriter, positionOf(type, underWriter->info->bidPrice)),
                    underWriter->info->winBidAmount);
     }
-    if (const std::string* key = firstMismatch(byUnderWriter)) {
-        setMismatchMessage(type, *key, QStringLiteral("表三承销商 "),
+    if (firstMismatch(byUnderWriter, type, key)) {
+        setMismatchMessage(type, key, QStringLiteral("表三承销商 "),
                            QStringLiteral("实际分配合计与表一中该承销商该标位中标数量不一致,无法保存!"),
                            QStringLiteral("实际分配合计与表一中该承销商中标量合计不一致,无法保存!"), msg);
         return false;
