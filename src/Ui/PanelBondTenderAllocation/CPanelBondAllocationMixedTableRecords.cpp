@@ -25,8 +25,8 @@ public:
     explicit CBondCommandIds(const std::string& bondCode)
     {
         for (const auto& command : Helper::getTenderCommands()) {
-            const auto param = Helper::readTenderParam(*command);
-            if (param && param->bondCode == bondCode)
+            ttservice::CBondTendersParam param;
+            if (Helper::readTenderParam(*command, param) && param.bondCode == bondCode)
                 idsByProduct[command->productId].push_back(command->commandId);
         }
     }
@@ -73,8 +73,10 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
     const QString addText = QString::fromUtf8(kMixedAddText);
 
     const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    records.reserve(static_cast<std::size_t>(modelRows.size()));
+    QString rowKeyText;   // the delegates' key of the row, written over from row to row
     for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
-        const auto row = boost::dynamic_pointer_cast<CAllocationMixedData>(entry);
+        const auto* row = dynamic_cast<const CAllocationMixedData*>(entry.get());
         if (!row || !row->info)
             continue;
         const CAllocationMixedInfo& info = *row->info;
@@ -100,7 +102,7 @@ void CPanelBondAllocationMixedTable::placeMixedTableDatas()
         detail->winBidAmount = static_cast<int>(info.winBidAmount * 10000.0 + basicTenderUnit);
         detail->bidAmount = info.bidAmount;
         detail->rowKey = row->key();
-        if (operation && operation->getText(CAllocationMixedData::keyText(row->rowNumber)) == addText)
+        if (operation && operation->getText(rowKeyText.setNum(row->rowNumber)) == addText)
             detail->fixedRowIndex = std::to_string(++fixedCount);
         detail->purchaseType = Helper::getEPurchaseType(info.purchaseType);
         detail->bidPrice = info.bidPrice;

@@ -523,8 +523,9 @@ void CPanelBondAllocationProductTable::round2Distribution(RowPool pool, QMap<int
 CPanelBondAllocationProductTable::RowPool CPanelBondAllocationProductTable::getRowNum2ProductData() const
 {
     RowPool rows;
+    // Rows come numbered in order: each is put at the end without a search from the top.
     for (const auto& row : productRows())
-        rows.insert(row->rowNumber, row);
+        rows.insert(rows.cend(), row->rowNumber, row);
     return rows;
 }
 
@@ -562,17 +563,24 @@ void CPanelBondAllocationProductTable::placeProductTableDatas() const
 {
     if (!table || !model)
         return;
+    const ProductRows rows = productRows();
     ttservice::IDataList records;
-    for (const auto& row : productRows()) {
+    records.reserve(rows.size());
+    std::unordered_map<int, std::string> productNames;   // a product bids at several positions
+    for (const auto& row : rows) {
         if (!row->info)
             continue;
         const CAllocationProductInfo& info = *row->info;
+        auto name = productNames.find(info.productId);
+        if (name == productNames.end())
+            name = productNames.emplace(info.productId, getUserConfig()->getProductName(info.productId).toStdString())
+                       .first;
         auto record = boost::make_shared<ttservice::CIBondTenderAllocProductInfo>();
         record->bondCode = info.bondCode;
         record->bondName = info.bondName;
         record->portfolioId = ttservice::kInvalidInt;
         record->productId = info.productId;
-        record->productName = getUserConfig()->getProductName(info.productId).toStdString();
+        record->productName = name->second;
         record->tenderPrice = info.tenderPrice;
         record->bidAmount = info.bidAmount;
         record->winAmount = info.winAmount;
@@ -682,6 +690,7 @@ CPanelBondAllocationProductTable::ProductRows CPanelBondAllocationProductTable::
     if (!model)
         return rows;
     const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    rows.reserve(static_cast<std::size_t>(modelRows.size()));
     for (const KZ::IBaseHpfTableDataPtr& entry : modelRows) {
         if (auto row = asProductRow(entry))
             rows.push_back(std::move(row));

@@ -229,6 +229,7 @@ std::vector<boost::shared_ptr<CAllocationUnderWriteData>> CPanelBondAllocationUn
     std::vector<boost::shared_ptr<CAllocationUnderWriteData>> rows;
     if (!model) return rows;
     const QList<KZ::IBaseHpfTableDataPtr> modelRows = model->getDatas();
+    rows.reserve(static_cast<std::size_t>(modelRows.size()));
     for (const KZ::IBaseHpfTableDataPtr& entry : modelRows)
         if (auto row = boost::dynamic_pointer_cast<CAllocationUnderWriteData>(entry))
             rows.push_back(std::move(row));

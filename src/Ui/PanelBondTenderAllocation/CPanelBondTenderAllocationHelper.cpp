@@ -191,10 +191,10 @@ ttservice::ETenderPurchaseType CPanelBondTenderAllocationHelper::getETenderPurch
     std::string bondCode, int productId, double bidPrice)
 {
     for (const auto& command : getTenderCommands()) {
-        const boost::shared_ptr<ttservice::CBondTendersParam> param = readTenderParam(*command);
-        if (param && param->bondCode == bondCode && isEqual(param->tenderPrice, bidPrice)
+        ttservice::CBondTendersParam param;
+        if (readTenderParam(*command, param) && param.bondCode == bondCode && isEqual(param.tenderPrice, bidPrice)
             && command->productId == productId)
-            return static_cast<ttservice::ETenderPurchaseType>(param->purchaseType);
+            return static_cast<ttservice::ETenderPurchaseType>(param.purchaseType);
     }
     return ttservice::TPT_NONE;
 }
@@ -203,9 +203,9 @@ boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper
     const std::string& bondCode)
 {
     for (const auto& command : getTenderCommands()) {
-        boost::shared_ptr<ttservice::CBondTendersParam> param = readTenderParam(*command);
-        if (param && param->bondCode == bondCode)
-            return param;
+        ttservice::CBondTendersParam param;
+        if (readTenderParam(*command, param) && param.bondCode == bondCode)
+            return boost::make_shared<ttservice::CBondTendersParam>(std::move(param));
     }
     return {};
 }
@@ -234,12 +234,18 @@ CPanelBondTenderAllocationHelper::TenderCommands CPanelBondTenderAllocationHelpe
 boost::shared_ptr<ttservice::CBondTendersParam> CPanelBondTenderAllocationHelper::readTenderParam(
     const ttservice::CTenderCommandInfo& command)
 {
+    auto param = boost::make_shared<ttservice::CBondTendersParam>();
+    return readTenderParam(command, *param) ? param : boost::shared_ptr<ttservice::CBondTendersParam>();
+}
+
+bool CPanelBondTenderAllocationHelper::readTenderParam(const ttservice::CTenderCommandInfo& command,
+                                                       ttservice::CBondTendersParam& param)
+{
     const ttservice::BSONElement element = command.extension.getField("btdparam");
     if (element.type() != ttservice::BSON_OBJECT)
-        return {};
-    auto param = boost::make_shared<ttservice::CBondTendersParam>();
-    param->bsonValueFromObj(element.embeddedObject(), true, nullptr);
-    return param;
+        return false;
+    param.bsonValueFromObj(element.embeddedObject(), true, nullptr);
+    return true;
 }
 
 bool CPanelBondTenderAllocationHelper::isEqual(double a, double b)

@@ -51,6 +51,9 @@ public:
     // A command's "btdparam" document as tender parameters; null when it is missing or is
     // not an embedded document.
     static boost::shared_ptr<ttservice::CBondTendersParam> readTenderParam(const ttservice::CTenderCommandInfo& command);
+    // The same read into a fresh param the caller holds; false when there is none. A walk
+    // over every command then allocates no param per command.
+    static bool readTenderParam(const ttservice::CTenderCommandInfo& command, ttservice::CBondTendersParam& param);
 
     // --- the one place that owns the tolerance for prices and volumes ---
     static constexpr double kTolerance = 0.00001;
