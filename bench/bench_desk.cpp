@@ -1,13 +1,16 @@
 // The desk in process over generated tenders of three sizes (argument 0, 1, 2 = S, M, L):
-// reading a scenario, the execution-report view, and switching the shown bond between two
-// bonds with saved allocations, from the click in the bond list to table three painted.
+// reading a scenario, the execution-report view, switching the shown bond between two
+// bonds with saved allocations, from the click in the bond list to table three painted,
+// and a press of "保存" committed to the desk's file.
 #include <QApplication>
 #include <QJsonDocument>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
 
 #include "BenchSupport.h"
+#include "CDeskDatabase.h"
 #include "CDeskWindow.h"
 #include "CExecutionReportView.h"
 #include "CPanelBondAllocationMixedTable.h"
@@ -23,6 +26,7 @@ using bench::CGeneratedTender;
 using bench::CPaintWatch;
 
 constexpr unsigned kSeed = 20261205;
+constexpr int kSaveButton = 32;   // "保存" in the panel's button row
 
 const bench::STenderSize& sizeOf(const benchmark::State& state)
 {
@@ -145,6 +149,52 @@ void BM_DeskBondSwitch(benchmark::State& state)
     state.SetLabel(sizeOf(state).name);
 }
 
+// One press of "保存" on the shown bond: the panel's checks and write-back, then the desk's
+// transaction (the bond's records and the history entry) committed to its file before the
+// box tells the user; what the user waits for at the desk.
+void BM_DeskSave(benchmark::State& state)
+{
+    const CTwoBonds& bonds = bondsOf(state);
+    desk::CScenario scenario;
+    if (!bonds.seed(&scenario)) {
+        state.SkipWithError("the generated scenario was refused");
+        return;
+    }
+    const QTemporaryDir dir;
+    QString error;
+    const std::unique_ptr<desk::CDeskDatabase> database =
+        desk::CDeskDatabase::open(dir.filePath(QStringLiteral("desk.sqlite")), &error);
+    if (!database) {
+        state.SkipWithError(error.toUtf8().constData());
+        return;
+    }
+    ttservice::CHostStore& store = ttservice::CHostStore::instance();
+    store.setHintSettings(true, true);   // the box tells the verdict
+    QString lastBox;
+    KZ::CMessageBox::setHandler([&lastBox](KZ::CMessageBox::EKind, const QString&, const QString& text, int) {
+        lastBox = text;
+        return static_cast<int>(KZ::CMessageBox::Ok);
+    });
+    store.setPersistence(database.get());
+    {
+        desk::CDeskWindow window(scenario);
+        window.show();
+        window.showBond(bonds.first().bondCode());
+        QApplication::processEvents();
+        KZ::CEventDeliverer& panel = *window.panel();
+        for (auto _ : state) {
+            lastBox.clear();
+            panel.handleEvent(KZ::EVT_BUTTON_CLICKED, kSaveButton, 0, QString(), nullptr);
+            if (lastBox != QStringLiteral("保存成功!")) {
+                state.SkipWithError(("the save was not told as done: " + lastBox.toStdString()).c_str());
+                break;
+            }
+        }
+    }
+    store.setPersistence(nullptr);
+    state.SetLabel(sizeOf(state).name);
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
@@ -155,3 +205,4 @@ void sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_ScenarioParse)->Apply(sizes);
 BENCHMARK(BM_ReportViewShowBond)->Apply(sizes);
 BENCHMARK(BM_DeskBondSwitch)->Apply(sizes);
+BENCHMARK(BM_DeskSave)->Apply(sizes);

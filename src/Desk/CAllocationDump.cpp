@@ -1,6 +1,12 @@
 #include "CAllocationDump.h"
 
-#include <QJsonArray>
+#include <QJsonDocument>
+#include <QString>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "services/HostStore.h"
 #include "ttservice/Bson.h"
@@ -9,60 +15,141 @@ namespace desk {
 
 namespace {
 
-QJsonValue elementToJson(const ttservice::BSONElement& element, bool mayHaveNoValue = true);
+using ttservice::BSONElementView;
 
-QJsonArray arrayToJson(const ttservice::BSONObj& document)
+using Elements = std::vector<BSONElementView>;
+void appendDocument(QByteArray& out, const ttservice::BSONObj& document, bool isArray, Elements& elements);
+
+void appendBytes(QByteArray& out, std::string_view bytes)
 {
-    QJsonArray out;
-    for (const ttservice::BSONElement& element : document.elements())
-        out.append(elementToJson(element));
-    return out;
+    out.append(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-// mayHaveNoValue: whether the field's no-value mark is shown as null.
-QJsonValue elementToJson(const ttservice::BSONElement& element, bool mayHaveNoValue)
+// A text the host keeps with broken UTF-8 is written as Qt reads it (with replacement
+// characters), so that the JSON stays readable.
+void appendString(QByteArray& out, std::string_view text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const QByteArray sanitized = ascii ? QByteArray() : QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUtf8();
+    const std::string_view bytes = ascii ? text : std::string_view(sanitized.constData(), static_cast<size_t>(sanitized.size()));
+    static const char kHex[] = "0123456789abcdef";
+    out += '"';
+    size_t plainFrom = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        appendBytes(out, bytes.substr(plainFrom, i - plainFrom));
+        plainFrom = i + 1;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else {
+            const char escaped[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xf]};
+            out.append(escaped, sizeof(escaped));
+        }
+    }
+    appendBytes(out, bytes.substr(plainFrom));
+    out += '"';
+}
+
+// The shortest text that reads back as the same double; JSON has no infinities or NaN.
+void appendNumber(QByteArray& out, double value)
+{
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+// mayHaveNoValue: whether the field's no-value mark is written as null.
+void appendValue(QByteArray& out, const BSONElementView& element, bool mayHaveNoValue)
 {
     using namespace ttservice;
     switch (element.type()) {
     case BSON_DOUBLE:
-        return element.numberDouble() == kInvalidDouble ? QJsonValue() : QJsonValue(element.numberDouble());
+        if (element.numberDouble() == kInvalidDouble)
+            out += "null";
+        else
+            appendNumber(out, element.numberDouble());
+        break;
     case BSON_INT32:
-        return mayHaveNoValue && element.numberInt() == kInvalidInt ? QJsonValue() : QJsonValue(element.numberInt());
+        if (mayHaveNoValue && element.numberInt() == kInvalidInt)
+            out += "null";
+        else
+            appendNumber(out, element.numberInt());
+        break;
     case BSON_INT64:
-        return element.numberLong() == kInvalidLongLong ? QJsonValue() : QJsonValue(static_cast<double>(element.numberLong()));
+        if (element.numberLong() == kInvalidLongLong)
+            out += "null";
+        else
+            appendNumber(out, static_cast<double>(element.numberLong()));
+        break;
     case BSON_STRING:
-        return QString::fromStdString(element.str());
+        appendString(out, element.str());
+        break;
     case BSON_BOOL:
-        return element.boolean();
+        out += element.boolean() ? "true" : "false";
+        break;
     case BSON_OBJECT:
-        return CAllocationDump::documentToJson(element.embeddedObject());
-    case BSON_ARRAY:
-        return arrayToJson(element.embeddedObject());
-    default:
-        return QJsonValue();
+    case BSON_ARRAY: {
+        Elements nested;
+        appendDocument(out, element.embeddedObject(), element.type() == BSON_ARRAY, nested);
+        break;
     }
+    default:
+        out += "null";
+    }
+}
+
+// elements: the document's, read in one walk over its bytes into a vector the caller keeps
+// for its next document (a save writes tens of thousands).
+void appendDocument(QByteArray& out, const ttservice::BSONObj& document, bool isArray, Elements& elements)
+{
+    // A won volume at the cap is 2147483647 units of 0.0001 亿: a volume, not the no-value mark.
+    static const std::string_view kVolumeInUnits = "winBidAmount";
+    ttservice::BSONObj::readValidated(document.objdata(), document.objsize(), &elements);
+    out += isArray ? '[' : '{';
+    bool first = true;
+    for (const BSONElementView& element : elements) {
+        if (!first)
+            out += ',';
+        first = false;
+        if (!isArray) {
+            appendString(out, element.fieldName());
+            out += ':';
+        }
+        appendValue(out, element, isArray || element.fieldName() != kVolumeInUnits);
+    }
+    out += isArray ? ']' : '}';
 }
 
 } // namespace
 
-QJsonObject CAllocationDump::documentToJson(const ttservice::BSONObj& document)
+QByteArray CAllocationDump::recordsToJsonText(const ttservice::IDataList& records)
 {
-    QJsonObject out;
-    // A won volume at the cap is 2147483647 units of 0.0001 亿: a volume, not the no-value mark.
-    static const std::string kVolumeInUnits = "winBidAmount";
-    for (const ttservice::BSONElement& element : document.elements())
-        out.insert(QString::fromStdString(element.fieldName()),
-                   elementToJson(element, element.fieldName() != kVolumeInUnits));
+    QByteArray out;
+    Elements elements;
+    out += '[';
+    bool first = true;
+    for (const ttservice::IDataPtr& record : records) {
+        if (!record)
+            continue;
+        if (!first)
+            out += ',';
+        first = false;
+        appendDocument(out, record->bsonValueToObj(), false, elements);
+    }
+    out += ']';
     return out;
 }
 
 QJsonArray CAllocationDump::recordsToJson(const ttservice::IDataList& records)
 {
-    QJsonArray out;
-    for (const ttservice::IDataPtr& record : records)
-        if (record)
-            out.append(documentToJson(record->bsonValueToObj()));
-    return out;
+    return QJsonDocument::fromJson(recordsToJsonText(records)).array();
 }
 
 QJsonObject CAllocationDump::bondAllocation(const ttservice::CHostStore& store, const std::string& bondCode)

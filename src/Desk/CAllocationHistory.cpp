@@ -41,18 +41,6 @@ const SArea* areaOf(int typeId)
     return nullptr;
 }
 
-QString actionOf(const SHistoryEntry& entry)
-{
-    bool anyLeft = false;
-    for (auto it = entry.after.begin(); it != entry.after.end(); ++it)
-        anyLeft = anyLeft || !it.value().toArray().isEmpty();
-    if (!anyLeft)
-        return QStringLiteral("返回执行投标");
-    if (entry.after.size() == 1 && entry.after.contains(QLatin1String(kAreas[0].key)))
-        return QStringLiteral("保存中标参数");
-    return QStringLiteral("保存");
-}
-
 QString number(const QJsonValue& value, double scale = 1.0)
 {
     return value.isDouble() ? KZ::formatDoubleNumber(value.toDouble() / scale, 4, 0, false, QStringLiteral("非法值"))
@@ -117,33 +105,55 @@ QJsonObject objectOf(const QString& json)
     return QJsonDocument::fromJson(json.toUtf8()).object();
 }
 
-QString jsonOf(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
+} // namespace
+
+namespace {
+
+// What one bond's part of a committed unit becomes: the areas it touched, before and after.
+struct SBondChange {
+    std::string bondCode;
+    QByteArray before;
+    QByteArray after;
+    bool touchedOtherThanHead = false;
+    bool anyRowLeft = false;
+
+    void add(const SArea& area, const ttservice::IDataList& rowsBefore, const ttservice::IDataList& rowsAfter)
+    {
+        const QByteArray key = QByteArray("\"") + area.key + "\":";
+        before += (before.isEmpty() ? "{" : ",") + key + CAllocationDump::recordsToJsonText(rowsBefore);
+        after += (after.isEmpty() ? "{" : ",") + key + CAllocationDump::recordsToJsonText(rowsAfter);
+        touchedOtherThanHead = touchedOtherThanHead || area.typeId != kAreas[0].typeId;
+        anyRowLeft = anyRowLeft || !rowsAfter.empty();
+    }
+    QString action() const
+    {
+        if (!anyRowLeft)
+            return QStringLiteral("返回执行投标");
+        return touchedOtherThanHead ? QStringLiteral("保存") : QStringLiteral("保存中标参数");
+    }
+};
 
 } // namespace
 
-std::vector<SHistoryEntry> CAllocationHistory::entriesOf(const Unit& unit, const QDateTime& time, const QString& user)
+std::vector<QByteArrayList> CAllocationHistory::columnsOf(const Unit& unit, const QDateTime& time, const QString& user)
 {
-    std::vector<SHistoryEntry> entries;
+    static const ttservice::IDataList kNone;
+    std::vector<SBondChange> bonds;
     for (size_t i = 0; i < unit.after.size(); ++i) {
         const ttservice::IHostStorePersistence::SReplacement& after = unit.after[i];
         const SArea* area = areaOf(after.typeId);
         if (!area)
             continue;
-        const QString bond = QString::fromStdString(after.bondCode);
-        auto entry = std::find_if(entries.begin(), entries.end(), [&bond](const SHistoryEntry& e) { return e.bondCode == bond; });
-        if (entry == entries.end()) {
-            entries.push_back(SHistoryEntry{0, time, user, bond, QString(), {}, {}});
-            entry = entries.end() - 1;
-        }
-        entry->before.insert(QLatin1String(area->key), i < unit.before.size() ? CAllocationDump::recordsToJson(unit.before[i].rows)
-                                                                              : QJsonArray());
-        entry->after.insert(QLatin1String(area->key), CAllocationDump::recordsToJson(after.rows));
+        auto bond = std::find_if(bonds.begin(), bonds.end(), [&after](const SBondChange& b) { return b.bondCode == after.bondCode; });
+        if (bond == bonds.end())
+            bond = bonds.insert(bonds.end(), SBondChange{after.bondCode, {}, {}});
+        bond->add(*area, i < unit.before.size() ? unit.before[i].rows : kNone, after.rows);
     }
-    for (SHistoryEntry& entry : entries)
-        entry.action = actionOf(entry);
+    std::vector<QByteArrayList> entries;
+    for (const SBondChange& bond : bonds)
+        entries.push_back({time.toString(QLatin1String(kTimeFormat)).toUtf8(), user.toUtf8(),
+                           QByteArray::fromStdString(bond.bondCode), bond.action().toUtf8(), bond.before + '}',
+                           bond.after + '}'});
     return entries;
 }
 
@@ -174,12 +184,6 @@ QStringList CAllocationHistory::schemaNames()
             QStringLiteral("allocation_history_kept"), QStringLiteral("allocation_history_not_deleted")};
 }
 
-QStringList CAllocationHistory::columnsOf(const SHistoryEntry& entry)
-{
-    return {entry.time.toString(QLatin1String(kTimeFormat)), entry.user, entry.bondCode, entry.action,
-            jsonOf(entry.before), jsonOf(entry.after)};
-}
-
 SHistoryEntry CAllocationHistory::fromColumns(long long id, const QStringList& columns)
 {
     SHistoryEntry entry;
@@ -195,17 +199,16 @@ SHistoryEntry CAllocationHistory::fromColumns(long long id, const QStringList& c
     return entry;
 }
 
-bool CAllocationHistory::append(sqlite3* db, const SHistoryEntry& entry)
+bool CAllocationHistory::append(sqlite3* db, const QByteArrayList& columns)
 {
     sqlite3_stmt* stmt = nullptr;
     const char* sql = "INSERT INTO allocation_history (time, user_name, bond_code, action, before, after)"
                       " VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
         return false;
-    const QStringList columns = columnsOf(entry);
     bool bound = true;
-    for (int i = 0; i < columns.size(); ++i)
-        bound = bound && bindText(stmt, i + 1, columns[i]);
+    for (int i = 0; i < columns.size(); ++i)   // the texts outlive the statement
+        bound = bound && sqlite3_bind_text(stmt, i + 1, columns[i].constData(), columns[i].size(), SQLITE_STATIC) == SQLITE_OK;
     const bool ok = bound && sqlite3_step(stmt) == SQLITE_DONE;
     sqlite3_finalize(stmt);
     return ok;

@@ -5,6 +5,7 @@
 // were before and after. Entries are written in the transaction of the save itself and
 // never changed or deleted: the file refuses it.
 
+#include <QByteArrayList>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -50,23 +51,22 @@ public:
 
 class CAllocationHistory {
 public:
-    // The entries one committed unit makes: one per bond it changed.
-    static std::vector<SHistoryEntry> entriesOf(const ttservice::IHostStorePersistence::SUnit& unit,
-                                                const QDateTime& time, const QString& user);
+    // The entries one committed unit makes, one per bond it changed, as the texts a backend
+    // stores (time, user, bond, action, before and after as JSON; UTF-8).
+    static std::vector<QByteArrayList> columnsOf(const ttservice::IHostStorePersistence::SUnit& unit,
+                                                 const QDateTime& time, const QString& user);
     // The user the host runs for: the login name of the desk's process.
     static QString hostUserName();
 
-    // An entry as the texts a backend stores (time, user, bond, action, before, after as
-    // JSON), and back.
-    static QStringList columnsOf(const SHistoryEntry& entry);
+    // An entry as read back from those texts.
     static SHistoryEntry fromColumns(long long id, const QStringList& columns);
 
     // SQLite: the table and the triggers that keep entries as written (no transaction of its own).
     static const char* schemaSql();
     // The names that schema gives the file's objects (table, index, triggers).
     static QStringList schemaNames();
-    // Appends within the caller's transaction; false on a failure of the file.
-    static bool append(sqlite3* db, const SHistoryEntry& entry);
+    // Appends an entry's texts within the caller's transaction; false on a failure of the file.
+    static bool append(sqlite3* db, const QByteArrayList& columns);
     // A bond's entries, oldest first; false with the reason.
     static bool read(sqlite3* db, const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error);
 

@@ -6,13 +6,16 @@
 #include <QApplication>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <boost/make_shared.hpp>
+#include <limits>
 #include <sqlite3.h>
 
+#include "CAllocationDump.h"
 #include "CAllocationHistory.h"
 #include "CAllocationTransfer.h"
 #include "CDeskDatabase.h"
@@ -302,4 +305,44 @@ TEST_F(TeamAllocationHistoryTest, shouldKeepTheEntriesOnTheTeamsServerWithTheSav
                             "TRUNCATE bond_desk.allocation_history"})
         EXPECT_FALSE(admin->run(sql)) << sql;
     EXPECT_EQ(admin->exec("SELECT count(*) FROM bond_desk.allocation_history").number(0, 0), 1);
+}
+
+// The history keeps each record as JSON text written straight from its document: every
+// value must read back as the document holds it, whatever its text or number.
+TEST(AllocationHistoryText, shouldWriteRecordsAsJsonThatReadsBackAsTheirDocuments)
+{
+    // Given account rows with texts that need escaping or are not UTF-8, and numbers at
+    // their no-value marks, at the volume cap and beyond what JSON can hold
+    auto row = boost::make_shared<ttservice::CWinBidInfoDetail>();
+    row->productName = "稳健\"增利\\1号\n\t\x01\x1f end/";
+    row->remark = std::string("a\0b", 3);
+    row->account = "\xff\xfe IB";
+    row->winBidAmount = ttservice::kInvalidInt;   // the cap: a volume
+    row->bidPrice = std::numeric_limits<double>::quiet_NaN();
+    row->bidAmount = 0.1 + 0.2;
+    auto second = boost::make_shared<ttservice::CWinBidInfoDetail>();
+    second->bidAmount = -1e300;
+    second->winBidAmount = -5;
+
+    // When they are written as the history writes them
+    QJsonParseError error{};
+    const QJsonDocument read = QJsonDocument::fromJson(CAllocationDump::recordsToJsonText({row, nullptr, second}), &error);
+
+    // Then the text is JSON, the null record is left out, and each value reads back as the
+    // document holds it (no-value marks and what JSON cannot hold as null)
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonArray rows = read.array();
+    ASSERT_EQ(rows.size(), 2);
+    const QJsonObject first = rows[0].toObject();
+    EXPECT_EQ(first.keys().size(), 19);
+    EXPECT_EQ(first.value(QStringLiteral("productName")).toString(), QString::fromStdString(row->productName));
+    EXPECT_EQ(first.value(QStringLiteral("remark")).toString(), QString::fromStdString(row->remark));
+    EXPECT_EQ(first.value(QStringLiteral("account")).toString(), QString::fromUtf8("\xff\xfe IB"));
+    EXPECT_EQ(first.value(QStringLiteral("winBidAmount")), QJsonValue(ttservice::kInvalidInt));
+    for (const char* noValue : {"portfolioId", "winBidPrice", "bidPrice"})
+        EXPECT_TRUE(first.value(QLatin1String(noValue)).isNull()) << noValue;
+    EXPECT_EQ(first.value(QStringLiteral("bidAmount")).toDouble(), 0.1 + 0.2);
+    const QJsonObject last = rows[1].toObject();
+    EXPECT_EQ(last.value(QStringLiteral("bidAmount")).toDouble(), -1e300);
+    EXPECT_EQ(last.value(QStringLiteral("winBidAmount")).toInt(), -5);
 }

@@ -147,7 +147,7 @@ std::string BSONElement::str() const
     return type_ == BSON_STRING ? s_ : std::string();
 }
 
-bool BSONElement::boolean() const
+bool BSONScalar::boolean() const
 {
     if (type_ == BSON_BOOL || type_ == BSON_INT32 || type_ == BSON_INT64)
         return i_ != 0;

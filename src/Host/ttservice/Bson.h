@@ -30,6 +30,7 @@ public:
     double numberDouble() const;     // 0 when not a number
     int numberInt() const;           // 0 when not a number; doubles are truncated and clamped
     long long numberLong() const;
+    bool boolean() const;            // a flag, or a number other than 0
 
 protected:
     int type_ = BSON_EOO;
@@ -43,7 +44,6 @@ public:
     BSONElement() = default;
     const std::string& fieldName() const { return name_; }
     std::string str() const;         // empty when not a string
-    bool boolean() const;
     BSONObj embeddedObject() const;  // empty document when not an object or array
 
 private:
