@@ -1,7 +1,7 @@
 // The desk in process over generated tenders of three sizes (argument 0, 1, 2 = S, M, L):
 // reading a scenario, the execution-report view, switching the shown bond between two
 // bonds with saved allocations, from the click in the bond list to table three painted,
-// and a press of "保存" committed to the desk's file.
+// a press of "保存" committed to the desk's file, and the bond's history shown.
 #include <QApplication>
 #include <QJsonDocument>
 #include <QTableWidget>
@@ -13,6 +13,7 @@
 #include "CDeskDatabase.h"
 #include "CDeskWindow.h"
 #include "CExecutionReportView.h"
+#include "CHistoryDialog.h"
 #include "CPanelBondAllocationMixedTable.h"
 #include "CPanelBondTenderAllocationPanel.h"
 #include "CScenario.h"
@@ -149,49 +150,98 @@ void BM_DeskBondSwitch(benchmark::State& state)
     state.SetLabel(sizeOf(state).name);
 }
 
+// The desk on its own file, showing the first bond: the host seeded, the file attached as
+// the store's persistence, message boxes answered and remembered.
+class CDeskOnFile {
+public:
+    explicit CDeskOnFile(const CTwoBonds& bonds)
+    {
+        if (!bonds.seed(&scenario_))
+            return;
+        QString error;
+        database_ = desk::CDeskDatabase::open(dir_.filePath(QStringLiteral("desk.sqlite")), &error);
+        if (!database_)
+            return;
+        ttservice::CHostStore& store = ttservice::CHostStore::instance();
+        store.setHintSettings(true, true);   // the box tells the verdict
+        KZ::CMessageBox::setHandler([this](KZ::CMessageBox::EKind, const QString&, const QString& text, int) {
+            lastBox_ = text;
+            return static_cast<int>(KZ::CMessageBox::Ok);
+        });
+        store.setPersistence(database_.get());
+        window_.reset(new desk::CDeskWindow(scenario_));
+        window_->show();
+        window_->showBond(bonds.first().bondCode());
+        QApplication::processEvents();
+    }
+    ~CDeskOnFile()
+    {
+        window_.reset();
+        ttservice::CHostStore::instance().setPersistence(nullptr);
+    }
+    bool isOpen() const { return window_ != nullptr; }
+    desk::CDeskDatabase& database() const { return *database_; }
+
+    // "保存" pressed: true once the box tells it done (the transaction committed before it).
+    bool save()
+    {
+        lastBox_.clear();
+        static_cast<KZ::CEventDeliverer&>(*window_->panel())
+            .handleEvent(KZ::EVT_BUTTON_CLICKED, kSaveButton, 0, QString(), nullptr);
+        return lastBox_ == QStringLiteral("保存成功!");
+    }
+
+private:
+    desk::CScenario scenario_;
+    QTemporaryDir dir_;
+    std::unique_ptr<desk::CDeskDatabase> database_;
+    std::unique_ptr<desk::CDeskWindow> window_;
+    QString lastBox_;
+};
+
 // One press of "保存" on the shown bond: the panel's checks and write-back, then the desk's
 // transaction (the bond's records and the history entry) committed to its file before the
 // box tells the user; what the user waits for at the desk.
 void BM_DeskSave(benchmark::State& state)
 {
+    CDeskOnFile desk(bondsOf(state));
+    if (!desk.isOpen()) {
+        state.SkipWithError("the desk could not be opened on a new file");
+        return;
+    }
+    for (auto _ : state)
+        if (!desk.save()) {
+            state.SkipWithError("the save was not told as done");
+            break;
+        }
+    state.SetLabel(sizeOf(state).name);
+}
+
+// The history of the shown bond after two saves: its entries read from the file and the
+// dialog made with the latest entry's rows compared, shown and painted.
+void BM_HistoryDialog(benchmark::State& state)
+{
     const CTwoBonds& bonds = bondsOf(state);
-    desk::CScenario scenario;
-    if (!bonds.seed(&scenario)) {
-        state.SkipWithError("the generated scenario was refused");
+    CDeskOnFile desk(bonds);
+    if (!desk.isOpen() || !desk.save() || !desk.save()) {
+        state.SkipWithError("the desk could not save on a new file");
         return;
     }
-    const QTemporaryDir dir;
-    QString error;
-    const std::unique_ptr<desk::CDeskDatabase> database =
-        desk::CDeskDatabase::open(dir.filePath(QStringLiteral("desk.sqlite")), &error);
-    if (!database) {
-        state.SkipWithError(error.toUtf8().constData());
-        return;
-    }
-    ttservice::CHostStore& store = ttservice::CHostStore::instance();
-    store.setHintSettings(true, true);   // the box tells the verdict
-    QString lastBox;
-    KZ::CMessageBox::setHandler([&lastBox](KZ::CMessageBox::EKind, const QString&, const QString& text, int) {
-        lastBox = text;
-        return static_cast<int>(KZ::CMessageBox::Ok);
-    });
-    store.setPersistence(database.get());
-    {
-        desk::CDeskWindow window(scenario);
-        window.show();
-        window.showBond(bonds.first().bondCode());
-        QApplication::processEvents();
-        KZ::CEventDeliverer& panel = *window.panel();
-        for (auto _ : state) {
-            lastBox.clear();
-            panel.handleEvent(KZ::EVT_BUTTON_CLICKED, kSaveButton, 0, QString(), nullptr);
-            if (lastBox != QStringLiteral("保存成功!")) {
-                state.SkipWithError(("the save was not told as done: " + lastBox.toStdString()).c_str());
-                break;
-            }
+    for (auto _ : state) {
+        std::vector<desk::SHistoryEntry> entries;
+        QString error;
+        if (!desk.database().readHistory(bonds.first().bondCode(), &entries, &error)) {
+            state.SkipWithError(error.toUtf8().constData());
+            break;
+        }
+        desk::CHistoryDialog dialog(QString::fromStdString(bonds.first().bondCode()), std::move(entries));
+        dialog.show();
+        CPaintWatch painted(dialog.changeList()->viewport());
+        if (!painted.waitForPaint()) {
+            state.SkipWithError("the history was not painted");
+            break;
         }
     }
-    store.setPersistence(nullptr);
     state.SetLabel(sizeOf(state).name);
 }
 
@@ -206,3 +256,4 @@ BENCHMARK(BM_ScenarioParse)->Apply(sizes);
 BENCHMARK(BM_ReportViewShowBond)->Apply(sizes);
 BENCHMARK(BM_DeskBondSwitch)->Apply(sizes);
 BENCHMARK(BM_DeskSave)->Apply(sizes);
+BENCHMARK(BM_HistoryDialog)->Apply(sizes);

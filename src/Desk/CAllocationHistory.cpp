@@ -1,5 +1,6 @@
 #include "CAllocationHistory.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <algorithm>
 #include <map>
@@ -82,27 +83,20 @@ Rows rowsOf(const char* areaKey, const QJsonArray& documents)
     return rows;
 }
 
-QString volumeOf(const Rows& rows, const QString& row)
+// Row -> volume; each row's name is unique within its list.
+QHash<QString, QString> volumesOf(const Rows& rows)
 {
-    const auto found = std::find_if(rows.begin(), rows.end(), [&row](const auto& r) { return r.first == row; });
-    return found == rows.end() ? kAbsent : found->second;
+    QHash<QString, QString> volumes;
+    volumes.reserve(static_cast<int>(rows.size()));
+    for (const auto& row : rows)
+        volumes.insert(row.first, row.second);
+    return volumes;
 }
 
 bool bindText(sqlite3_stmt* stmt, int index, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
     return sqlite3_bind_text(stmt, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) == SQLITE_OK;
-}
-
-QString columnText(sqlite3_stmt* stmt, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
-                             sqlite3_column_bytes(stmt, column));
-}
-
-QJsonObject objectOf(const QString& json)
-{
-    return QJsonDocument::fromJson(json.toUtf8()).object();
 }
 
 } // namespace
@@ -134,6 +128,16 @@ struct SBondChange {
 };
 
 } // namespace
+
+QJsonObject SHistoryEntry::before() const
+{
+    return QJsonDocument::fromJson(beforeText).object();
+}
+
+QJsonObject SHistoryEntry::after() const
+{
+    return QJsonDocument::fromJson(afterText).object();
+}
 
 std::vector<QByteArrayList> CAllocationHistory::columnsOf(const Unit& unit, const QDateTime& time, const QString& user)
 {
@@ -184,18 +188,18 @@ QStringList CAllocationHistory::schemaNames()
             QStringLiteral("allocation_history_kept"), QStringLiteral("allocation_history_not_deleted")};
 }
 
-SHistoryEntry CAllocationHistory::fromColumns(long long id, const QStringList& columns)
+SHistoryEntry CAllocationHistory::fromColumns(long long id, const QByteArrayList& columns)
 {
     SHistoryEntry entry;
     entry.id = id;
     if (columns.size() < 6)
         return entry;
-    entry.time = QDateTime::fromString(columns[0], QLatin1String(kTimeFormat));
-    entry.user = columns[1];
-    entry.bondCode = columns[2];
-    entry.action = columns[3];
-    entry.before = objectOf(columns[4]);
-    entry.after = objectOf(columns[5]);
+    entry.time = QDateTime::fromString(QString::fromUtf8(columns[0]), QLatin1String(kTimeFormat));
+    entry.user = QString::fromUtf8(columns[1]);
+    entry.bondCode = QString::fromUtf8(columns[2]);
+    entry.action = QString::fromUtf8(columns[3]);
+    entry.beforeText = columns[4];
+    entry.afterText = columns[5];
     return entry;
 }
 
@@ -226,9 +230,9 @@ bool CAllocationHistory::read(sqlite3* db, const std::string& bondCode, std::vec
     bindText(stmt, 1, QString::fromStdString(bondCode));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QStringList columns;
+        QByteArrayList columns;
         for (int c = 1; c <= 6; ++c)
-            columns << columnText(stmt, c);
+            columns << QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)), sqlite3_column_bytes(stmt, c));
         entries->push_back(fromColumns(sqlite3_column_int64(stmt, 0), columns));
     }
     if (rc != SQLITE_DONE)
@@ -247,8 +251,8 @@ QJsonArray CAllocationHistory::toJson(const std::vector<SHistoryEntry>& entries)
         object.insert(QStringLiteral("user"), entry.user);
         object.insert(QStringLiteral("bondCode"), entry.bondCode);
         object.insert(QStringLiteral("action"), entry.action);
-        object.insert(QStringLiteral("before"), entry.before);
-        object.insert(QStringLiteral("after"), entry.after);
+        object.insert(QStringLiteral("before"), entry.before());
+        object.insert(QStringLiteral("after"), entry.after());
         out.append(object);
     }
     return out;
@@ -257,22 +261,26 @@ QJsonArray CAllocationHistory::toJson(const std::vector<SHistoryEntry>& entries)
 std::vector<SHistoryChange> CAllocationHistory::changesOf(const SHistoryEntry& entry)
 {
     std::vector<SHistoryChange> changes;
+    const QJsonObject documentsBefore = entry.before();
+    const QJsonObject documentsAfter = entry.after();
     for (const SArea& area : kAreas) {
         const QString key = QLatin1String(area.key);
-        if (!entry.before.contains(key) && !entry.after.contains(key))
+        if (!documentsBefore.contains(key) && !documentsAfter.contains(key))
             continue;
-        const Rows before = rowsOf(area.key, entry.before.value(key).toArray());
-        const Rows after = rowsOf(area.key, entry.after.value(key).toArray());
-        Rows all = before;
-        for (const auto& row : after)
-            if (volumeOf(before, row.first) == kAbsent)
-                all.push_back(row);
-        for (const auto& row : all) {
-            const QString old = volumeOf(before, row.first);
-            const QString now = volumeOf(after, row.first);
-            if (old != now)
-                changes.push_back(SHistoryChange{QString::fromUtf8(area.title), row.first, old, now});
+        const Rows before = rowsOf(area.key, documentsBefore.value(key).toArray());
+        const Rows after = rowsOf(area.key, documentsAfter.value(key).toArray());
+        const QHash<QString, QString> volumesBefore = volumesOf(before);
+        const QHash<QString, QString> volumesAfter = volumesOf(after);
+        // The rows as they were, then those the action added; a large tender has tens of
+        // thousands, so each is found by its name rather than by a walk of the other list.
+        for (const auto& row : before) {
+            const QString now = volumesAfter.value(row.first, kAbsent);
+            if (row.second != now)
+                changes.push_back(SHistoryChange{QString::fromUtf8(area.title), row.first, row.second, now});
         }
+        for (const auto& row : after)
+            if (!volumesBefore.contains(row.first) && row.second != kAbsent)
+                changes.push_back(SHistoryChange{QString::fromUtf8(area.title), row.first, kAbsent, row.second});
     }
     return changes;
 }

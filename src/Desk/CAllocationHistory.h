@@ -27,9 +27,13 @@ struct SHistoryEntry {
     QString bondCode;
     QString action;               // "保存", "保存中标参数" or "返回执行投标"
     // Area name ("bidParameters", "underwriters", "products", "accounts") -> records as
-    // documents; only the areas the action touched.
-    QJsonObject before;
-    QJsonObject after;
+    // documents; only the areas the action touched. Kept as the stored JSON text and read
+    // when asked for: a save of a large tender keeps megabytes, and a list of entries
+    // shows none of it.
+    QByteArray beforeText;
+    QByteArray afterText;
+    QJsonObject before() const;
+    QJsonObject after() const;
 };
 
 // One row of an entry that changed: its area, the row, and its volume before and after
@@ -59,7 +63,7 @@ public:
     static QString hostUserName();
 
     // An entry as read back from those texts.
-    static SHistoryEntry fromColumns(long long id, const QStringList& columns);
+    static SHistoryEntry fromColumns(long long id, const QByteArrayList& columns);
 
     // SQLite: the table and the triggers that keep entries as written (no transaction of its own).
     static const char* schemaSql();

@@ -336,9 +336,9 @@ bool CTeamDatabase::readHistory(const std::string& bondCode, std::vector<SHistor
         return false;
     }
     for (int i = 0; i < rows.rows(); ++i) {
-        QStringList columns;
+        QByteArrayList columns;
         for (int c = 1; c <= 6; ++c)
-            columns << QString::fromStdString(rows.text(i, c));
+            columns << QByteArray::fromStdString(rows.text(i, c));
         entries->push_back(CAllocationHistory::fromColumns(rows.number(i, 0), columns));
     }
     return true;

@@ -133,15 +133,15 @@ TEST_F(AllocationHistoryTest, shouldKeepEveryActionWithTheRecordsBeforeAndAfterA
     ASSERT_EQ(entries.size(), 3u);
     const QStringList areas = {"accounts", "bidParameters", "products", "underwriters"};
     EXPECT_EQ(entries[0].action, QStringLiteral("保存"));
-    EXPECT_EQ(entries[0].before.keys(), areas);
-    EXPECT_TRUE(entries[0].before.value(QStringLiteral("accounts")).toArray().isEmpty());
-    EXPECT_EQ(entries[0].after.value(QStringLiteral("accounts")).toArray().size(), static_cast<int>(kSplit.size()));
+    EXPECT_EQ(entries[0].before().keys(), areas);
+    EXPECT_TRUE(entries[0].before().value(QStringLiteral("accounts")).toArray().isEmpty());
+    EXPECT_EQ(entries[0].after().value(QStringLiteral("accounts")).toArray().size(), static_cast<int>(kSplit.size()));
     EXPECT_EQ(entries[1].action, QStringLiteral("保存中标参数"));
-    EXPECT_EQ(entries[1].after.keys(), QStringList{"bidParameters"});
+    EXPECT_EQ(entries[1].after().keys(), QStringList{"bidParameters"});
     EXPECT_EQ(entries[2].action, QStringLiteral("返回执行投标"));
-    EXPECT_EQ(entries[2].before.value(QStringLiteral("accounts")), entries[0].after.value(QStringLiteral("accounts")));
+    EXPECT_EQ(entries[2].before().value(QStringLiteral("accounts")), entries[0].after().value(QStringLiteral("accounts")));
     for (const QString& area : areas)
-        EXPECT_TRUE(entries[2].after.value(area).toArray().isEmpty()) << area.toStdString();
+        EXPECT_TRUE(entries[2].after().value(area).toArray().isEmpty()) << area.toStdString();
     for (const SHistoryEntry& entry : entries) {
         EXPECT_EQ(entry.time, QDateTime(QDate(2026, 12, 5), QTime(10, 30)));
         EXPECT_EQ(entry.user, CAllocationHistory::hostUserName());
