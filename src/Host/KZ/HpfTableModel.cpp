@@ -24,6 +24,9 @@ QColor IBaseHpfTableData::getColor(int) const { return CUiResource::getColor(QSt
 struct IBaseHpfTableModel::Rows {
     QList<IBaseHpfTableDataPtr> inOrder;
     std::unordered_map<std::string, int> slotOfKey;   // the key a row was added under
+    // The same keys by slot, so that the rows with their keys are read in order, not in the
+    // hash table's order (a sync takes them all after every load).
+    std::vector<std::string> keyOfSlot;
 
     bool hasHoles() const { return static_cast<size_t>(inOrder.size()) != slotOfKey.size(); }
 
@@ -34,11 +37,14 @@ struct IBaseHpfTableModel::Rows {
         for (int slot = 0; slot < inOrder.size(); ++slot) {
             if (!inOrder.at(slot))
                 continue;
-            if (target != slot)
+            if (target != slot) {
                 inOrder[target] = std::move(inOrder[slot]);
+                keyOfSlot[static_cast<size_t>(target)] = std::move(keyOfSlot[static_cast<size_t>(slot)]);
+            }
             newSlot[static_cast<size_t>(slot)] = target++;
         }
         inOrder.erase(inOrder.begin() + target, inOrder.end());
+        keyOfSlot.resize(static_cast<size_t>(target));
         for (auto& entry : slotOfKey)
             entry.second = newSlot[static_cast<size_t>(entry.second)];
         assertConsistent();
@@ -51,8 +57,10 @@ struct IBaseHpfTableModel::Rows {
         for (const IBaseHpfTableDataPtr& row : inOrder)
             live += row ? 1 : 0;
         assert(live == slotOfKey.size());
+        assert(keyOfSlot.size() == static_cast<size_t>(inOrder.size()));
         for (const auto& entry : slotOfKey)
-            assert(entry.second >= 0 && entry.second < inOrder.size() && inOrder.at(entry.second));
+            assert(entry.second >= 0 && entry.second < inOrder.size() && inOrder.at(entry.second)
+                   && keyOfSlot[static_cast<size_t>(entry.second)] == entry.first);
 #endif
     }
 };
@@ -80,6 +88,7 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
     } else {
         rows_->slotOfKey.emplace(key, rows_->inOrder.size());
         rows_->inOrder.append(row);
+        rows_->keyOfSlot.push_back(key);
     }
     ++revision_;
     if (addObserver_)
@@ -120,8 +129,13 @@ bool IBaseHpfTableModel::removeDataByKey(const std::string& key)
 
 void IBaseHpfTableModel::clear()
 {
-    rows_->inOrder.clear();
+    // A reload adds as many rows again: the list keeps its room unless someone shares it.
+    if (rows_->inOrder.isDetached())
+        rows_->inOrder.erase(rows_->inOrder.begin(), rows_->inOrder.end());
+    else
+        rows_->inOrder.clear();
     rows_->slotOfKey.clear();
+    rows_->keyOfSlot.clear();
     ++revision_;
 }
 
@@ -139,9 +153,10 @@ std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> IBaseHpfTableModel::ke
 {
     if (rows_->hasHoles())
         rows_->squeezeHoles();
-    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> result(rows_->slotOfKey.size());
-    for (const auto& entry : rows_->slotOfKey)
-        result[static_cast<size_t>(entry.second)] = {entry.first, rows_->inOrder.at(entry.second)};
+    std::vector<std::pair<std::string, IBaseHpfTableDataPtr>> result;
+    result.reserve(rows_->keyOfSlot.size());
+    for (int slot = 0; slot < rows_->inOrder.size(); ++slot)
+        result.emplace_back(rows_->keyOfSlot[static_cast<size_t>(slot)], rows_->inOrder.at(slot));
     return result;
 }
 

@@ -407,8 +407,11 @@ CHpfTableQtModel::SHeldCells& CHpfTableQtModel::toldCells(const IBaseHpfTableDat
 {
     auto held = cells_.find(row.get());
     if (held == cells_.end()) {
-        if (cells_.empty())
-            cells_.reserve(static_cast<size_t>(source_->rowCount()));   // a load tells every row
+        // A load tells every row; the buckets of the last load are kept (a reserve for fewer
+        // rows, as when each row is told as it is added, would shrink and regrow them).
+        const size_t rows = static_cast<size_t>(source_->rowCount());
+        if (cells_.empty() && rows > cells_.bucket_count())
+            cells_.reserve(rows);
         held = cells_.emplace(row.get(), SHeldCells()).first;
         held->second.row = row;
         held->second.cells.reserve(cellsPerRow_);   // rows are mostly told alike

@@ -62,6 +62,13 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
                                                            ttservice::ETenderingType type, double unit,
                                                            std::string name)
 {
+    // The rows in the host's order, each with the underwriter choices it offers: the list
+    // grows row by row. They are told their cells once they are in the model. Their room and
+    // the presenter's copy of the products are made before the old rows go, so that the new
+    // rows' small blocks are the old rows' again rather than a heap rearranged around them.
+    std::vector<std::pair<CAllocationMixedDataPtr, QStringList>> shown;
+    shown.reserve(details.size());
+    CMixedRowPresenter presenter(table);
     refreshMixedModel();
     productDataMap.clear();
     marginalPrice = marginal;
@@ -75,13 +82,13 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
     if (details.empty() || !table || !model)
         return;
 
-    // The rows in the host's order, each with the underwriter choices it offers: the list
-    // grows row by row. They are told their cells once they are in the model.
-    std::vector<std::pair<CAllocationMixedDataPtr, QStringList>> shown;
-    shown.reserve(details.size());
     std::map<std::string, MixedGroup> groups;   // by group key, in byte order
     COfferedUnderWriters offered(underWriters);   // the caller's list grows row by row
     int counter = 0;
+    // A group's rows mostly follow one another: a row of the previous row's product and price
+    // joins its group without the key being printed and looked up again.
+    const ttservice::CWinBidInfoDetail* previous = nullptr;
+    MixedGroup* group = nullptr;
     for (const auto& detail : details) {
         if (!detail)
             continue;
@@ -104,11 +111,13 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         info.operationText = added ? kMixedDeleteText : kMixedAddText;
         shown.emplace_back(row, underWriters);
 
-        MixedGroup& group = groups[groupKeyOf(*detail)];
-        if (added || group.isEmpty())
-            group.append(row);
+        if (group == nullptr || previous->productId != detail->productId || previous->bidPrice != detail->bidPrice)
+            group = &groups[groupKeyOf(*detail)];
+        previous = detail.get();
+        if (added || group->isEmpty())
+            group->append(row);
         else
-            group.prepend(row);
+            group->prepend(row);
     }
     int groupNumber = 0;
     for (auto& group : groups)
@@ -118,7 +127,6 @@ void CPanelBondAllocationMixedTable::updateMixedTableDatas(const WinBidDetails& 
         for (const CAllocationMixedDataPtr& row : group)
             model->addData(row);
     }
-    CMixedRowPresenter presenter(table);
     for (const auto& row : shown)
         presenter.showEditableRow(CAllocationMixedData::keyText(row.first->rowNumber), *row.first->info, row.second,
                                   offered.text(row.first->info->underWriter), false);
