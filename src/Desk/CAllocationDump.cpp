@@ -18,16 +18,11 @@ namespace {
 using ttservice::BSONElementView;
 
 using Elements = std::vector<BSONElementView>;
-void appendDocument(QByteArray& out, const ttservice::BSONObj& document, bool isArray, Elements& elements);
-
-void appendBytes(QByteArray& out, std::string_view bytes)
-{
-    out.append(bytes.data(), static_cast<int>(bytes.size()));
-}
+void appendDocument(std::string& out, const ttservice::BSONObj& document, bool isArray, Elements& elements);
 
 // A text the host keeps with broken UTF-8 is written as Qt reads it (with replacement
 // characters), so that the JSON stays readable.
-void appendString(QByteArray& out, std::string_view text)
+void appendString(std::string& out, std::string_view text)
 {
     const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const QByteArray sanitized = ascii ? QByteArray() : QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUtf8();
@@ -39,7 +34,7 @@ void appendString(QByteArray& out, std::string_view text)
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x20 && c != '"' && c != '\\')
             continue;
-        appendBytes(out, bytes.substr(plainFrom, i - plainFrom));
+        out.append(bytes.substr(plainFrom, i - plainFrom));
         plainFrom = i + 1;
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -49,12 +44,12 @@ void appendString(QByteArray& out, std::string_view text)
             out.append(escaped, sizeof(escaped));
         }
     }
-    appendBytes(out, bytes.substr(plainFrom));
+    out.append(bytes.substr(plainFrom));
     out += '"';
 }
 
 // The shortest text that reads back as the same double; JSON has no infinities or NaN.
-void appendNumber(QByteArray& out, double value)
+void appendNumber(std::string& out, double value)
 {
     if (!std::isfinite(value)) {
         out += "null";
@@ -65,8 +60,14 @@ void appendNumber(QByteArray& out, double value)
     out.append(buffer, static_cast<int>(result.ptr - buffer));
 }
 
+void appendInteger(std::string& out, long long value)
+{
+    char buffer[24];
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof(buffer), value).ptr);
+}
+
 // mayHaveNoValue: whether the field's no-value mark is written as null.
-void appendValue(QByteArray& out, const BSONElementView& element, bool mayHaveNoValue)
+void appendValue(std::string& out, const BSONElementView& element, bool mayHaveNoValue)
 {
     using namespace ttservice;
     switch (element.type()) {
@@ -80,7 +81,7 @@ void appendValue(QByteArray& out, const BSONElementView& element, bool mayHaveNo
         if (mayHaveNoValue && element.numberInt() == kInvalidInt)
             out += "null";
         else
-            appendNumber(out, element.numberInt());
+            appendInteger(out, element.numberInt());
         break;
     case BSON_INT64:
         if (element.numberLong() == kInvalidLongLong)
@@ -107,7 +108,7 @@ void appendValue(QByteArray& out, const BSONElementView& element, bool mayHaveNo
 
 // elements: the document's, read in one walk over its bytes into a vector the caller keeps
 // for its next document (a save writes tens of thousands).
-void appendDocument(QByteArray& out, const ttservice::BSONObj& document, bool isArray, Elements& elements)
+void appendDocument(std::string& out, const ttservice::BSONObj& document, bool isArray, Elements& elements)
 {
     // A won volume at the cap is 2147483647 units of 0.0001 亿: a volume, not the no-value mark.
     static const std::string_view kVolumeInUnits = "winBidAmount";
@@ -129,27 +130,33 @@ void appendDocument(QByteArray& out, const ttservice::BSONObj& document, bool is
 
 } // namespace
 
-QByteArray CAllocationDump::recordsToJsonText(const ttservice::IDataList& records)
+void CAllocationDump::appendRecordsAsJson(std::string& out, const ttservice::IDataList& records)
 {
-    QByteArray out;
     Elements elements;
     out += '[';
     bool first = true;
     for (const ttservice::IDataPtr& record : records) {
         if (!record)
             continue;
-        if (!first)
+        if (first) {
+            const size_t start = out.size();
+            appendDocument(out, record->bsonValueToObj(), false, elements);
+            // Rows of one kind print to about the same length: room for all of them at once.
+            out.reserve(out.size() + (out.size() - start + 1) * records.size() * 9 / 8);
+        } else {
             out += ',';
+            appendDocument(out, record->bsonValueToObj(), false, elements);
+        }
         first = false;
-        appendDocument(out, record->bsonValueToObj(), false, elements);
     }
     out += ']';
-    return out;
 }
 
 QJsonArray CAllocationDump::recordsToJson(const ttservice::IDataList& records)
 {
-    return QJsonDocument::fromJson(recordsToJsonText(records)).array();
+    std::string text;
+    appendRecordsAsJson(text, records);
+    return QJsonDocument::fromJson(QByteArray::fromRawData(text.data(), static_cast<int>(text.size()))).array();
 }
 
 QJsonObject CAllocationDump::bondAllocation(const ttservice::CHostStore& store, const std::string& bondCode)

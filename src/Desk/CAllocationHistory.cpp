@@ -106,16 +106,15 @@ namespace {
 // What one bond's part of a committed unit becomes: the areas it touched, before and after.
 struct SBondChange {
     std::string bondCode;
-    QByteArray before;
-    QByteArray after;
+    std::string before;
+    std::string after;
     bool touchedOtherThanHead = false;
     bool anyRowLeft = false;
 
     void add(const SArea& area, const ttservice::IDataList& rowsBefore, const ttservice::IDataList& rowsAfter)
     {
-        const QByteArray key = QByteArray("\"") + area.key + "\":";
-        before += (before.isEmpty() ? "{" : ",") + key + CAllocationDump::recordsToJsonText(rowsBefore);
-        after += (after.isEmpty() ? "{" : ",") + key + CAllocationDump::recordsToJsonText(rowsAfter);
+        appendArea(before, area, rowsBefore);
+        appendArea(after, area, rowsAfter);
         touchedOtherThanHead = touchedOtherThanHead || area.typeId != kAreas[0].typeId;
         anyRowLeft = anyRowLeft || !rowsAfter.empty();
     }
@@ -124,6 +123,15 @@ struct SBondChange {
         if (!anyRowLeft)
             return QStringLiteral("返回执行投标");
         return touchedOtherThanHead ? QStringLiteral("保存") : QStringLiteral("保存中标参数");
+    }
+
+private:
+    static void appendArea(std::string& out, const SArea& area, const ttservice::IDataList& rows)
+    {
+        out += out.empty() ? "{\"" : ",\"";
+        out += area.key;
+        out += "\":";
+        CAllocationDump::appendRecordsAsJson(out, rows);
     }
 };
 
@@ -139,7 +147,8 @@ QJsonObject SHistoryEntry::after() const
     return QJsonDocument::fromJson(afterText).object();
 }
 
-std::vector<QByteArrayList> CAllocationHistory::columnsOf(const Unit& unit, const QDateTime& time, const QString& user)
+std::vector<CAllocationHistory::Columns> CAllocationHistory::columnsOf(const Unit& unit, const QDateTime& time,
+                                                                       const QString& user)
 {
     static const ttservice::IDataList kNone;
     std::vector<SBondChange> bonds;
@@ -153,11 +162,18 @@ std::vector<QByteArrayList> CAllocationHistory::columnsOf(const Unit& unit, cons
             bond = bonds.insert(bonds.end(), SBondChange{after.bondCode, {}, {}});
         bond->add(*area, i < unit.before.size() ? unit.before[i].rows : kNone, after.rows);
     }
-    std::vector<QByteArrayList> entries;
-    for (const SBondChange& bond : bonds)
-        entries.push_back({time.toString(QLatin1String(kTimeFormat)).toUtf8(), user.toUtf8(),
-                           QByteArray::fromStdString(bond.bondCode), bond.action().toUtf8(), bond.before + '}',
-                           bond.after + '}'});
+    std::vector<Columns> entries;
+    for (SBondChange& bond : bonds) {
+        Columns& columns = entries.emplace_back();
+        columns.reserve(6);
+        columns.push_back(time.toString(QLatin1String(kTimeFormat)).toStdString());
+        columns.push_back(user.toStdString());
+        columns.push_back(bond.bondCode);
+        columns.push_back(bond.action().toStdString());
+        // Moved, never copied: at a large tender each is megabytes (a braced list would copy).
+        columns.push_back(std::move(bond.before += '}'));
+        columns.push_back(std::move(bond.after += '}'));
+    }
     return entries;
 }
 
@@ -203,7 +219,7 @@ SHistoryEntry CAllocationHistory::fromColumns(long long id, const QByteArrayList
     return entry;
 }
 
-bool CAllocationHistory::append(sqlite3* db, const QByteArrayList& columns)
+bool CAllocationHistory::append(sqlite3* db, const Columns& columns)
 {
     sqlite3_stmt* stmt = nullptr;
     const char* sql = "INSERT INTO allocation_history (time, user_name, bond_code, action, before, after)"
@@ -211,8 +227,9 @@ bool CAllocationHistory::append(sqlite3* db, const QByteArrayList& columns)
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
         return false;
     bool bound = true;
-    for (int i = 0; i < columns.size(); ++i)   // the texts outlive the statement
-        bound = bound && sqlite3_bind_text(stmt, i + 1, columns[i].constData(), columns[i].size(), SQLITE_STATIC) == SQLITE_OK;
+    for (size_t i = 0; i < columns.size(); ++i)   // the texts outlive the statement
+        bound = bound && sqlite3_bind_text64(stmt, static_cast<int>(i) + 1, columns[i].data(), columns[i].size(), SQLITE_STATIC,
+                                             SQLITE_UTF8) == SQLITE_OK;
     const bool ok = bound && sqlite3_step(stmt) == SQLITE_DONE;
     sqlite3_finalize(stmt);
     return ok;

@@ -55,10 +55,12 @@ public:
 
 class CAllocationHistory {
 public:
-    // The entries one committed unit makes, one per bond it changed, as the texts a backend
-    // stores (time, user, bond, action, before and after as JSON; UTF-8).
-    static std::vector<QByteArrayList> columnsOf(const ttservice::IHostStorePersistence::SUnit& unit,
-                                                 const QDateTime& time, const QString& user);
+    // An entry as the texts a backend stores in its columns, in order: time, user, bond,
+    // action, before and after as JSON (UTF-8).
+    using Columns = std::vector<std::string>;
+    // The entries one committed unit makes, one per bond it changed.
+    static std::vector<Columns> columnsOf(const ttservice::IHostStorePersistence::SUnit& unit, const QDateTime& time,
+                                          const QString& user);
     // The user the host runs for: the login name of the desk's process.
     static QString hostUserName();
 
@@ -70,7 +72,7 @@ public:
     // The names that schema gives the file's objects (table, index, triggers).
     static QStringList schemaNames();
     // Appends an entry's texts within the caller's transaction; false on a failure of the file.
-    static bool append(sqlite3* db, const QByteArrayList& columns);
+    static bool append(sqlite3* db, const Columns& columns);
     // A bond's entries, oldest first; false with the reason.
     static bool read(sqlite3* db, const std::string& bondCode, std::vector<SHistoryEntry>* entries, QString* error);
 

@@ -319,7 +319,7 @@ bool CDeskDatabase::commit(const SUnit& unit, QString* error)
         ok = ok && writeCommandIds(commandIds);
     // The history of the allocation is kept with the save itself: both or neither.
     const QDateTime now = ttservice::CHostStore::instance().now();
-    for (const QByteArrayList& entry : CAllocationHistory::columnsOf(unit, now, CAllocationHistory::hostUserName()))
+    for (const CAllocationHistory::Columns& entry : CAllocationHistory::columnsOf(unit, now, CAllocationHistory::hostUserName()))
         ok = ok && CAllocationHistory::append(db_, entry);
     if (ok && exec("COMMIT"))
         return true;

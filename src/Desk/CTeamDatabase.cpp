@@ -314,10 +314,10 @@ bool CTeamDatabase::commit(const SUnit& unit, QString* error)
 bool CTeamDatabase::writeHistory(const SUnit& unit)
 {
     const QDateTime now = ttservice::CHostStore::instance().now();
-    for (const QByteArrayList& entry : CAllocationHistory::columnsOf(unit, now, savedBy_)) {
+    for (const CAllocationHistory::Columns& entry : CAllocationHistory::columnsOf(unit, now, savedBy_)) {
         std::vector<CPgConnection::SParam> params;
-        for (const QByteArray& column : entry)
-            params.push_back(pgText(column.toStdString()));
+        for (const std::string& column : entry)
+            params.push_back(pgText(column));
         if (!connection_->run("INSERT INTO bond_desk.allocation_history (time, user_name, bond_code, action, before, after)"
                               " VALUES ($1, $2, $3, $4, $5, $6)",
                               params))

@@ -325,13 +325,17 @@ TEST(AllocationHistoryText, shouldWriteRecordsAsJsonThatReadsBackAsTheirDocument
     second->winBidAmount = -5;
 
     // When they are written as the history writes them
+    std::string text = "[0,";
+    CAllocationDump::appendRecordsAsJson(text, {row, nullptr, second});
+    text += ']';
     QJsonParseError error{};
-    const QJsonDocument read = QJsonDocument::fromJson(CAllocationDump::recordsToJsonText({row, nullptr, second}), &error);
+    const QJsonDocument read = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
 
     // Then the text is JSON, the null record is left out, and each value reads back as the
     // document holds it (no-value marks and what JSON cannot hold as null)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    const QJsonArray rows = read.array();
+    ASSERT_EQ(read.array().size(), 2);
+    const QJsonArray rows = read.array().at(1).toArray();
     ASSERT_EQ(rows.size(), 2);
     const QJsonObject first = rows[0].toObject();
     EXPECT_EQ(first.keys().size(), 19);
