@@ -110,8 +110,9 @@ void CHpfTableQtModel::resync()
                 fresh.push_back(SRow{std::move(keyed.second), std::move(keyed.first)});
         }
         std::vector<IBaseHpfTableDataPtr> removed;
-        if (freshColumns == columns_ && isIdentity() && !rowsReleased_ && applyRowChange(fresh, removed)) {
-            forgetCellsOfRowsGone(removed);
+        bool allToldShown = false;
+        if (freshColumns == columns_ && isIdentity() && !rowsReleased_ && applyRowChange(fresh, removed, allToldShown)) {
+            forgetCellsOfRowsGone(removed, allToldShown);
         } else {
             beginResetModel();
             snapshot_.swap(fresh);
@@ -146,7 +147,8 @@ bool CHpfTableQtModel::takeTold(const IBaseHpfTableData* row, const std::vector<
     return true;
 }
 
-bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removedRows)
+bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removedRows,
+                                      bool& allToldShown)
 {
     const size_t oldCount = snapshot_.size();
     const size_t newCount = fresh.size();
@@ -166,14 +168,20 @@ bool CHpfTableQtModel::applyRowChange(std::vector<SRow>& fresh, std::vector<IBas
     // A row told something and found here is no longer marked told: every held row is either
     // in the view or told something since the last sync, so the rows still marked told after
     // this walk are the rows told something that left.
-    const std::vector<const IBaseHpfTableData*> toldRows = sortedToldRows();
     std::vector<bool> changed(newCount, false);
-    for (size_t i = 0; i < newCount; ++i) {
-        const bool told = takeTold(fresh[i].data.get(), toldRows);
-        if (i >= head && i < head + inserted)
-            continue;   // new to the view
-        const size_t before = i < head ? i : i - inserted + removed;
-        changed[i] = told || snapshot_[before].key != fresh[i].key;
+    if (oldCount == 0) {
+        // A first load: every row is new to the view, so none is marked changed, and the told
+        // ones are unmarked as they are met instead of looked up in a sorted list of them.
+        allToldShown = unmarkTold(fresh) == changedRows_.size();
+    } else {
+        const std::vector<const IBaseHpfTableData*> toldRows = sortedToldRows();
+        for (size_t i = 0; i < newCount; ++i) {
+            const bool told = takeTold(fresh[i].data.get(), toldRows);
+            if (i >= head && i < head + inserted)
+                continue;   // new to the view
+            const size_t before = i < head ? i : i - inserted + removed;
+            changed[i] = told || snapshot_[before].key != fresh[i].key;
+        }
     }
     for (size_t i = head; i < head + removed; ++i)
         removedRows.push_back(snapshot_[i].data);
@@ -210,12 +218,26 @@ void CHpfTableQtModel::emitChangedRows(const std::vector<bool>& changed)
     }
 }
 
-void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed)
+void CHpfTableQtModel::forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed, bool allToldShown)
 {
     forgetLastRow();
     for (const IBaseHpfTableDataPtr& row : removed)
         cells_.erase(row.get());
-    forgetToldRowsGone();
+    if (!allToldShown)
+        forgetToldRowsGone();
+}
+
+size_t CHpfTableQtModel::unmarkTold(const std::vector<SRow>& rows)
+{
+    size_t unmarked = 0;
+    for (const SRow& row : rows) {
+        const auto held = cells_.find(row.data.get());
+        if (held != cells_.end() && held->second.told) {
+            held->second.told = false;
+            ++unmarked;
+        }
+    }
+    return unmarked;
 }
 
 void CHpfTableQtModel::forgetToldRowsGone()
@@ -234,15 +256,7 @@ void CHpfTableQtModel::forgetCellsOfRowsNotShown()
         // Every held row is marked told since the release: the shown ones are unmarked. When
         // as many were unmarked as were told (a load tells only the rows it adds), none is
         // left to forget and the told rows need no second look.
-        size_t unmarked = 0;
-        for (const SRow& row : snapshot_) {
-            const auto held = cells_.find(row.data.get());
-            if (held != cells_.end() && held->second.told) {
-                held->second.told = false;
-                ++unmarked;
-            }
-        }
-        if (unmarked != changedRows_.size())
+        if (unmarkTold(snapshot_) != changedRows_.size())
             forgetToldRowsGone();
         return;
     }

@@ -141,7 +141,11 @@ private:
     // Drops the cells of rows that left: those the sync removed from the view, and those told
     // something since the last sync that it did not find among the rows (still marked told).
     // A reset or released rows look at every held row.
-    void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed);
+    // allToldShown: every row told since the last sync is shown, so none of them left.
+    void forgetCellsOfRowsGone(const std::vector<IBaseHpfTableDataPtr>& removed, bool allToldShown);
+    // Unmarks the rows among rows told something since the last sync; how many it unmarked.
+    // Each told row is listed once in changedRows_, so as many as it lists means all.
+    size_t unmarkTold(const std::vector<SRow>& rows);
     void forgetCellsOfRowsNotShown();
     void forgetToldRowsGone();   // those told since the last sync that no sync found
     void forgetCellsOfRowsNotInSource();
@@ -152,7 +156,7 @@ private:
     void sortIndex();
     // Tells the view of the rows between the unchanged head and tail: an insert or a
     // remove, or false when both sides changed there.
-    bool applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removed);
+    bool applyRowChange(std::vector<SRow>& fresh, std::vector<IBaseHpfTableDataPtr>& removed, bool& allToldShown);
     std::vector<const IBaseHpfTableData*> sortedToldRows() const;
     // Whether the row was told something since the last sync; unmarks it. A row still
     // marked after a sync's walk was told something and left.
