@@ -455,16 +455,26 @@ bool CScenario::loadFile(const QString& path, CScenario* out, QString* error, qi
         *error = path + QStringLiteral(": 无法读取场景文件：") + whyUnreadable(path, file);
         return false;
     }
-    // Read in pieces up to the limit, whatever the file says of its size: a device or a
-    // pipe has none, and may never end.
-    QByteArray json;
+    // Read into one buffer, as large as the file says it is (and a byte more, to see its
+    // end), grown by pieces up to a byte over the limit where that was not enough: a device
+    // or a pipe has no size, and may never end. One buffer, filled once: at a large tender
+    // every page of memory touched costs more than reading what goes into it.
     constexpr qint64 kPiece = 1 << 20;
-    while (json.size() <= maxBytes) {
-        const QByteArray piece = file.read(std::min(kPiece, maxBytes + 1 - json.size()));
-        if (piece.isEmpty())
+    const qint64 limit = maxBytes + 1;
+    QByteArray json(static_cast<int>(std::min(limit, std::max(file.size() + 1, kPiece))), Qt::Uninitialized);
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == json.size()) {
+            if (filled >= limit)
+                break;
+            json.resize(static_cast<int>(std::min(limit, filled + kPiece)));
+        }
+        const qint64 got = file.read(json.data() + filled, json.size() - filled);
+        if (got <= 0)
             break;
-        json += piece;
+        filled += got;
     }
+    json.resize(static_cast<int>(filled));
     if (json.size() > maxBytes) {
         *error = path + QStringLiteral(": 场景文件超过 %1 MB（或是不会结束的设备、管道），未读取").arg(maxBytes >> 20);
         return false;
