@@ -116,7 +116,7 @@ struct SBondChange {
         appendArea(before, area, rowsBefore);
         appendArea(after, area, rowsAfter);
         touchedOtherThanHead = touchedOtherThanHead || area.typeId != kAreas[0].typeId;
-        anyRowLeft = anyRowLeft || !rowsAfter.empty();
+        anyRowLeft = anyRowLeft || std::any_of(rowsAfter.begin(), rowsAfter.end(), [](const auto& row) { return row != nullptr; });
     }
     QString action() const
     {
