@@ -305,9 +305,7 @@ TEST_F(HostStoreTest, shouldKeepOnlyTheMostRecentCallsAndNoneUnlessAsked)
     EXPECT_TRUE(store.calls().empty());
     const auto first = detail("B1", "1");
     store.applyTenderCmds(0, {}, {first});
-    const auto second = detail("B1", "1");
-    second->winBidAmount = 1;   // a detail repeated in every field would stay as stored
-    store.applyTenderCmds(0, {}, {second});
+    store.applyTenderCmds(0, {}, {detail("B1", "1")});
     EXPECT_TRUE(store.calls().empty());
     EXPECT_EQ(first.use_count(), 1);
     EXPECT_EQ(store.records("B1", RT_WIN_BID_DETAIL).size(), 1u);
@@ -410,58 +408,6 @@ TEST_F(HostStoreTest, shouldAnnounceTheGoneKeysWhetherASaveKeepsTheStoredOrderOr
             expected.push_back("B1|" + key);
         EXPECT_EQ(announced, expected);
         EXPECT_EQ(keys(store.records("B1", RT_WIN_BID_DETAIL)), keys(IDataList(sent.begin(), sent.end())));
-    }
-}
-
-TEST_F(HostStoreTest, shouldKeepAStoredDetailThatASaveRepeatsAndTakeOneThatDiffersInAnyField)
-{
-    using Detail = CWinBidInfoDetail;
-    const auto full = [] {
-        boost::shared_ptr<Detail> d = detail("B1", "1");
-        d->tradingDay = "20261207"; d->remark = "r"; d->portfolioId = 3; d->productName = "产品甲";
-        d->bondName = "债"; d->tenderTarget = 1; d->winBidPrice = 100.5; d->account = "A1";
-        d->accountTypeText = "证券账号"; d->underWriter = "UW"; d->winBidAmount = 12345;
-        d->purchaseType = 1; d->tenderMarket = 2; d->bidAmount = -0.0; d->bidPrice = 100.25; d->fixedRowIndex = "1";
-        return d;
-    };
-    const struct { const char* field; void (*change)(Detail&); } cases[] = {
-        {"none", [](Detail&) {}},
-        {"tradingDay", [](Detail& d) { d.tradingDay = "20261208"; }},
-        {"remark", [](Detail& d) { d.remark = "s"; }},
-        {"portfolioId", [](Detail& d) { d.portfolioId = 4; }},
-        {"productId", [](Detail& d) { d.productId = 2; }},
-        {"productName", [](Detail& d) { d.productName = "产品乙"; }},
-        {"bondName", [](Detail& d) { d.bondName = "债2"; }},
-        {"tenderTarget", [](Detail& d) { d.tenderTarget = 2; }},
-        {"winBidPrice", [](Detail& d) { d.winBidPrice = 100.75; }},
-        {"account", [](Detail& d) { d.account = "A2"; }},
-        {"accountTypeText", [](Detail& d) { d.accountTypeText = "银行间账号"; }},
-        {"underWriter", [](Detail& d) { d.underWriter = "UW2"; }},
-        {"winBidAmount", [](Detail& d) { d.winBidAmount = 12346; }},
-        {"purchaseType", [](Detail& d) { d.purchaseType = 2; }},
-        {"tenderMarket", [](Detail& d) { d.tenderMarket = 3; }},
-        {"bidAmount's sign", [](Detail& d) { d.bidAmount = 0.0; }},
-        {"bidPrice", [](Detail& d) { d.bidPrice = 100.5; }},
-        {"fixedRowIndex", [](Detail& d) { d.fixedRowIndex.clear(); }},
-    };
-    Keys announced;
-    store.setChangeListener([&](const IDataList& changed) { announced = keys(changed); });
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.field);
-        const boost::shared_ptr<Detail> stored = full();
-        store.putRecords("B1", RT_WIN_BID_DETAIL, {stored});
-        const auto sent = boost::make_shared<Detail>(*stored);
-        c.change(*sent);
-
-        store.applyTenderCmds(TOP_SAVE_WIN_BID, {1}, {sent});
-
-        // The stored record stays only when the one sent repeats it in every field; either
-        // way the save's row is announced
-        const IDataList now = store.records("B1", RT_WIN_BID_DETAIL);
-        ASSERT_EQ(now.size(), 1u);
-        const IData* expected = std::string(c.field) == "none" ? static_cast<const IData*>(stored.get()) : sent.get();
-        EXPECT_EQ(now.front().get(), expected);
-        EXPECT_EQ(announced, Keys{"B1|1"});
     }
 }
 

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -70,47 +69,6 @@ bool clearsAs(const IData& record)
 {
     const auto* r = dynamic_cast<const R*>(&record);
     return r && clears(*r);
-}
-
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-// The fields sameDetail compares, laid out as the record lays them out: a field added to the
-// record changes its size, and this no longer builds until sameDetail compares it too.
-struct SComparedDetailFields {
-    virtual ~SComparedDetailFields() = default;
-    std::string tradingDay, remark;
-    int portfolioId, productId;
-    std::string productName, bondCode, bondName;
-    int tenderTarget;
-    double winBidPrice;
-    std::string account, accountTypeText, underWriter;
-    int winBidAmount;
-    std::string rowKey;
-    int purchaseType, tenderMarket;
-    double bidAmount, bidPrice;
-    std::string fixedRowIndex;
-};
-static_assert(sizeof(SComparedDetailFields) == sizeof(CWinBidInfoDetail),
-              "CWinBidInfoDetail has a field that sameDetail does not compare");
-
-// Every field of two win-bid details alike (doubles to the bit, as they are written).
-bool sameDetail(const CWinBidInfoDetail& a, const CWinBidInfoDetail& b)
-{
-    return a.rowKey == b.rowKey && a.bondCode == b.bondCode && a.winBidAmount == b.winBidAmount
-        && a.productId == b.productId && a.productName == b.productName && a.underWriter == b.underWriter
-        && a.account == b.account && a.tenderMarket == b.tenderMarket && a.purchaseType == b.purchaseType
-        && sameBits(a.bidPrice, b.bidPrice) && sameBits(a.bidAmount, b.bidAmount)
-        && sameBits(a.winBidPrice, b.winBidPrice) && a.fixedRowIndex == b.fixedRowIndex
-        && a.accountTypeText == b.accountTypeText && a.tradingDay == b.tradingDay && a.remark == b.remark
-        && a.portfolioId == b.portfolioId && a.bondName == b.bondName && a.tenderTarget == b.tenderTarget;
-}
-
-// A stored detail that a new one repeats in every field: the stored one is kept.
-bool repeats(const IDataPtr& stored, const IDataPtr& sent)
-{
-    const auto* a = dynamic_cast<const CWinBidInfoDetail*>(stored.get());
-    const auto* b = dynamic_cast<const CWinBidInfoDetail*>(sent.get());
-    return a && b && sameDetail(*a, *b);
 }
 
 } // namespace
@@ -179,11 +137,6 @@ IDataList CHostStore::replaceLocked(const std::string& bondCode, int typeId, con
             IDataPtr& old = stored[i];
             const std::string key = old->getKey();
             bool kept = i < newRows.size() && newRows[i]->getKey() == key;
-            // A detail the save repeats in every field stays as it is stored: the one just sent
-            // goes again with the sender's list, while the stored one, made a save or more ago,
-            // would be freed among blocks long out of the cache.
-            if (kept && repeats(old, newRows[i]))
-                newRows[i] = old;
             if (!kept && !newRows.empty()) {
                 if (newKeys.empty()) {
                     newKeys.reserve(newRows.size());

@@ -5,9 +5,7 @@
 // Semantics:
 //  - records are kept per bond code and record type, in the order they were put;
 //  - an update (CTradeClient) replaces the bond's rows of that type with the list sent;
-//    a clearing record (see isClearingRecord) drops them instead. A win-bid detail sent in
-//    the place of a stored one that it repeats in every field leaves the stored record
-//    there (and announced in its stead);
+//    a clearing record (see isClearingRecord) drops them instead;
 //  - an update call changes the store before it returns. Without a persistence hook its
 //    win-bid details (30097) are announced to CAccountData subscribers at once; with one,
 //    the calls of one user action are gathered and reach the hook as one unit when the
