@@ -37,7 +37,7 @@ MEASURES = [  # benchmark, caption
     ("BM_ReportViewShowBond", "desk: execution-report view, painted"),
     ("BM_DeskBondSwitch", "desk: bond switch, click to table three painted"),
     ("BM_DeskSave", "desk: \"保存\" committed to the file"),
-    ("BM_HistoryDialog", "desk: history of the bond shown (two saves)"),
+    ("BM_HistoryDialog", "desk: history shown, every row changed"),
 ]
 STOCK = {"BM_StockQtTableThreeFirstLoad"}
 PHASES = [  # the desk's --timings phases
