@@ -19,6 +19,7 @@
 #include "CAllocationDump.h"
 #include "CBackOffice.h"
 #include "CDeskDatabase.h"
+#include "DisplayWidth.h"
 #include "CDeskTimings.h"
 #include "CDeskWindow.h"
 #include "CExecutionReportView.h"
@@ -123,15 +124,6 @@ void defineOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("timings"), QStringLiteral("结束时在标准错误输出启动各阶段的用时（毫秒）。")});
     parser.addOption({QStringLiteral("history"), QStringLiteral("以 JSON 输出一只债券的中标分配历史后退出。"),
                       QStringLiteral("债券代码")});
-}
-
-// Columns on a terminal: a Chinese character takes two.
-int displayWidth(const QString& text)
-{
-    int width = 0;
-    for (const QChar c : text)
-        width += c.unicode() >= 0x1100 ? 2 : 1;
-    return width;
 }
 
 // QCommandLineParser pads the option column by characters; re-pad it by columns so the

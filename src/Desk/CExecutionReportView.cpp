@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "CDeskTimings.h"
+#include "DisplayWidth.h"
 #include "KZ/Format.h"
 #include "services/HostStore.h"
 #include "ttservice/BondTenderRecords.h"
@@ -32,15 +33,6 @@ QString productName(const ttservice::CHostStore& store, int productId)
 {
     const auto product = store.productById(productId);   // the host's first of the id
     return product ? QString::fromStdString(product->productName) : QString::number(productId);
-}
-
-// Columns on a screen: a Chinese character takes two.
-int displayWidth(const QString& text)
-{
-    int width = 0;
-    for (const QChar c : text)
-        width += c.unicode() >= 0x1100 ? 2 : 1;
-    return width;
 }
 
 class CReportRowsModel : public QAbstractTableModel {
