@@ -60,10 +60,16 @@ void appendNumber(std::string& out, double value)
     out.append(buffer, static_cast<int>(result.ptr - buffer));
 }
 
-void appendInteger(std::string& out, long long value)
+// Its sign, then the digits of its magnitude: libstdc++'s to_chars turns a negative value
+// unsigned without a cast, which the sanitizer build reports as a changed sign.
+void appendInteger(std::string& out, int value)
 {
-    char buffer[24];
-    out.append(buffer, std::to_chars(buffer, buffer + sizeof(buffer), value).ptr);
+    const long long wide = value;
+    if (wide < 0)
+        out += '-';
+    char buffer[16];
+    const auto magnitude = static_cast<unsigned long long>(wide < 0 ? -wide : wide);
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof(buffer), magnitude).ptr);
 }
 
 // mayHaveNoValue: whether the field's no-value mark is written as null.
