@@ -57,7 +57,7 @@ void appendNumber(std::string& out, double value)
     }
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    out.append(buffer, static_cast<int>(result.ptr - buffer));
+    out.append(buffer, result.ptr);
 }
 
 // Its sign, then the digits of its magnitude: libstdc++'s to_chars turns a negative value

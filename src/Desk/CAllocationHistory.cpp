@@ -99,10 +99,6 @@ bool bindText(sqlite3_stmt* stmt, int index, const QString& text)
     return sqlite3_bind_text(stmt, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-} // namespace
-
-namespace {
-
 // What one bond's part of a committed unit becomes: the areas it touched, before and after.
 struct SBondChange {
     std::string bondCode;
@@ -139,12 +135,12 @@ private:
 
 QJsonObject SHistoryEntry::before() const
 {
-    return QJsonDocument::fromJson(beforeText).object();
+    return QJsonDocument::fromJson(QByteArray::fromRawData(beforeText.data(), static_cast<int>(beforeText.size()))).object();
 }
 
 QJsonObject SHistoryEntry::after() const
 {
-    return QJsonDocument::fromJson(afterText).object();
+    return QJsonDocument::fromJson(QByteArray::fromRawData(afterText.data(), static_cast<int>(afterText.size()))).object();
 }
 
 std::vector<CAllocationHistory::Columns> CAllocationHistory::columnsOf(const Unit& unit, const QDateTime& time,
@@ -204,18 +200,18 @@ QStringList CAllocationHistory::schemaNames()
             QStringLiteral("allocation_history_kept"), QStringLiteral("allocation_history_not_deleted")};
 }
 
-SHistoryEntry CAllocationHistory::fromColumns(long long id, const QByteArrayList& columns)
+SHistoryEntry CAllocationHistory::fromColumns(long long id, Columns columns)
 {
     SHistoryEntry entry;
     entry.id = id;
     if (columns.size() < 6)
         return entry;
-    entry.time = QDateTime::fromString(QString::fromUtf8(columns[0]), QLatin1String(kTimeFormat));
-    entry.user = QString::fromUtf8(columns[1]);
-    entry.bondCode = QString::fromUtf8(columns[2]);
-    entry.action = QString::fromUtf8(columns[3]);
-    entry.beforeText = columns[4];
-    entry.afterText = columns[5];
+    entry.time = QDateTime::fromString(QString::fromStdString(columns[0]), QLatin1String(kTimeFormat));
+    entry.user = QString::fromStdString(columns[1]);
+    entry.bondCode = QString::fromStdString(columns[2]);
+    entry.action = QString::fromStdString(columns[3]);
+    entry.beforeText = std::move(columns[4]);
+    entry.afterText = std::move(columns[5]);
     return entry;
 }
 
@@ -247,10 +243,12 @@ bool CAllocationHistory::read(sqlite3* db, const std::string& bondCode, std::vec
     bindText(stmt, 1, QString::fromStdString(bondCode));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QByteArrayList columns;
-        for (int c = 1; c <= 6; ++c)
-            columns << QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)), sqlite3_column_bytes(stmt, c));
-        entries->push_back(fromColumns(sqlite3_column_int64(stmt, 0), columns));
+        Columns columns;
+        for (int c = 1; c <= 6; ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));   // before its length
+            columns.emplace_back(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+        }
+        entries->push_back(fromColumns(sqlite3_column_int64(stmt, 0), std::move(columns)));
     }
     if (rc != SQLITE_DONE)
         *error = QString::fromUtf8(sqlite3_errmsg(db));

@@ -5,7 +5,6 @@
 // were before and after. Entries are written in the transaction of the save itself and
 // never changed or deleted: the file refuses it.
 
-#include <QByteArrayList>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -30,8 +29,8 @@ struct SHistoryEntry {
     // documents; only the areas the action touched. Kept as the stored JSON text and read
     // when asked for: a save of a large tender keeps megabytes, and a list of entries
     // shows none of it.
-    QByteArray beforeText;
-    QByteArray afterText;
+    std::string beforeText;
+    std::string afterText;
     QJsonObject before() const;
     QJsonObject after() const;
 };
@@ -65,7 +64,7 @@ public:
     static QString hostUserName();
 
     // An entry as read back from those texts.
-    static SHistoryEntry fromColumns(long long id, const QByteArrayList& columns);
+    static SHistoryEntry fromColumns(long long id, Columns columns);
 
     // SQLite: the table and the triggers that keep entries as written (no transaction of its own).
     static const char* schemaSql();

@@ -336,10 +336,10 @@ bool CTeamDatabase::readHistory(const std::string& bondCode, std::vector<SHistor
         return false;
     }
     for (int i = 0; i < rows.rows(); ++i) {
-        QByteArrayList columns;
+        CAllocationHistory::Columns columns;
         for (int c = 1; c <= 6; ++c)
-            columns << QByteArray::fromStdString(rows.text(i, c));
-        entries->push_back(CAllocationHistory::fromColumns(rows.number(i, 0), columns));
+            columns.push_back(rows.text(i, c));
+        entries->push_back(CAllocationHistory::fromColumns(rows.number(i, 0), std::move(columns)));
     }
     return true;
 }
